@@ -1,0 +1,75 @@
+// The database operations the simulator uses, in the shape it uses them: open a database,
+// open a dynaset record set on a table name or a SELECT, walk it, read fields by name, add
+// records, execute UPDATE statements, close. A thin layer over the jet engine: every
+// failure is a jet::JetError carrying the engine's number and description.
+#pragma once
+
+#include "jet/value.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace jet {
+class Database;
+class RecordSet;
+}
+
+namespace db {
+
+using jet::Value;
+
+class RecordSet;
+
+class Database {
+public:
+    // Opens the file shared, for reading and writing (3024 when it does not exist).
+    static Database open(const std::string& path);
+
+    Database(Database&&) noexcept;
+    Database& operator=(Database&&) noexcept;
+    ~Database();
+
+    // A dynaset on a table name or on "SELECT * FROM name [WHERE ...]", positioned on its
+    // first record (at end when empty).
+    RecordSet open_recordset(std::string_view table_or_select);
+    // Runs an UPDATE (or INSERT INTO ... VALUES); returns the number of records changed.
+    long execute(std::string_view sql);
+    void close();
+    bool is_open() const;
+    const std::string& path() const;
+
+    jet::Database& engine();
+
+private:
+    explicit Database(std::shared_ptr<jet::Database> engine);
+    std::shared_ptr<jet::Database> engine_;
+};
+
+class RecordSet {
+public:
+    RecordSet(RecordSet&&) noexcept;
+    RecordSet& operator=(RecordSet&&) noexcept;
+    ~RecordSet();
+
+    bool at_end() const;
+    void move_first();
+    void move_next();
+    void move_last();
+    // The current record's value of the named field, case-insensitive
+    // (3265 "Item not found in this collection." when there is no such field,
+    // 3021 "No current record." at end).
+    Value field(std::string_view name) const;
+
+    // Add record: begin a new record, set fields by name, store it with update().
+    void add_new();
+    void set_field(std::string_view name, const Value& value);
+    void update();
+
+private:
+    friend class Database;
+    explicit RecordSet(std::unique_ptr<jet::RecordSet> engine);
+    std::unique_ptr<jet::RecordSet> engine_;
+};
+
+}  // namespace db

@@ -1,0 +1,33 @@
+// The column types of a Jet table, with the codes the file stores for them.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace jet {
+
+enum class ColumnType : std::uint8_t {
+    Boolean = 0x01,
+    Byte = 0x02,
+    Integer = 0x03,
+    Long = 0x04,
+    Currency = 0x05,
+    Single = 0x06,
+    Double = 0x07,
+    DateTime = 0x08,
+    Binary = 0x09,
+    Text = 0x0A,
+    Ole = 0x0B,
+    Memo = 0x0C,
+    Unknown0D = 0x0D,
+    Guid = 0x0F,
+    Decimal = 0x10,
+    Unknown11 = 0x11,
+};
+
+// Names as `tlw` prints them and as CREATE-style code names them ("Long", "Text", "Memo", ...).
+std::string_view column_type_name(ColumnType t);
+bool is_long_value(ColumnType t);     // Memo, OLE: stored through long-value pages
+bool is_text_like(ColumnType t);      // Text, Memo
+
+}  // namespace jet
