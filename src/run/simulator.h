@@ -11,6 +11,7 @@
 #include "run/integer.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -34,10 +35,11 @@ public:
     virtual void set_resume_visible(bool visible) = 0;
     virtual void move_resume_to_pause() = 0;
 
-    // A message box with an OK button; when it is closed the program ends. May return (a test
-    // or the headless runner records it); the simulator then does nothing more.
-    virtual void fatal_message(const std::string& text) = 0;
-    // Ends the program at once. May return, as above.
+    // A message box with an OK button; returns when the user has closed it. The simulator
+    // disables the timer before and calls end_program() right after.
+    virtual void message_box(const std::string& text) = 0;
+    // Ends the program at once. May return (a test or the headless runner records it); the
+    // simulator then does nothing more: ticks and clicks are ignored from then on.
     virtual void end_program() = 0;
 
     // The local clock, now.
@@ -131,14 +133,19 @@ public:
     long tables_logged_on() const { return tables_logged_on_; }
 
 private:
-    struct ProgramEnded {};
+    struct ProgramEnded {};  // unwinds a step after the program has ended
 
+    void handle(const std::function<void()>& event);
+    void finish();
     [[noreturn]] void end_with_message(const std::string& text);
-    [[noreturn]] void end_now();
-    void report_error(const jet::JetError& e);
-    void set_interval(int ms);
+    void set_interval(Integer ms);
     void set_enabled(bool enabled);
+    db::Database& scoring();
+    db::RecordSet& round_rows();
     std::string section_letter() const;
+    void load_last_rounds();
+    void log_off_current_table();
+    void next_playable_round();
     void write_board(db::RecordSet& received, Integer board, Integer ns, Integer ew);
 
     Host& host_;

@@ -1,0 +1,33 @@
+// The round advance: after log-on (and player numbers), every table with no round left to
+// play logs off, and the results start on StartRound's playable rows.
+#include "run/simulator.h"
+
+namespace sim {
+
+void Simulator::DoResultsNext() {
+    const Integer count = TableCount;
+    for (Integer i = 1; i <= count; i += 1) {
+        CurSection = TableList[i].Section;
+        CurTable = TableList[i].Table;
+        // From StartRound on, not past CurRound: after a round update or a second Generate
+        // CurRound still holds the round the earlier run reached.
+        auto rows = scoring().open_recordset("SELECT * FROM RoundData WHERE Section = " + CurSection.text() +
+                                             " And Table = " + CurTable.text() + " And Round >= " +
+                                             StartRound.text() + " AND NSPair > 0 AND EWPair > 0");
+        if (rows.at_end()) log_off_current_table();
+    }
+    Phase = "Results";
+    StepIndex = 1;
+    CurRound = StartRound;
+    RoundRows.reset();
+    RoundRows = scoring().open_recordset("SELECT * FROM RoundData WHERE Round = " + StartRound.text() +
+                                         " AND NSPair > 0 AND EWPair > 0");
+}
+
+void Simulator::log_off_current_table() {
+    AddToLog("Log off Section " + CurSection.text() + " - Table " + CurTable.text());
+    scoring().execute("UPDATE Tables SET LogOnOff = 2 WHERE Section = " + CurSection.text() +
+                      " And Table = " + CurTable.text());
+}
+
+}  // namespace sim

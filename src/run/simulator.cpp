@@ -1,0 +1,109 @@
+// The tick and the run controls: which step a tick runs, what the timer does after it, and
+// the one place where an error that no step handled is shown and the program ended.
+#include "run/simulator.h"
+
+#include <cmath>
+
+namespace sim {
+
+Simulator::Simulator(Host& host) : host_(host) {}
+
+// Runs one window event. A JetError that reaches here ends the program with its number and
+// description; what was written before it stays in the database.
+void Simulator::handle(const std::function<void()>& event) {
+    if (ended_) return;
+    try {
+        event();
+    } catch (const ProgramEnded&) {
+    } catch (const jet::JetError& e) {
+        try {
+            end_with_message(std::to_string(e.number()) + ": " + e.description());
+        } catch (const ProgramEnded&) {
+        }
+    }
+}
+
+void Simulator::Timer1_Timer() {
+    handle([this] {
+        const std::string phase = Phase;  // a phase set by this tick's step acts at the next tick
+        if (phase == "Begin") {
+            Phase = "Tables";
+            StepIndex = 1;
+        } else if (phase == "Tables") {
+            LogTablesOn();
+            set_interval(PaceMs);
+        } else if (phase == "PlayerNumbers") {
+            PlayerNumbers();
+            set_interval(PaceMs);
+        } else if (phase == "Results") {
+            Results();
+            set_interval(PaceMs);
+        } else if (phase == "UpdateFromRound") {
+            UpdateFromRound();
+        }
+    });
+}
+
+void Simulator::cmdPause_Click() {
+    handle([this] {
+        set_enabled(false);
+        host_.set_pause_visible(false);
+        host_.set_resume_visible(true);
+    });
+}
+
+void Simulator::cmdResume_Click() {
+    handle([this] {
+        set_enabled(true);
+        host_.set_pause_visible(true);
+        host_.set_resume_visible(false);
+    });
+}
+
+void Simulator::cmdStop_Click() {
+    handle([this] { finish(); });
+}
+
+void Simulator::cboWait_Click(double seconds) {
+    handle([this, seconds] {
+        PaceMs = Integer::from_double(seconds * 1000);
+        if (PaceMs == 0) PaceMs = 1;  // a zero interval would stop the timer
+    });
+}
+
+void Simulator::AddToLog(const std::string& line) { host_.add_log_line(line); }
+
+void Simulator::finish() {
+    ended_ = true;
+    set_enabled(false);
+    host_.end_program();
+}
+
+void Simulator::end_with_message(const std::string& text) {
+    set_enabled(false);  // no tick may run while the message box waits
+    host_.message_box(text);
+    finish();
+    throw ProgramEnded{};
+}
+
+void Simulator::set_interval(Integer ms) {
+    timer_interval_ = ms.value();
+    host_.set_timer_interval(timer_interval_);
+}
+
+void Simulator::set_enabled(bool enabled) {
+    timer_enabled_ = enabled;
+    host_.set_timer_enabled(enabled);
+}
+
+db::Database& Simulator::scoring() {
+    if (!ScoringDb) throw jet::JetError(91, "Object variable or With block variable not set (ScoringDb)");
+    return *ScoringDb;
+}
+
+db::RecordSet& Simulator::round_rows() {
+    if (!RoundRows) throw jet::JetError(91, "Object variable or With block variable not set (RoundRows)");
+    return *RoundRows;
+}
+
+}  // namespace sim
