@@ -1,0 +1,90 @@
+// The 16-bit Integer and the numbered lists: the old runtime's overflow, rounding and
+// subscript rules, which decide when a run stops with error 6 or 9.
+#include "run/integer.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using sim::Integer;
+
+int error_of(auto&& action) {
+    try {
+        action();
+    } catch (const jet::JetError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+TEST(IntegerRange, ArithmeticPastTheRangeIsOverflow) {
+    EXPECT_EQ(error_of([] { Integer(32767) + Integer(1); }), 6);
+    EXPECT_EQ(error_of([] { Integer(-32768) - Integer(1); }), 6);
+    EXPECT_EQ(error_of([] { Integer(200) * Integer(200); }), 6);
+    EXPECT_EQ(error_of([] { -Integer(-32768); }), 6);
+    EXPECT_EQ(error_of([] { Integer i = 32767; i += 1; }), 6);
+    EXPECT_EQ((Integer(32766) + Integer(1)).value(), 32767);
+    EXPECT_EQ((Integer(-32767) - Integer(1)).value(), -32768);
+}
+
+TEST(IntegerRange, OverflowCarriesTheRuntimeText) {
+    try {
+        Integer(40000);
+        FAIL();
+    } catch (const jet::JetError& e) {
+        EXPECT_EQ(e.description(), "Overflow");
+    }
+}
+
+TEST(IntegerConversion, FractionsRoundHalfToEven) {
+    EXPECT_EQ(Integer::from_double(2.5).value(), 2);
+    EXPECT_EQ(Integer::from_double(3.5).value(), 4);
+    EXPECT_EQ(Integer::from_double(-2.5).value(), -2);
+    EXPECT_EQ(Integer::from_double(0.49).value(), 0);
+    EXPECT_EQ(Integer::from_double(-32768.5).value(), -32768);
+    EXPECT_EQ(error_of([] { Integer::from_double(32767.5); }), 6);
+    EXPECT_EQ(error_of([] { Integer::from_double(1e10); }), 6);
+}
+
+TEST(IntegerConversion, FieldValuesFollowTheEngineRules) {
+    EXPECT_EQ(Integer::from_value(jet::Value::long_(12)).value(), 12);
+    EXPECT_EQ(Integer::from_value(jet::Value::double_(6.5)).value(), 6);
+    EXPECT_EQ(Integer::from_value(jet::Value::text("7")).value(), 7);
+    EXPECT_EQ(error_of([] { Integer::from_value(jet::Value::long_(70000)); }), 6);
+    EXPECT_EQ(error_of([] { Integer::from_value(jet::Value::null()); }), 94);
+    EXPECT_EQ(error_of([] { Integer::from_value(jet::Value::text("seven")); }), 13);
+}
+
+TEST(IntegerText, PlainDecimalDigits) {
+    EXPECT_EQ(Integer(0).text(), "0");
+    EXPECT_EQ(Integer(-12).text(), "-12");
+    EXPECT_EQ(Integer(7).text(), "7");
+}
+
+TEST(NumberedList, PositionsOutsideTheListAreSubscriptOutOfRange) {
+    sim::List<int> list;
+    EXPECT_EQ(list.upper(), Integer(0));
+    EXPECT_EQ(error_of([&] { list[1]; }), 9);
+    list.redim_preserve(3);
+    list[3] = 33;
+    list[1] = 11;
+    EXPECT_EQ(error_of([&] { list[4]; }), 9);
+    EXPECT_EQ(error_of([&] { list[-1]; }), 9);
+    list.redim_preserve(5);
+    EXPECT_EQ(list[3], 33) << "growing keeps the entries";
+    EXPECT_EQ(list[1], 11);
+}
+
+TEST(NumberedList, FixedSectionSlotsStopAtTwentySix) {
+    sim::List<int> sections{Integer(26)};
+    EXPECT_NO_THROW(sections[26]);
+    try {
+        sections[27];
+        FAIL();
+    } catch (const jet::JetError& e) {
+        EXPECT_EQ(e.number(), 9);
+        EXPECT_EQ(e.description(), "Subscript out of range");
+    }
+}
+
+}  // namespace
