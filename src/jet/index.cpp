@@ -1,0 +1,601 @@
+// B-tree walking, seeking and editing. Node pages in an IndexEdit hold every child with the key
+// of its subtree's last entry, the tail child included; the stored form drops the tail child
+// from the entries (it goes to the header) whenever a node has two or more children.
+#include "jet/index.h"
+
+#include "jet/error.h"
+#include "jet/page_alloc.h"
+
+#include <algorithm>
+#include <tuple>
+
+namespace jet {
+
+namespace {
+
+constexpr int kMaxDepth = 32;                      // far beyond any real tree; a deeper one loops
+constexpr std::uint32_t kFirstPlaceholder = 0xF0000000;   // page numbers of pages not yet allocated
+
+const char* const kDuplicateText =
+    "The changes you requested to the table were not successful because they would create duplicate values in "
+    "the index, primary key, or relationship. Change the data in the field or fields that contain duplicate "
+    "data, remove the index, or redefine the index to permit duplicate entries and try again.";
+
+std::string row_text(RowId r) { return std::to_string(r.page) + ":" + std::to_string(r.row); }
+
+bool backs_primary_key(const TableDef& table, const RealIndex& index) {
+    return std::any_of(table.logical_indexes.begin(), table.logical_indexes.end(), [&](const LogicalIndex& l) {
+        return l.real_index == index.number && l.type == LogicalIndexType::Primary;
+    });
+}
+
+[[noreturn]] void damaged(const std::string& where, std::uint32_t page, const std::string& what) {
+    throw JetError(err::CorruptDatabase, "Index page " + std::to_string(page) + " of " + where + " is damaged: " + what + ".");
+}
+
+IndexPage read_index_page(const PageFile& file, const TableDef& table, std::uint32_t number, const std::string& where) {
+    if (number == 0 || number >= file.page_count())
+        throw JetError(err::CorruptDatabase, "The " + where + " names page " + std::to_string(number) +
+                                                 ", which is not in the file.");
+    IndexPage p = parse_index_page(file.format(), number, file.read_page(number), where);
+    if (p.owner != table.tdef_page) damaged(where, number, "it belongs to the table at page " + std::to_string(p.owner));
+    return p;
+}
+
+}  // namespace
+
+std::string index_description(const PageFile& file, const TableDef& table, const RealIndex& index) {
+    std::string name = "#" + std::to_string(index.number);
+    for (const LogicalIndex& l : table.logical_indexes)
+        if (l.real_index == index.number) {
+            name = l.name;
+            break;
+        }
+    return "index '" + name + "' of table '" + table.name + "' in file '" + file.path() + "'";
+}
+
+// ---- reading ----
+
+IndexCursor::IndexCursor(const PageFile& file, const TableDef& table, const RealIndex& index, KeyRange range)
+    : file_(file), table_(table), index_(index), range_(std::move(range)),
+      where_(index_description(file, table, index)) {}
+
+IndexPage IndexCursor::read(std::uint32_t page) const { return read_index_page(file_, table_, page, where_); }
+
+bool IndexCursor::below_lower(const Bytes& key) const {
+    if (!range_.lower) return false;
+    const int c = compare_keys(key, range_.lower->key);
+    return c < 0 || (!range_.lower->inclusive && starts_with(key, range_.lower->key));
+}
+
+bool IndexCursor::above_upper(const Bytes& key) const {
+    if (!range_.upper) return false;
+    const int c = compare_keys(key, range_.upper->key);
+    return range_.upper->inclusive ? c > 0 && !starts_with(key, range_.upper->key) : c >= 0;
+}
+
+void IndexCursor::start() {
+    std::uint32_t number = index_.root_page;
+    for (int depth = 0;; ++depth) {
+        if (depth > kMaxDepth) damaged(where_, number, "the tree does not end (its pages form a cycle)");
+        IndexPage p = read(number);
+        if (p.leaf) {
+            leaf_ = std::move(p);
+            break;
+        }
+        // The first child whose last entry is in range holds the first entry in range.
+        std::uint32_t child = 0;
+        for (const IndexEntry& e : p.entries)
+            if (!below_lower(e.key)) {
+                child = e.child;
+                break;
+            }
+        if (child == 0) child = p.tail != 0 ? p.tail : (p.entries.empty() ? 0 : p.entries.back().child);
+        if (child == 0) damaged(where_, number, "a node page without children");
+        number = child;
+    }
+    visited_.insert(leaf_.number);
+    position_ = static_cast<std::size_t>(
+        std::partition_point(leaf_.entries.begin(), leaf_.entries.end(),
+                             [&](const IndexEntry& e) { return below_lower(e.key); }) -
+        leaf_.entries.begin());
+}
+
+bool IndexCursor::next() {
+    if (done_) return false;
+    if (!started_) {
+        start();
+        started_ = true;
+    } else {
+        ++position_;
+    }
+    for (;;) {
+        if (position_ < leaf_.entries.size()) {
+            const IndexEntry& e = leaf_.entries[position_];
+            if (below_lower(e.key)) {
+                ++position_;
+                continue;
+            }
+            if (above_upper(e.key)) break;
+            entry_ = e;
+            return true;
+        }
+        const std::uint32_t next = leaf_.next;
+        if (next == 0) break;
+        if (!visited_.insert(next).second) damaged(where_, leaf_.number, "the leaf chain loops back to page " + std::to_string(next));
+        IndexPage p = read(next);
+        if (!p.leaf) damaged(where_, leaf_.number, "the leaf chain leads to node page " + std::to_string(next));
+        leaf_ = std::move(p);
+        position_ = 0;
+    }
+    done_ = true;
+    return false;
+}
+
+std::vector<RowId> index_rows(const PageFile& file, const TableDef& table, const RealIndex& index, KeyRange range) {
+    std::vector<RowId> rows;
+    IndexCursor cursor(file, table, index, std::move(range));
+    while (cursor.next()) rows.push_back(cursor.row());
+    return rows;
+}
+
+// ---- editing ----
+
+IndexEdit::IndexEdit(PageFile& file, const TableDef& table, const RealIndex& index)
+    : file_(file), table_(table), index_(index), where_(index_description(file, table, index)),
+      next_placeholder_(kFirstPlaceholder) {}
+
+void IndexEdit::corrupt(std::uint32_t page, const std::string& what) const { damaged(where_, page, what); }
+
+IndexEntry IndexEdit::last_entry_below(std::uint32_t child, int depth) {
+    for (std::uint32_t number = child;; ++depth) {
+        if (depth > kMaxDepth) corrupt(number, "the tree does not end (its pages form a cycle)");
+        if (auto it = pages_.find(number); it != pages_.end()) {
+            if (it->second.page.entries.empty()) corrupt(number, "an empty page inside the tree");
+            return it->second.page.entries.back();
+        }
+        IndexPage p = read_index_page(file_, table_, number, where_);
+        if (p.leaf || p.tail == 0) {
+            if (p.entries.empty()) corrupt(number, "an empty page inside the tree");
+            return p.entries.back();
+        }
+        number = p.tail;
+    }
+}
+
+IndexEdit::Page& IndexEdit::load(std::uint32_t number, int level) {
+    auto it = pages_.find(number);
+    if (it == pages_.end()) {
+        Page p;
+        p.page = read_index_page(file_, table_, number, where_);
+        p.level = -1;
+        if (!p.page.leaf && p.page.tail != 0) {
+            IndexEntry tail = last_entry_below(p.page.tail, 0);
+            tail.child = p.page.tail;
+            if (!p.page.entries.empty() && compare_entries(p.page.entries.back(), tail) >= 0)
+                corrupt(number, "the tail page's entries do not follow the page's other children");
+            p.page.entries.push_back(std::move(tail));
+            p.page.tail = 0;
+        }
+        if (!p.page.leaf && p.page.entries.empty()) corrupt(number, "a node page without children");
+        it = pages_.emplace(number, std::move(p)).first;
+    }
+    Page& p = it->second;
+    if (level >= 0) {
+        if (p.level >= 0 && p.level != level) corrupt(number, "it sits at two depths of the tree");
+        if ((level == 0) != p.page.leaf) corrupt(number, "leaf and node pages are mixed within one level");
+        p.level = level;
+    }
+    return p;
+}
+
+IndexEdit::Page& IndexEdit::create(bool leaf, int level) {
+    Page p;
+    p.page.number = next_placeholder_++;
+    p.page.leaf = leaf;
+    p.page.owner = table_.tdef_page;
+    p.level = level;
+    p.is_new = true;
+    p.links_only = false;
+    dirty_.insert(p.page.number);
+    return pages_.emplace(p.page.number, std::move(p)).first->second;
+}
+
+void IndexEdit::touch(Page& p, bool links_only) {
+    dirty_.insert(p.page.number);
+    if (!links_only) p.links_only = false;
+}
+
+std::vector<IndexEdit::Step> IndexEdit::descend(const IndexEntry& target) {
+    std::vector<Step> path;
+    std::uint32_t number = index_.root_page;
+    for (int depth = 0;; ++depth) {
+        if (depth > kMaxDepth) corrupt(number, "the tree does not end (its pages form a cycle)");
+        Page& p = load(number, -1);
+        const auto& es = p.page.entries;
+        const auto at = std::lower_bound(es.begin(), es.end(), target,
+                                         [](const IndexEntry& a, const IndexEntry& b) { return compare_entries(a, b) < 0; });
+        auto slot = static_cast<std::size_t>(at - es.begin());
+        if (p.page.leaf) {
+            path.push_back({number, slot});
+            break;
+        }
+        if (slot == es.size()) slot = es.size() - 1;
+        path.push_back({number, slot});
+        number = es[slot].child;
+    }
+    for (std::size_t i = 0; i < path.size(); ++i) load(path[i].page, static_cast<int>(path.size() - 1 - i));
+    return path;
+}
+
+void IndexEdit::propagate_last(std::vector<Step>& path, std::size_t depth) {
+    for (std::size_t d = depth; d > 0; --d) {
+        const Page& child = pages_.at(path[d].page);
+        if (child.page.entries.empty()) break;
+        const IndexEntry& last = child.page.entries.back();
+        Page& parent = pages_.at(path[d - 1].page);
+        const std::size_t slot = path[d - 1].slot;
+        IndexEntry& entry = parent.page.entries[slot];
+        if (entry.key == last.key && entry.row == last.row) break;
+        entry.key = last.key;
+        entry.row = last.row;
+        const bool is_last = slot + 1 == parent.page.entries.size();
+        // The tail child's key is not stored; the page changes only when the entry is explicit.
+        if (!is_last || parent.page.entries.size() == 1) touch(parent);
+        if (!is_last) break;
+    }
+}
+
+IndexPage IndexEdit::stored_form(const Page& p) const {
+    IndexPage s = p.page;
+    s.tail = 0;
+    if (!s.leaf && s.entries.size() >= 2) {
+        s.tail = s.entries.back().child;
+        s.entries.pop_back();
+    }
+    return s;
+}
+
+bool IndexEdit::overflows(const Page& p) const {
+    const Format& f = file_.format();
+    if (p.page.leaf || p.page.entries.size() < 2) return index_entry_space(f, p.page) > f.index_max_entry_space;
+    return index_entry_space(f, stored_form(p)) > f.index_max_entry_space;
+}
+
+void IndexEdit::settle(std::vector<std::uint32_t> ancestors, std::uint32_t number) {
+    if (!overflows(pages_.at(number))) return;
+    if (ancestors.empty()) {
+        // The root keeps its page number: its entries move to a new child below it.
+        Page& child = create(pages_.at(number).page.leaf, pages_.at(number).level);
+        Page& root = pages_.at(number);
+        child.page.entries = std::move(root.page.entries);
+        IndexEntry top = child.page.entries.back();
+        top.child = child.page.number;
+        root.page.entries = {top};
+        root.page.leaf = false;
+        root.level += 1;
+        touch(root);
+        settle({number}, child.page.number);
+        return;
+    }
+    const std::uint32_t parent = ancestors.back();
+    split(number, parent);
+    const std::uint32_t added = pages_.at(number).page.prev;
+    settle(ancestors, added);
+    settle(ancestors, number);
+    ancestors.pop_back();
+    settle(ancestors, parent);
+}
+
+// Moves the first half of a page's entries to a new page linked in before it.
+void IndexEdit::split(std::uint32_t number, std::uint32_t parent_number) {
+    const int level = pages_.at(number).level;
+    Page& added = create(pages_.at(number).page.leaf, level);
+    Page& p = pages_.at(number);
+    const std::size_t half = (p.page.entries.size() + 1) / 2;
+    added.page.entries.assign(std::make_move_iterator(p.page.entries.begin()),
+                              std::make_move_iterator(p.page.entries.begin() + static_cast<std::ptrdiff_t>(half)));
+    p.page.entries.erase(p.page.entries.begin(), p.page.entries.begin() + static_cast<std::ptrdiff_t>(half));
+    added.page.prev = p.page.prev;
+    added.page.next = number;
+    if (p.page.prev != 0) {
+        Page& before = load(p.page.prev, level);
+        before.page.next = added.page.number;
+        touch(before, true);
+    }
+    p.page.prev = added.page.number;
+    touch(p);
+
+    Page& parent = pages_.at(parent_number);
+    auto& es = parent.page.entries;
+    const auto slot = std::find_if(es.begin(), es.end(), [&](const IndexEntry& e) { return e.child == number; });
+    if (slot == es.end()) corrupt(parent_number, "it does not list its child page " + std::to_string(number));
+    IndexEntry entry = added.page.entries.back();
+    entry.child = added.page.number;
+    es.insert(slot, std::move(entry));
+    touch(parent);
+}
+
+const IndexEntry* IndexEdit::neighbour(const Page& leaf, std::size_t position, bool before) {
+    const auto& es = leaf.page.entries;
+    if (before && position > 0) return &es[position - 1];
+    if (!before && position < es.size()) return &es[position];
+    std::uint32_t number = before ? leaf.page.prev : leaf.page.next;
+    for (int hops = 0; number != 0; ++hops) {
+        if (hops > kMaxDepth * 64) corrupt(number, "the leaf chain does not end");
+        const Page& p = load(number, 0);
+        if (!p.page.entries.empty()) return before ? &p.page.entries.back() : &p.page.entries.front();
+        number = before ? p.page.prev : p.page.next;
+    }
+    return nullptr;
+}
+
+bool IndexEdit::insert(const IndexKey& key, RowId row) {
+    if (index_.ignore_nulls() && key.all_null) return false;
+    if (key.any_null && (index_.required() || backs_primary_key(table_, index_)))
+        throw JetError(err::NullInIndex, "Index or primary key cannot contain a Null value.");
+    const IndexEntry entry{key.bytes, row, 0};
+    // Node entries carry 4 more bytes; a split must leave at least one per page.
+    if ((entry.key.size() + 8) * 2 > file_.format().index_max_entry_space)
+        throw JetError(err::Unsupported, "The key of row " + row_text(row) + " is too long for the " + where_ + ".");
+
+    std::vector<Step> path = descend(entry);
+    Page& leaf = pages_.at(path.back().page);
+    const std::size_t position = path.back().slot;
+    if (position < leaf.page.entries.size() && compare_entries(leaf.page.entries[position], entry) == 0)
+        corrupt(leaf.page.number, "it already holds an entry for row " + row_text(row));
+    const IndexEntry* before = neighbour(leaf, position, true);
+    const IndexEntry* after = neighbour(leaf, position, false);
+    const bool fresh = !(before && before->key == entry.key) && !(after && after->key == entry.key);
+    if (!fresh && index_.unique() && !key.all_null) throw JetError(err::DuplicateKey, kDuplicateText);
+
+    Page& target = pages_.at(path.back().page);
+    target.page.entries.insert(target.page.entries.begin() + static_cast<std::ptrdiff_t>(position), entry);
+    touch(target);
+    if (position + 1 == target.page.entries.size()) propagate_last(path, path.size() - 1);
+    std::vector<std::uint32_t> ancestors;
+    for (std::size_t i = 0; i + 1 < path.size(); ++i) ancestors.push_back(path[i].page);
+    settle(ancestors, path.back().page);
+    return fresh;
+}
+
+void IndexEdit::remove(const IndexKey& key, RowId row) {
+    if (index_.ignore_nulls() && key.all_null) return;
+    const IndexEntry entry{key.bytes, row, 0};
+    std::vector<Step> path = descend(entry);
+    Page& leaf = pages_.at(path.back().page);
+    auto& es = leaf.page.entries;
+    const std::size_t position = path.back().slot;
+    if (position >= es.size() || compare_entries(es[position], entry) != 0)
+        throw JetError(err::CorruptDatabase, "The " + where_ + " has no entry for row " + row_text(row) + ".");
+    const bool was_last = position + 1 == es.size();
+    es.erase(es.begin() + static_cast<std::ptrdiff_t>(position));
+    touch(leaf);
+    if (es.empty() && path.size() > 1) unlink_empty(path, path.size() - 1);
+    else if (was_last && !es.empty()) propagate_last(path, path.size() - 1);
+}
+
+// Takes an emptied page out of its level's chain and its parent; parents emptied in turn follow.
+void IndexEdit::unlink_empty(std::vector<Step>& path, std::size_t depth) {
+    const std::uint32_t number = path[depth].page;
+    const Page& p = pages_.at(number);
+    const std::uint32_t prev = p.page.prev, next = p.page.next;
+    const int level = p.level;
+    if (prev != 0) {
+        Page& a = load(prev, level);
+        a.page.next = next;
+        touch(a, true);
+    }
+    if (next != 0) {
+        Page& b = load(next, level);
+        b.page.prev = prev;
+        touch(b, true);
+    }
+    dirty_.erase(number);
+    if (!pages_.at(number).is_new) released_.push_back(number);
+    pages_.erase(number);
+
+    Page& parent = pages_.at(path[depth - 1].page);
+    const std::size_t slot = path[depth - 1].slot;
+    const bool was_last = slot + 1 == parent.page.entries.size();
+    parent.page.entries.erase(parent.page.entries.begin() + static_cast<std::ptrdiff_t>(slot));
+    touch(parent);
+    if (parent.page.entries.empty()) {
+        if (depth - 1 == 0) {
+            parent.page.leaf = true;   // an emptied root becomes an empty leaf
+            parent.level = 0;
+        } else {
+            unlink_empty(path, depth - 1);
+        }
+    } else if (was_last) {
+        propagate_last(path, depth - 1);
+    }
+}
+
+void IndexEdit::commit() {
+    commit(
+        [this](const Bytes& content) {
+            const std::uint32_t page = allocate_page(file_, content);
+            usage_map_add(file_, index_.usage_map, page);
+            return page;
+        },
+        [this](std::uint32_t page) { usage_map_remove(file_, index_.usage_map, page); });
+}
+
+void IndexEdit::commit(const IndexPageAllocator& allocate, const IndexPageReleaser& release) {
+    const Format& f = file_.format();
+    std::map<std::uint32_t, std::uint32_t> real;
+    IndexPage blank;
+    blank.owner = table_.tdef_page;
+    for (std::uint32_t n : dirty_)
+        if (pages_.at(n).is_new) real[n] = allocate(serialise_index_page(f, blank));
+    const auto fix = [&](std::uint32_t v) {
+        const auto it = real.find(v);
+        return it == real.end() ? v : it->second;
+    };
+
+    // New pages first (nothing points at them yet), then changed pages from the root down,
+    // then pages whose sibling links alone changed.
+    struct Out {
+        int rank, level;
+        std::uint32_t number;
+        Bytes image;
+    };
+    std::vector<Out> out;
+    for (std::uint32_t n : dirty_) {
+        const Page& p = pages_.at(n);
+        IndexPage s = stored_form(p);
+        s.number = fix(n);
+        s.owner = table_.tdef_page;
+        s.prev = fix(s.prev);
+        s.next = fix(s.next);
+        s.tail = fix(s.tail);
+        for (IndexEntry& e : s.entries) e.child = fix(e.child);
+        const int rank = p.is_new ? 0 : (p.links_only ? 2 : 1);
+        out.push_back({rank, p.level, s.number, serialise_index_page(f, s)});
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const Out& a, const Out& b) { return std::tie(a.rank, b.level) < std::tie(b.rank, a.level); });
+    for (const Out& o : out) file_.write_page(o.number, o.image);
+    for (std::uint32_t n : released_) {
+        Bytes page = file_.read_page(n);
+        std::fill(page.begin(), page.begin() + 4, 0);
+        file_.write_page(n, page);
+        release(n);
+    }
+    pages_.clear();
+    dirty_.clear();
+    released_.clear();
+}
+
+// ---- verifying ----
+
+namespace {
+
+struct TreeWalk {
+    const PageFile& file;
+    const TableDef& table;
+    const std::string& where;
+    std::vector<std::string>& problems;
+    std::set<std::uint32_t> seen;
+    std::vector<IndexPage> leaves;   // in tree order
+    int leaf_depth = -1;
+
+    void problem(std::uint32_t page, const std::string& what) {
+        problems.push_back("Index page " + std::to_string(page) + " of " + where + ": " + what + ".");
+    }
+
+    // Returns the last entry of the subtree.
+    std::optional<IndexEntry> walk(std::uint32_t number, int depth, bool root) {
+        if (depth > kMaxDepth) {
+            problem(number, "the tree is deeper than any real index (a cycle?)");
+            return std::nullopt;
+        }
+        if (!seen.insert(number).second) {
+            problem(number, "reached twice from the root");
+            return std::nullopt;
+        }
+        IndexPage p;
+        try {
+            p = read_index_page(file, table, number, where);
+        } catch (const JetError& e) {
+            problems.push_back(e.description());
+            return std::nullopt;
+        }
+        if (p.leaf) {
+            if (leaf_depth < 0) leaf_depth = depth;
+            else if (leaf_depth != depth) problem(number, "leaves lie at different depths");
+            if (p.entries.empty() && !root) problem(number, "an empty leaf inside the tree");
+            std::optional<IndexEntry> last;
+            if (!p.entries.empty()) last = p.entries.back();
+            leaves.push_back(std::move(p));
+            return last;
+        }
+        if (p.entries.empty() && p.tail == 0) {
+            problem(number, "a node page without children");
+            return std::nullopt;
+        }
+        std::optional<IndexEntry> last;
+        for (const IndexEntry& e : p.entries) {
+            const auto below = walk(e.child, depth + 1, false);
+            if (below && (below->key != e.key || below->row != e.row))
+                problem(number, "its entry for page " + std::to_string(e.child) + " differs from that page's last entry");
+            last = e;
+        }
+        if (p.tail != 0) last = walk(p.tail, depth + 1, false);
+        return last;
+    }
+};
+
+bool null_only_key(const Bytes& key, std::size_t columns) {
+    return key.size() == columns && std::all_of(key.begin(), key.end(), [](std::uint8_t b) { return b == 0x00 || b == 0xFF; });
+}
+
+}  // namespace
+
+std::vector<std::string> verify_index(const PageFile& file, const TableDef& table, const RealIndex& index,
+                                      std::vector<IndexEntry> expected, const std::set<RowId>& unchecked) {
+    std::vector<std::string> problems;
+    const std::string where = index_description(file, table, index);
+    TreeWalk tree{file, table, where, problems, {}, {}, -1};
+    tree.walk(index.root_page, 0, true);
+
+    // The leaf chain must link the leaves in tree order, both ways.
+    for (std::size_t i = 0; i < tree.leaves.size(); ++i) {
+        const IndexPage& leaf = tree.leaves[i];
+        const std::uint32_t prev = i > 0 ? tree.leaves[i - 1].number : 0;
+        const std::uint32_t next = i + 1 < tree.leaves.size() ? tree.leaves[i + 1].number : 0;
+        if (leaf.prev != prev)
+            tree.problem(leaf.number, "its previous leaf is page " + std::to_string(leaf.prev) + ", the tree says " + std::to_string(prev));
+        if (leaf.next != next)
+            tree.problem(leaf.number, "its next leaf is page " + std::to_string(leaf.next) + ", the tree says " + std::to_string(next));
+    }
+
+    std::vector<IndexEntry> actual;
+    for (const IndexPage& leaf : tree.leaves) {
+        for (const IndexEntry& e : leaf.entries) {
+            if (!actual.empty()) {
+                const int c = compare_entries(actual.back(), e);
+                if (c >= 0) tree.problem(leaf.number, "entries are not in increasing order across pages");
+                else if (index.unique() && actual.back().key == e.key && !null_only_key(e.key, index.columns.size()))
+                    tree.problem(leaf.number, "the unique index holds the same key twice (rows " + row_text(actual.back().row) +
+                                                  " and " + row_text(e.row) + ")");
+            }
+            if (!unchecked.contains(e.row)) actual.push_back(e);
+        }
+    }
+
+    const auto less = [](const IndexEntry& a, const IndexEntry& b) { return compare_entries(a, b) < 0; };
+    std::sort(expected.begin(), expected.end(), less);
+    std::sort(actual.begin(), actual.end(), less);
+    std::vector<IndexEntry> missing, extra;
+    std::set_difference(expected.begin(), expected.end(), actual.begin(), actual.end(), std::back_inserter(missing), less);
+    std::set_difference(actual.begin(), actual.end(), expected.begin(), expected.end(), std::back_inserter(extra), less);
+    constexpr std::size_t kShown = 10;
+    for (std::size_t i = 0; i < missing.size() && i < kShown; ++i)
+        problems.push_back("The " + where + " has no entry for row " + row_text(missing[i].row) + ".");
+    for (std::size_t i = 0; i < extra.size() && i < kShown; ++i)
+        problems.push_back("The " + where + " has an entry for row " + row_text(extra[i].row) + " that no row of the table matches.");
+    if (missing.size() + extra.size() > 2 * kShown)
+        problems.push_back("The " + where + " disagrees with its table in " + std::to_string(missing.size()) +
+                           " missing and " + std::to_string(extra.size()) + " surplus entries in all.");
+    return problems;
+}
+
+std::vector<std::string> verify_index(const PageFile& file, const TableDef& table, const RealIndex& index,
+                                      const std::vector<std::pair<RowId, std::vector<Value>>>& rows) {
+    std::vector<IndexEntry> expected;
+    std::set<RowId> unchecked;
+    for (const auto& [row, values] : rows) {
+        try {
+            IndexKey key = encode_index_key(file.format(), table, index, values);
+            if (index.ignore_nulls() && key.all_null) continue;
+            expected.push_back({std::move(key.bytes), row, 0});
+        } catch (const JetError&) {
+            unchecked.insert(row);
+        }
+    }
+    return verify_index(file, table, index, std::move(expected), unchecked);
+}
+
+}  // namespace jet

@@ -1,0 +1,150 @@
+// Reading and changing one real index (a B-tree of index pages) of a table.
+//  - IndexCursor walks entries in key order (the leaf chain is authoritative) within an
+//    optional key range, yielding the row ids of header rows. Pages are read when needed,
+//    never kept between statements.
+//  - IndexEdit gathers inserts and removals in memory (duplicates in a unique index are
+//    refused there, error 3022) and writes nothing until commit(): new pages first, then the
+//    pages that point at them (parents before children), so a crash leaves a usable tree.
+//  - verify_index checks a tree's structure and compares its entries with the table's rows.
+// Corrupt pages (wrong type or owner, bad entries, cycles in links) are errors naming the page,
+// the index and the table.
+#pragma once
+
+#include "jet/index_key.h"
+#include "jet/index_page.h"
+#include "jet/page_io.h"
+#include "jet/table_def.h"
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+namespace jet {
+
+namespace err {
+inline constexpr int NullInIndex = 3058;   // "Index or primary key cannot contain a Null value."
+}
+
+// "index 'Name' of table 'T' in file 'path'" (the index named after its first logical index).
+std::string index_description(const PageFile& file, const TableDef& table, const RealIndex& index);
+
+// A bound on keys. The key may be a partial key (encode_key_prefix): an inclusive lower bound
+// takes every entry starting with it, an exclusive one skips them; an inclusive upper bound
+// keeps every entry starting with it, an exclusive one stops before them.
+struct KeyBound {
+    Bytes key;
+    bool inclusive = true;
+};
+// E.g. Section = 1 And Table = 2 And Round > 3 on (Section, Table, Round):
+// lower = {prefix(1, 2, 3), exclusive}, upper = {prefix(1, 2), inclusive}. Null keys sort
+// first (ascending columns), so callers still test the condition on each row.
+struct KeyRange {
+    std::optional<KeyBound> lower;
+    std::optional<KeyBound> upper;
+};
+
+class IndexCursor {
+public:
+    IndexCursor(const PageFile& file, const TableDef& table, const RealIndex& index, KeyRange range = {});
+
+    // Moves to the next entry in range; false at the end.
+    bool next();
+    RowId row() const { return entry_.row; }
+    const Bytes& key() const { return entry_.key; }
+
+private:
+    IndexPage read(std::uint32_t page) const;
+    bool below_lower(const Bytes& key) const;
+    bool above_upper(const Bytes& key) const;
+    void start();
+
+    const PageFile& file_;
+    const TableDef& table_;
+    const RealIndex& index_;
+    KeyRange range_;
+    std::string where_;
+    bool started_ = false, done_ = false;
+    IndexPage leaf_;
+    std::size_t position_ = 0;
+    std::unordered_set<std::uint32_t> visited_;
+    IndexEntry entry_;
+};
+
+// Every row id of the index in key order within the range.
+std::vector<RowId> index_rows(const PageFile& file, const TableDef& table, const RealIndex& index,
+                              KeyRange range = {});
+
+// Gives a new page (already holding `content`, listed in the index's usage map) / takes one back.
+using IndexPageAllocator = std::function<std::uint32_t(const Bytes& content)>;
+using IndexPageReleaser = std::function<void(std::uint32_t page)>;
+
+class IndexEdit {
+public:
+    IndexEdit(PageFile& file, const TableDef& table, const RealIndex& index);
+
+    // Adds the entry of a row. Skips an all-Null key in an ignore-nulls index; refuses a Null in
+    // a required or primary-key index (3058) and a key already present in a unique index (3022).
+    // Returns true when no entry had this key before (the index's count of distinct keys grows).
+    bool insert(const IndexKey& key, RowId row);
+    // Removes the entry of a row (the key it was indexed under). An all-Null key of an
+    // ignore-nulls index has no entry; any other missing entry is an error.
+    void remove(const IndexKey& key, RowId row);
+
+    bool changed() const { return !dirty_.empty(); }
+    // Writes every changed page. Without arguments pages come from page_alloc and go back to
+    // nobody (a released page is marked empty and leaves the index's usage map).
+    void commit();
+    void commit(const IndexPageAllocator& allocate, const IndexPageReleaser& release);
+
+private:
+    struct Page {
+        IndexPage page;            // node pages: every child in entries, the tail child last
+        int level = 0;             // 0 = leaf
+        bool is_new = false;
+        bool links_only = true;    // changed only in its sibling links
+    };
+    struct Step {
+        std::uint32_t page;
+        std::size_t slot;          // child slot taken (leaves: entry position)
+    };
+
+    Page& load(std::uint32_t number, int level);
+    Page& create(bool leaf, int level);
+    void touch(Page& p, bool links_only = false);
+    IndexEntry last_entry_below(std::uint32_t child, int depth);
+    std::vector<Step> descend(const IndexEntry& target);
+    void propagate_last(std::vector<Step>& path, std::size_t depth);
+    bool overflows(const Page& p) const;
+    IndexPage stored_form(const Page& p) const;
+    void settle(std::vector<std::uint32_t> ancestors, std::uint32_t page);
+    void split(std::uint32_t page, std::uint32_t parent);
+    void unlink_empty(std::vector<Step>& path, std::size_t depth);
+    const IndexEntry* neighbour(const Page& leaf, std::size_t position, bool before);
+    [[noreturn]] void corrupt(std::uint32_t page, const std::string& what) const;
+
+    PageFile& file_;
+    const TableDef& table_;
+    const RealIndex& index_;
+    std::string where_;
+    std::map<std::uint32_t, Page> pages_;
+    std::set<std::uint32_t> dirty_;
+    std::vector<std::uint32_t> released_;
+    std::uint32_t next_placeholder_;
+};
+
+// The structure of the tree and its entries against the expected ones (key and row of every
+// table row that belongs in the index; entries of `unchecked` rows are not compared). Returns
+// the problems found, each naming the page or row; empty when all agree.
+std::vector<std::string> verify_index(const PageFile& file, const TableDef& table, const RealIndex& index,
+                                      std::vector<IndexEntry> expected, const std::set<RowId>& unchecked = {});
+// Same, computing the expected entries from the rows (values by column position); rows whose
+// key this engine cannot encode (characters beyond its collation tables) are left unchecked.
+std::vector<std::string> verify_index(const PageFile& file, const TableDef& table, const RealIndex& index,
+                                      const std::vector<std::pair<RowId, std::vector<Value>>>& rows);
+
+}  // namespace jet
