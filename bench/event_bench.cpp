@@ -1,0 +1,91 @@
+// A large event run headless with --fast: 26 sections of 30 tables, 26 rounds of 3 boards
+// (prepared by `tlw new-event`), from log-on to "All Done". Prints wall time, steps and
+// records per second and the runner's peak memory. Usage: event_bench [SECTIONS TABLES ROUNDS BOARDS]
+#include "db/database.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path program_folder() { return fs::read_symlink("/proc/self/exe").parent_path(); }
+
+// Runs a program with its standard output in `out`; returns its exit status and usage.
+int run(const std::vector<std::string>& argv, const fs::path& out, rusage& usage) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (!std::freopen(out.c_str(), "w", stdout)) _exit(126);
+        std::vector<char*> args;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    wait4(pid, &status, 0, &usage);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> shape{"26", "30", "26", "3"};
+    for (int i = 1; i < argc && i <= 4; ++i) shape[static_cast<std::size_t>(i - 1)] = argv[i];
+
+    const fs::path dir = fs::temp_directory_path() / ("event-bench-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const fs::path event = dir / "bench.tlw";
+    const fs::path members = dir / "TLPlayerDB.mdb";
+    const fs::path bin = program_folder();
+    rusage usage{};
+
+    const int made = run({(bin / "tlw").string(), "new-event", event.string(), "--sections", shape[0], "--tables",
+                          shape[1], "--rounds", shape[2], "--boards", shape[3], "--members-db", members.string(),
+                          "--members", "4000"},
+                         dir / "new-event.txt", usage);
+    if (made != 0) {
+        std::fprintf(stderr, "tlw new-event failed with status %d\n", made);
+        return 1;
+    }
+
+    const auto start = std::chrono::steady_clock::now();
+    const int status = run({(bin / "tallimo-sim-headless").string(), "/f:[" + event.string() + "]", "--fast",
+                            "--seed", "1", "--exit-when-done", "--members", members.string()},
+                           dir / "log.txt", usage);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (status != 0) {
+        std::fprintf(stderr, "tallimo-sim-headless failed with status %d\n", status);
+        return 1;
+    }
+
+    // One step per tick: "Begin", each log-on, each table's player numbers, each table's round.
+    long steps = 1;
+    std::ifstream log(dir / "log.txt");
+    for (std::string line; std::getline(log, line);)
+        if (line.starts_with("Log on ") || line.starts_with("Player numbers ") || line.starts_with("Results for "))
+            ++steps;
+    long records = 0;
+    {
+        auto database = db::Database::open(event.string());
+        for (auto set = database.open_recordset("ReceivedData"); !set.at_end(); set.move_next()) ++records;
+    }
+
+    std::printf("event: %s sections x %s tables, %s rounds of %s boards\n", shape[0].c_str(), shape[1].c_str(),
+                shape[2].c_str(), shape[3].c_str());
+    std::printf("wall time: %.2f s\n", seconds);
+    std::printf("steps: %ld (%.0f per second)\n", steps, static_cast<double>(steps) / seconds);
+    std::printf("records: %ld (%.0f per second)\n", records, static_cast<double>(records) / seconds);
+    std::printf("peak memory: %.1f MiB\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
+    fs::remove_all(dir);
+    return 0;
+}
