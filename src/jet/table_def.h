@@ -5,10 +5,12 @@
 
 #include "column_type.h"
 #include "format.h"
+#include "value.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace jet {
@@ -121,5 +123,25 @@ struct TableDef {
     const Column* column_by_number(std::uint16_t number) const;
     std::uint32_t fixed_area_size() const;  // bytes of the fixed area of a row
 };
+
+class PageFile;
+
+// The raw bytes of a table definition: the first page whole, then each continuation page
+// without its 8-byte header. Compared byte for byte to decide whether a parsed definition
+// is still current.
+struct TdefStream {
+    std::vector<std::uint32_t> pages;
+    Bytes bytes;
+    bool operator==(const TdefStream&) const = default;
+};
+
+// Reads the tdef page chain starting at first_page (3049 naming the table and page when a
+// page is not a tdef page, lies outside the file or is linked twice).
+TdefStream read_tdef_stream(const PageFile& file, std::uint32_t first_page, const std::string& table);
+// Parses a stream; `code_page` decodes Jet 3 names and is the default of Jet 3 text columns.
+TableDef parse_table_def(const TdefStream& stream, const Format& format, const std::string& table,
+                         const std::string& path, std::uint16_t code_page);
+TableDef read_table_def(const PageFile& file, std::uint32_t first_page, const std::string& table,
+                        std::uint16_t code_page);
 
 }  // namespace jet

@@ -1,0 +1,90 @@
+// jet::Database: an open Jet file with its catalog, table definitions and row scans.
+// Nothing is trusted across calls: each call re-reads the pages it depends on and reuses a
+// parsed catalog or table definition only when the bytes it was parsed from are unchanged,
+// since another program may write the file between two of our statements.
+#pragma once
+
+#include "catalog.h"
+#include "page_io.h"
+#include "properties.h"
+#include "table_def.h"
+#include "value.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace jet {
+
+class Database {
+public:
+    // 3024 when the file does not exist; refusals of file_header.h.
+    static std::shared_ptr<Database> open(const std::string& path,
+                                          PageFile::Access access = PageFile::Access::ReadOnly);
+
+    PageFile& file() { return *file_; }
+    const PageFile& file() const { return *file_; }
+    const Format& format() const { return file_->format(); }
+    const std::string& path() const { return file_->path(); }
+    std::uint16_t code_page() const { return code_page_; }    // of Jet 3 text
+    std::uint16_t sort_order() const { return sort_order_; }
+
+    // Every MSysObjects row, in table order.
+    std::vector<CatalogEntry> catalog();
+    // User tables, in catalog order.
+    std::vector<CatalogEntry> tables();
+    // Any table (system tables included) by name, case-insensitive.
+    std::optional<CatalogEntry> find_table(std::string_view name);
+
+    // 3078 "The Microsoft Jet database engine cannot find the input table or query ..."
+    TableDef table_def(std::string_view name);
+    TableDef table_def_at(std::uint32_t tdef_page, const std::string& name);
+
+    // Table, column and property maps from the table's LvProp (empty when it has none).
+    TableProperties properties(std::string_view table);
+
+    // The table's data pages (its owned usage map), ascending.
+    std::vector<std::uint32_t> data_pages(const TableDef& table);
+
+    // Rows in table order: data pages ascending, rows by slot, deleted rows and moved-row
+    // targets skipped, moved rows read where they now are. `visit` returns false to stop.
+    using RowVisitor = std::function<bool(RowId, const std::vector<Value>&)>;
+    void scan(const TableDef& table, const RowVisitor& visit);
+    std::vector<RowId> row_ids(const TableDef& table);
+    std::uint32_t count_rows(const TableDef& table);
+
+    // The row `id` (a header row id, as indexes hold them), following an overflow pointer;
+    // false when the slot holds no live row.
+    bool read_row(const TableDef& table, RowId id, std::vector<Value>& out);
+
+private:
+    Database(std::unique_ptr<PageFile> file, std::uint16_t code_page, std::uint16_t sort_order);
+    // Calls visit(id, row bytes, row size) for every live row of the table in table order.
+    void scan_raw(const TableDef& table,
+                  const std::function<bool(RowId, const std::uint8_t*, std::size_t)>& visit);
+    // The bytes of the live row `id` after following moves; nullopt when there is none.
+    bool locate_row(const TableDef& table, RowId id, Bytes& page, std::size_t& start, std::size_t& size);
+
+    std::unique_ptr<PageFile> file_;
+    std::uint16_t code_page_ = 0;
+    std::uint16_t sort_order_ = 0;
+
+    struct CachedDef {
+        TdefStream stream;
+        TableDef def;
+    };
+    std::unordered_map<std::uint32_t, CachedDef> defs_;
+    struct CachedCatalog {
+        TdefStream stream;
+        std::vector<Bytes> pages;
+        std::vector<CatalogEntry> entries;
+    };
+    std::optional<CachedCatalog> catalog_;
+};
+
+}  // namespace jet

@@ -1,0 +1,69 @@
+// Long-value reading. Chains are followed with a record of visited rows, so a damaged
+// chain that loops ends in an error instead of running forever.
+#include "long_value.h"
+
+#include "error.h"
+#include "page_rows.h"
+#include "row_codec.h"
+
+#include <fmt/format.h>
+#include <unordered_set>
+
+namespace jet {
+namespace {
+
+[[noreturn]] void damaged(const PageFile& file, const std::string& where, std::uint32_t page, const std::string& what) {
+    throw JetError(err::CorruptDatabase, fmt::format("The long value of {} in '{}' is damaged (page {}): {}.", where,
+                                                     file.path(), page, what));
+}
+
+std::uint32_t u32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+}  // namespace
+
+Bytes read_long_value(const PageFile& file, const std::uint8_t* field, std::size_t size, const std::string& where) {
+    if (size < kLongValueHeaderSize) damaged(file, where, 0, "the field is shorter than its header");
+    const std::uint32_t word = u32(field);
+    const std::uint32_t length = word & 0x3FFFFFFF;
+    const auto kind = static_cast<std::uint8_t>(word >> 24 & 0xC0);
+    if (kind == long_value_kind::Inline) {
+        if (length > size - kLongValueHeaderSize) damaged(file, where, 0, "the inline data is cut off");
+        return Bytes(field + kLongValueHeaderSize, field + kLongValueHeaderSize + length);
+    }
+    if (kind != long_value_kind::SingleRow && kind != long_value_kind::Chain)
+        damaged(file, where, 0, "its storage type is unknown");
+
+    const std::uint32_t page_count = file.page_count();
+    Bytes out;
+    out.reserve(std::min<std::size_t>(length, std::size_t{64} * file.page_size()));
+    std::unordered_set<std::uint32_t> visited;
+    std::uint32_t pointer = u32(field + 4);
+    while (out.size() < length) {
+        const std::uint32_t page = pointer >> 8;
+        const std::uint32_t row = pointer & 0xFF;
+        if (page == 0 || page >= page_count) damaged(file, where, page, "a pointer leads outside the file");
+        if (!visited.insert(pointer).second) damaged(file, where, page, "its chain loops");
+        const Bytes bytes = file.read_page(page);
+        if (bytes[0] != DataPageType) damaged(file, where, page, "the page is not a data page");
+        const std::optional<RowBounds> b = checked_row(file.format(), bytes, row);
+        if (!b || (b->flags & row_flags::Deleted)) damaged(file, where, page, fmt::format("row {} is missing", row));
+        const std::uint8_t* data = bytes.data() + b->start;
+        std::size_t n = b->length();
+        if (kind == long_value_kind::SingleRow) {
+            out.insert(out.end(), data, data + std::min<std::size_t>(n, length));
+            if (n < length) damaged(file, where, page, "the data is shorter than its length");
+            break;
+        }
+        if (n < 4) damaged(file, where, page, "a chain row is too short");
+        pointer = u32(data);
+        n = std::min<std::size_t>(n - 4, length - out.size());
+        out.insert(out.end(), data + 4, data + 4 + n);
+        if (out.size() < length && pointer == 0) damaged(file, where, page, "the chain ends early");
+    }
+    return out;
+}
+
+}  // namespace jet

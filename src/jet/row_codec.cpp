@@ -1,0 +1,183 @@
+// Row decoding. Buffers for offsets and fields live in the decoder and are reused, so
+// scanning a table allocates only for the text and binary values themselves.
+#include "row_codec.h"
+
+#include "error.h"
+#include "long_value.h"
+#include "text_codec.h"
+
+#include <cstring>
+#include <fmt/format.h>
+
+namespace jet {
+namespace {
+
+template <typename T>
+T load(const std::uint8_t* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);  // the file is little-endian, as are our targets
+    return v;
+}
+
+std::uint32_t fixed_size(ColumnType type, std::uint16_t declared) {
+    switch (type) {
+    case ColumnType::Boolean: return 0;
+    case ColumnType::Byte: return 1;
+    case ColumnType::Integer: return 2;
+    case ColumnType::Long: case ColumnType::Single: return 4;
+    case ColumnType::Currency: case ColumnType::Double: case ColumnType::DateTime: return 8;
+    case ColumnType::Guid: return 16;
+    case ColumnType::Decimal: return 17;
+    default: return declared;
+    }
+}
+
+}  // namespace
+
+std::optional<RowBounds> checked_row(const Format& format, const Bytes& page, std::uint32_t row) {
+    if (page.size() < format.data_first_row_offset) return std::nullopt;
+    const std::uint32_t count = static_cast<std::uint32_t>(page[format.data_row_count_offset] |
+                                                           page[format.data_row_count_offset + 1] << 8);
+    if (row >= count || format.data_first_row_offset + 2ull * count > page.size()) return std::nullopt;
+    auto entry = [&](std::uint32_t i) {
+        const std::size_t at = format.data_first_row_offset + 2u * i;
+        return static_cast<std::uint16_t>(page[at] | page[at + 1] << 8);
+    };
+    RowBounds b;
+    b.flags = static_cast<std::uint16_t>(entry(row) & ~row_flags::OffsetMask);
+    b.start = entry(row) & row_flags::OffsetMask;
+    b.end = row == 0 ? page.size() : (entry(row - 1) & row_flags::OffsetMask);
+    if (b.start < format.data_first_row_offset + 2u * count || b.start > b.end || b.end > page.size()) return std::nullopt;
+    return b;
+}
+
+std::optional<Value> decode_plain_value(const Format& format, ColumnType type, const std::uint8_t* p, std::size_t n,
+                                        std::uint16_t code_page, std::uint8_t scale) {
+    if (n < fixed_size(type, 0)) return std::nullopt;
+    switch (type) {
+    case ColumnType::Boolean: return Value::boolean(n > 0 && p[0] != 0);
+    case ColumnType::Byte: return Value::byte(p[0]);
+    case ColumnType::Integer: return Value::integer(load<std::int16_t>(p));
+    case ColumnType::Long: return Value::long_(load<std::int32_t>(p));
+    case ColumnType::Currency: return Value::currency(Currency{load<std::int64_t>(p)});
+    case ColumnType::Single: return Value::single(load<float>(p));
+    case ColumnType::Double: return Value::double_(load<double>(p));
+    case ColumnType::DateTime: return Value::date(DateTime{load<double>(p)});
+    case ColumnType::Guid: {
+        Guid g;
+        std::memcpy(g.bytes.data(), p, 16);
+        return Value::guid(g);
+    }
+    case ColumnType::Decimal: {
+        Decimal d;
+        d.negative = (p[0] & 0x80) != 0;
+        for (int word = 0; word < 4; ++word)  // most significant 32-bit word first, each little-endian
+            d.magnitude = d.magnitude << 32 | load<std::uint32_t>(p + 1 + 4 * word);
+        d.scale = scale;
+        return Value::decimal(d);
+    }
+    case ColumnType::Text:
+    case ColumnType::Memo:
+        return Value::text(format.jet3() ? decode_code_page(p, n, code_page) : decode_jet4_text(p, n));
+    default: return Value::binary(Bytes(p, p + n));
+    }
+}
+
+RowDecoder::RowDecoder(const PageFile& file, const TableDef& table)
+    : file_(file), table_(table), format_(file.format()) {}
+
+void RowDecoder::damaged(RowId id, const std::string& what) const {
+    throw JetError(err::CorruptDatabase, fmt::format("Row {} on page {} of table '{}' in '{}' is damaged: {}.", id.row,
+                                                     id.page, table_.name, file_.path(), what));
+}
+
+void RowDecoder::split(const std::uint8_t* row, std::size_t size, RowId id, std::vector<FieldRef>& out) const {
+    const bool jet3 = format_.jet3();
+    const std::size_t count_size = jet3 ? 1 : 2;
+    if (size < count_size + 1) damaged(id, "it is too short");
+    const std::uint32_t ncols = jet3 ? row[0] : static_cast<std::uint32_t>(row[0] | row[1] << 8);
+    const std::size_t mask_len = (ncols + 7) / 8;
+    if (size < count_size + mask_len) damaged(id, "its null mask is cut off");
+    const std::uint8_t* mask = row + size - mask_len;
+    std::size_t data_end = size - mask_len;  // where the variable-area trailer begins
+
+    std::uint32_t nvar = 0;
+    var_offsets_.clear();
+    if (table_.var_columns > 0) {
+        if (jet3) {
+            if (data_end < count_size + 1) damaged(id, "its variable-column count is cut off");
+            nvar = row[data_end - 1];
+            const std::size_t jumps = (size - 1) / 256;
+            // pos0 is var[0]'s low byte; var[i] lies at pos0 - i and the end-of-data byte at pos0 - nvar.
+            if (data_end < 2 + jumps + nvar + count_size) damaged(id, "its variable-column offsets are cut off");
+            const std::size_t pos0 = data_end - 2 - jumps;
+            std::size_t real_jumps = jumps;
+            if (jumps > 0 && (pos0 - nvar) / 256 < jumps) --real_jumps;  // the lowest jump byte is padding
+            std::size_t used = 0;
+            for (std::uint32_t i = 0; i <= nvar; ++i) {
+                while (used < real_jumps && i == row[data_end - 2 - used]) ++used;
+                var_offsets_.push_back(static_cast<std::uint32_t>(row[pos0 - i] + 256 * used));
+            }
+            data_end = pos0 - nvar;
+        } else {
+            if (data_end < count_size + 2) damaged(id, "its variable-column count is cut off");
+            nvar = static_cast<std::uint32_t>(row[data_end - 2] | row[data_end - 1] << 8);
+            if (data_end < count_size + 4 + 2ull * nvar) damaged(id, "its variable-column offsets are cut off");
+            for (std::uint32_t i = 0; i <= nvar; ++i) {
+                const std::size_t at = data_end - 4 - 2 * i;
+                var_offsets_.push_back(static_cast<std::uint32_t>(row[at] | row[at + 1] << 8));
+            }
+            data_end = data_end - 4 - 2ull * nvar;
+        }
+    }
+
+    out.resize(table_.columns.size());
+    for (std::size_t k = 0; k < table_.columns.size(); ++k) {
+        const Column& c = table_.columns[k];
+        FieldRef& f = out[k];
+        f = FieldRef{};
+        if (c.number >= ncols) continue;
+        f.present = (mask[c.number / 8] >> (c.number % 8) & 1) != 0;
+        if (c.type == ColumnType::Boolean || !f.present) continue;
+        if (c.is_fixed()) {
+            const std::size_t start = count_size + c.fixed_offset;
+            const std::uint32_t len = fixed_size(c.type, c.length);
+            if (start + len > data_end) damaged(id, fmt::format("column '{}' lies outside the row", c.name));
+            f.data = row + start;
+            f.size = len;
+        } else {
+            if (c.var_index >= nvar) {
+                f.present = false;
+                continue;
+            }
+            const std::uint32_t start = var_offsets_[c.var_index], end = var_offsets_[c.var_index + 1u];
+            if (start < count_size || start > end || end > data_end)
+                damaged(id, fmt::format("column '{}' has offsets {}..{} outside the row", c.name, start, end));
+            f.data = row + start;
+            f.size = end - start;
+        }
+    }
+}
+
+Value RowDecoder::value(const Column& c, const FieldRef& f, RowId id) const {
+    if (c.type == ColumnType::Boolean) return Value::boolean(f.present);
+    if (!f.present || !f.data) return Value::null();
+    if (is_long_value(c.type)) {
+        const Bytes data = read_long_value(
+            file_, f.data, f.size,
+            fmt::format("column '{}' of table '{}' (row {} on page {})", c.name, table_.name, id.row, id.page));
+        if (c.type == ColumnType::Ole) return Value::binary(data);
+        return *decode_plain_value(format_, ColumnType::Memo, data.data(), data.size(), c.code_page, 0);
+    }
+    std::optional<Value> v = decode_plain_value(format_, c.type, f.data, f.size, c.code_page, c.scale);
+    if (!v) damaged(id, fmt::format("column '{}' holds {} bytes, too few for its type", c.name, f.size));
+    return std::move(*v);
+}
+
+void RowDecoder::decode(const std::uint8_t* row, std::size_t size, RowId id, std::vector<Value>& out) const {
+    split(row, size, id, fields_);
+    out.resize(table_.columns.size());
+    for (std::size_t k = 0; k < table_.columns.size(); ++k) out[k] = value(table_.columns[k], fields_[k], id);
+}
+
+}  // namespace jet

@@ -1,0 +1,238 @@
+// Parsing of table definitions from their tdef pages. Every count and offset is checked
+// against the bytes read, so a damaged definition is a JetError naming the table and the
+// page where the damage lies, never a read outside the buffer.
+#include "table_def.h"
+
+#include "error.h"
+#include "page_io.h"
+#include "text_codec.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fmt/format.h>
+
+namespace jet {
+namespace {
+
+constexpr std::uint8_t kTdefPageType = 0x02;
+
+bool iequals(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// Bounds-checked reads from the logical tdef stream; errors name the page the offset lies on.
+class StreamReader {
+public:
+    StreamReader(const TdefStream& s, const std::string& table, const std::string& path, std::uint32_t page_size)
+        : s_(s), table_(table), path_(path), page_size_(page_size) {}
+
+    [[noreturn]] void fail(std::size_t at, const std::string& what) const {
+        throw JetError(err::CorruptDatabase,
+                       fmt::format("The definition of table '{}' in '{}' is damaged on page {}: {}.", table_, path_,
+                                   page_of(at), what));
+    }
+    void need(std::size_t at, std::size_t n, const char* what) const {
+        if (at > s_.bytes.size() || n > s_.bytes.size() - at) fail(std::min(at, s_.bytes.size()), what);
+    }
+    std::uint8_t u8(std::size_t at, const char* what) const {
+        need(at, 1, what);
+        return s_.bytes[at];
+    }
+    std::uint16_t u16(std::size_t at, const char* what) const {
+        need(at, 2, what);
+        return static_cast<std::uint16_t>(s_.bytes[at] | s_.bytes[at + 1] << 8);
+    }
+    std::uint32_t u32(std::size_t at, const char* what) const {
+        need(at, 4, what);
+        return get_u32(s_.bytes, at);
+    }
+    const std::uint8_t* ptr(std::size_t at) const { return s_.bytes.data() + at; }
+    std::size_t size() const { return s_.bytes.size(); }
+
+private:
+    std::uint32_t page_of(std::size_t at) const {
+        if (s_.pages.empty()) return 0;
+        if (at < page_size_) return s_.pages[0];
+        const std::size_t k = 1 + (at - page_size_) / (page_size_ - 8);
+        return s_.pages[std::min(k, s_.pages.size() - 1)];
+    }
+    const TdefStream& s_;
+    const std::string& table_;
+    const std::string& path_;
+    std::uint32_t page_size_;
+};
+
+std::string read_name(const StreamReader& r, const Format& f, std::size_t& at, std::uint16_t code_page) {
+    std::size_t len = 0;
+    if (f.name_length_size == 1) len = r.u8(at, "a name is cut off");
+    else len = r.u16(at, "a name is cut off");
+    at += f.name_length_size;
+    r.need(at, len, "a name is cut off");
+    std::string name = f.jet3() ? decode_code_page(r.ptr(at), len, code_page) : decode_utf16le(r.ptr(at), len);
+    at += len;
+    return name;
+}
+
+}  // namespace
+
+const Column* TableDef::find_column(std::string_view column_name) const {
+    for (const Column& c : columns)
+        if (iequals(c.name, column_name)) return &c;
+    return nullptr;
+}
+
+const Column* TableDef::column_by_number(std::uint16_t column_number) const {
+    for (const Column& c : columns)
+        if (c.number == column_number) return &c;
+    return nullptr;
+}
+
+std::uint32_t TableDef::fixed_area_size() const {
+    std::uint32_t size = 0;
+    for (const Column& c : columns)
+        if (c.is_fixed() && c.type != ColumnType::Boolean) size = std::max<std::uint32_t>(size, c.fixed_offset + c.length);
+    return size;
+}
+
+TdefStream read_tdef_stream(const PageFile& file, std::uint32_t first_page, const std::string& table) {
+    const std::uint32_t count = file.page_count();
+    TdefStream s;
+    std::uint32_t page = first_page;
+    while (page != 0) {
+        if (page >= count || std::find(s.pages.begin(), s.pages.end(), page) != s.pages.end() || s.pages.size() > 64)
+            throw JetError(err::CorruptDatabase,
+                           fmt::format("The definition of table '{}' in '{}' is damaged: {} page {} {}.", table,
+                                       file.path(), s.pages.empty() ? "its first" : "continuation", page,
+                                       page >= count ? "lies outside the file" : "is linked twice"));
+        Bytes bytes = file.read_page(page);
+        if (bytes[0] != kTdefPageType)
+            throw JetError(err::CorruptDatabase,
+                           fmt::format("Page {} of '{}' should hold the definition of table '{}' but is not a table "
+                                       "definition page (type {}).", page, file.path(), table, bytes[0]));
+        s.pages.push_back(page);
+        const std::uint32_t next = get_u32(bytes, 4);
+        s.bytes.insert(s.bytes.end(), bytes.begin() + (s.pages.size() == 1 ? 0 : 8), bytes.end());
+        page = next;
+    }
+    return s;
+}
+
+TableDef parse_table_def(const TdefStream& s, const Format& f, const std::string& table, const std::string& path,
+                         std::uint16_t code_page) {
+    StreamReader r(s, table, path, f.page_size);
+    TableDef def;
+    def.name = table;
+    def.tdef_page = s.pages.empty() ? 0 : s.pages[0];
+    def.tdef_pages = s.pages;
+    r.need(0, f.tdef_header_size, "the header is cut off");
+    def.row_count = r.u32(f.tdef_row_count_offset, "header");
+    def.last_autonumber = r.u32(f.tdef_autonumber_offset, "header");
+    def.table_type = r.u8(f.tdef_table_type_offset, "header");
+    def.max_columns = r.u16(f.tdef_max_columns_offset, "header");
+    def.var_columns = r.u16(f.tdef_var_columns_offset, "header");
+    const std::uint16_t column_count = r.u16(f.tdef_columns_offset, "header");
+    const std::uint32_t logical_count = r.u32(f.tdef_logical_index_count_offset, "header");
+    const std::uint32_t real_count = r.u32(f.tdef_real_index_count_offset, "header");
+    def.owned_map = r.u32(f.tdef_owned_map_offset, "header");
+    def.free_map = r.u32(f.tdef_free_map_offset, "header");
+    if (real_count > 1000 || logical_count > 1000)
+        r.fail(f.tdef_real_index_count_offset, fmt::format("it claims {} indexes", std::max(real_count, logical_count)));
+    if (column_count > def.max_columns && def.max_columns != 0)
+        r.fail(f.tdef_columns_offset, fmt::format("{} columns but at most {}", column_count, def.max_columns));
+
+    std::size_t at = f.tdef_header_size;
+    r.need(at, std::size_t{real_count} * f.real_index_count_block, "the index statistics are cut off");
+    def.real_indexes.resize(real_count);
+    for (std::uint32_t i = 0; i < real_count; ++i) {
+        def.real_indexes[i].number = i;
+        def.real_indexes[i].unique_key_count = r.u32(at + 4, "index statistics");
+        at += f.real_index_count_block;
+    }
+
+    const bool jet3 = f.jet3();
+    r.need(at, std::size_t{column_count} * f.column_descriptor_size, "the column descriptors are cut off");
+    def.columns.resize(column_count);
+    for (Column& c : def.columns) {
+        const std::size_t d = at;
+        c.type = static_cast<ColumnType>(r.u8(d, "column"));
+        c.number = r.u16(d + (jet3 ? 1 : 5), "column");
+        c.var_index = r.u16(d + (jet3 ? 3 : 7), "column");
+        c.misc = r.u16(d + (jet3 ? 5 : 9), "column");
+        c.sort_order = r.u16(d + (jet3 ? 9 : 11), "column");
+        if (jet3) c.code_page = r.u16(d + 11, "column");
+        else c.sort_version = r.u8(d + 14, "column");
+        c.precision = r.u8(d + 11, "column");
+        c.scale = r.u8(d + 12, "column");
+        c.flags = r.u8(d + (jet3 ? 13 : 15), "column");
+        if (!jet3) c.ext_flags = r.u8(d + 16, "column");
+        c.fixed_offset = r.u16(d + (jet3 ? 14 : 21), "column");
+        c.length = r.u16(d + (jet3 ? 16 : 23), "column");
+        if (c.code_page == 0) c.code_page = code_page;
+        at += f.column_descriptor_size;
+    }
+    for (Column& c : def.columns) c.name = read_name(r, f, at, code_page);
+
+    const std::uint8_t slot_base = jet3 ? 0 : 4;
+    r.need(at, std::size_t{real_count} * f.real_index_descriptor_size, "the index descriptors are cut off");
+    for (RealIndex& ri : def.real_indexes) {
+        for (std::size_t k = 0; k < 10; ++k) {
+            const std::uint16_t number = r.u16(at + slot_base + 3 * k, "index");
+            const std::uint8_t flags = r.u8(at + slot_base + 3 * k + 2, "index");
+            if (number == 0xFFFF) continue;
+            if (!def.column_by_number(number))
+                r.fail(at, fmt::format("index {} names column number {}, which the table does not have", ri.number,
+                                       number));
+            ri.columns.push_back(IndexColumn{number, (flags & 0x01) != 0});
+        }
+        ri.usage_map = r.u32(at + (jet3 ? 30 : 34), "index");
+        ri.root_page = r.u32(at + (jet3 ? 34 : 38), "index");
+        ri.flags = r.u8(at + (jet3 ? 38 : 46), "index");
+        at += f.real_index_descriptor_size;
+    }
+
+    r.need(at, std::size_t{logical_count} * f.logical_index_descriptor_size, "the index descriptors are cut off");
+    def.logical_indexes.resize(logical_count);
+    const std::size_t lbase = jet3 ? 0 : 4;
+    for (LogicalIndex& li : def.logical_indexes) {
+        li.number = r.u32(at + lbase, "index");
+        li.real_index = r.u32(at + lbase + 4, "index");
+        if (li.real_index >= real_count)
+            r.fail(at, fmt::format("logical index {} refers to index data {} of {}", li.number, li.real_index, real_count));
+        li.fk_table_type = r.u8(at + lbase + 8, "index");
+        li.fk_index = static_cast<std::int32_t>(r.u32(at + lbase + 9, "index"));
+        li.fk_table_page = r.u32(at + lbase + 13, "index");
+        li.fk_cascade_updates = r.u8(at + lbase + 17, "index");
+        li.fk_cascade_deletes = r.u8(at + lbase + 18, "index");
+        li.type = static_cast<LogicalIndexType>(r.u8(at + lbase + 19, "index"));
+        at += f.logical_index_descriptor_size;
+    }
+    for (LogicalIndex& li : def.logical_indexes) li.name = read_name(r, f, at, code_page);
+
+    // Long-value column maps; files from before they existed simply end here.
+    while (at + 2 <= r.size()) {
+        const std::uint16_t number = r.u16(at, "long-value maps");
+        if (number == 0xFFFF) break;
+        if (at + 10 > r.size()) break;
+        def.long_value_maps.push_back(LongValueMaps{number, r.u32(at + 2, "long-value maps"), r.u32(at + 6, "long-value maps")});
+        at += 10;
+        if (def.long_value_maps.size() > column_count) r.fail(at, "the long-value map list does not end");
+    }
+
+    std::stable_sort(def.columns.begin(), def.columns.end(),
+                     [](const Column& a, const Column& b) { return a.number < b.number; });
+    for (std::size_t i = 1; i < def.columns.size(); ++i)
+        if (def.columns[i].number == def.columns[i - 1].number)
+            r.fail(0, fmt::format("column number {} is used twice", def.columns[i].number));
+    return def;
+}
+
+TableDef read_table_def(const PageFile& file, std::uint32_t first_page, const std::string& table,
+                        std::uint16_t code_page) {
+    return parse_table_def(read_tdef_stream(file, first_page, table), file.format(), table, file.path(), code_page);
+}
+
+}  // namespace jet

@@ -1,0 +1,79 @@
+// Usage-map decoding with every pointer checked; a damaged map is an error naming its owner.
+#include "usage_map.h"
+
+#include "page_rows.h"
+#include "row_codec.h"
+#include "error.h"
+
+#include <fmt/format.h>
+
+namespace jet {
+namespace {
+
+constexpr std::uint8_t kBitmapPageType = 0x05;
+
+[[noreturn]] void damaged(const PageFile& file, const std::string& owner, std::uint32_t page, const char* what) {
+    throw JetError(err::CorruptDatabase, fmt::format("The usage map of {} in '{}' (page {}) is damaged: {}.", owner,
+                                                     file.path(), page, what));
+}
+
+void add_bits(std::vector<std::uint32_t>& out, const std::uint8_t* bits, std::size_t bytes, std::uint64_t first) {
+    for (std::size_t i = 0; i < bytes; ++i) {
+        if (bits[i] == 0) continue;
+        for (unsigned b = 0; b < 8; ++b)
+            if (bits[i] & (1u << b)) {
+                const std::uint64_t page = first + i * 8 + b;
+                if (page <= 0xFFFFFFu) out.push_back(static_cast<std::uint32_t>(page));  // 3-byte page numbers
+            }
+    }
+}
+
+}  // namespace
+
+UsageMapRow read_usage_map_row(const PageFile& file, std::uint32_t row_pointer, const std::string& owner) {
+    UsageMapRow r;
+    r.page = row_pointer >> 8;
+    r.row = static_cast<std::uint8_t>(row_pointer & 0xFF);
+    if (r.page == 0 || r.page >= file.page_count()) damaged(file, owner, r.page, "it points outside the file");
+    r.page_bytes = file.read_page(r.page);
+    if (r.page_bytes[0] != DataPageType) damaged(file, owner, r.page, "it points at a page that is not a data page");
+    const std::optional<RowBounds> b = checked_row(file.format(), r.page_bytes, r.row);
+    if (!b || b->length() == 0) damaged(file, owner, r.page, "its row is missing");
+    r.start = static_cast<std::uint32_t>(b->start);
+    r.end = static_cast<std::uint32_t>(b->end);
+    return r;
+}
+
+std::vector<std::uint32_t> decode_usage_map(const PageFile& file, const std::uint8_t* row, std::size_t size,
+                                            const std::string& owner) {
+    std::vector<std::uint32_t> pages;
+    if (size < 5) damaged(file, owner, 0, "its row is too short");
+    const std::uint32_t first = static_cast<std::uint32_t>(row[1]) | static_cast<std::uint32_t>(row[2]) << 8 |
+                                static_cast<std::uint32_t>(row[3]) << 16 | static_cast<std::uint32_t>(row[4]) << 24;
+    if (row[0] == 0x00) {
+        add_bits(pages, row + 5, size - 5, first);
+        return pages;
+    }
+    if (row[0] != 0x01) damaged(file, owner, 0, "its type is unknown");
+    const std::uint32_t page_size = file.page_size();
+    const std::uint64_t per_page = (page_size - 4ull) * 8;
+    const std::uint32_t count = file.page_count();
+    for (std::size_t j = 0; 1 + 4 * j + 4 <= size; ++j) {
+        const std::uint8_t* p = row + 1 + 4 * j;
+        const std::uint32_t map_page = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+                                       static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+        if (map_page == 0) continue;
+        if (map_page >= count) damaged(file, owner, map_page, "a bitmap page lies outside the file");
+        const Bytes bitmap = file.read_page(map_page);
+        if (bitmap[0] != kBitmapPageType) damaged(file, owner, map_page, "a bitmap page has the wrong type");
+        add_bits(pages, bitmap.data() + 4, bitmap.size() - 4, j * per_page);
+    }
+    return pages;
+}
+
+std::vector<std::uint32_t> read_usage_map(const PageFile& file, std::uint32_t row_pointer, const std::string& owner) {
+    const UsageMapRow r = read_usage_map_row(file, row_pointer, owner);
+    return decode_usage_map(file, r.page_bytes.data() + r.start, r.end - r.start, owner);
+}
+
+}  // namespace jet
