@@ -4,8 +4,13 @@
 // tables and usage maps itself so that a damaged structure is reported rather than thrown.
 #include "check.h"
 
+#include "database.h"
 #include "error.h"
+#include "index.h"
+#include "long_value.h"
 #include "page_io.h"
+#include "page_rows.h"
+#include "row_codec.h"
 #include "table_def.h"
 
 #include <fmt/format.h>
@@ -18,11 +23,12 @@
 namespace jet {
 namespace {
 
-constexpr std::uint16_t RowDeleted = 0x8000;   // skipped by scans (also set on overflow targets)
-constexpr std::uint16_t RowOverflow = 0x4000;  // the row holds a pointer to where it moved
-constexpr std::uint16_t RowOffsetMask = 0x1FFF;
-constexpr std::uint32_t LvalOwner = 0x4C41564C;  // "LVAL"
-constexpr std::size_t MaxProblemsPerKind = 20;   // a broken index would otherwise flood the report
+constexpr std::uint16_t RowDeleted = row_flags::Deleted;     // also set on the targets of moved rows
+constexpr std::uint16_t RowOverflow = row_flags::Overflow;
+constexpr std::uint16_t RowOffsetMask = row_flags::OffsetMask;
+constexpr std::uint8_t AnyIndexPage = 0xFF;   // claim(): a node or a leaf page
+constexpr std::uint8_t SystemTable = 0x53;  // tdef table type 'S'
+constexpr std::size_t MaxIndexProblems = 10;  // a broken index would otherwise flood the report
 
 struct Slot {
     std::uint32_t start = 0, end = 0;
@@ -34,7 +40,7 @@ struct Slot {
 class Checker {
 public:
     explicit Checker(const std::string& path)
-        : file_(PageFile::open(path, PageFile::Access::ReadOnly)), f_(file_->format()),
+        : db_(Database::open(path, PageFile::Access::ReadOnly)), file_(&db_->file()), f_(file_->format()),
           pages_(file_->page_count()) {
         report_.path = path;
     }
@@ -42,7 +48,8 @@ public:
     CheckReport run();
 
 private:
-    std::unique_ptr<PageFile> file_;
+    std::shared_ptr<Database> db_;
+    const PageFile* file_;
     const Format& f_;
     std::uint32_t pages_;
     CheckReport report_;
@@ -76,8 +83,13 @@ private:
     bool covered(std::uint32_t n) const;
     void claim(std::uint32_t n, const std::string& who, std::uint8_t type, std::optional<std::uint32_t> owner);
     void check_global_map();
+    void check_table(const CatalogEntry& entry);
+    std::optional<std::set<std::uint32_t>> claim_map(std::uint32_t map, const std::string& who, std::uint8_t type,
+                                                     std::uint32_t owner);
+    void check_long_value(const FieldRef& field, const std::set<std::uint32_t>* pages, const std::string& who);
+    void check_rows(const TableDef& table, const std::set<std::uint32_t>& owned, const std::string& who);
 
-    friend struct TableChecker;
+    std::set<std::uint32_t> long_value_rows_;  // LVAL rows already referenced by some value
 };
 
 // The row-offset table of data page `n`: every row must lie between the end of the table and
@@ -215,8 +227,8 @@ void Checker::claim(std::uint32_t n, const std::string& who, std::uint8_t type, 
         return;
     }
     const Bytes& b = page(n);
-    if (b[0] != type)
-        problem("{}: page {} has type {}, expected {}", who, n, b[0], type);
+    if (type == AnyIndexPage ? (b[0] != kIndexNodePage && b[0] != kIndexLeafPage) : b[0] != type)
+        problem("{}: page {} has type {}, expected {}", who, n, b[0], type == AnyIndexPage ? "an index page" : fmt::to_string(type));
     else if (owner && get_u32(b, 4) != *owner)
         problem("{}: page {} is owned by {}, expected {}", who, n, get_u32(b, 4), *owner);
     if (global_free_.count(n)) problem("{}: page {} is in use but marked free in the global usage map", who, n);
@@ -251,9 +263,219 @@ void Checker::check_global_map() {
                                           pages_, claims_.size()));
 }
 
+// A table's (or index's, or long-value column's) usage map and the pages it lists.
+std::optional<std::set<std::uint32_t>> Checker::claim_map(std::uint32_t map, const std::string& who,
+                                                          std::uint8_t type, std::uint32_t owner) {
+    auto pages = decode_map(map, who + " usage map");
+    if (pages)
+        for (std::uint32_t p : *pages) claim(p, who, type, owner);
+    return pages;
+}
+
+// A Memo/OLE field: its header, and every long-value row it leads to lies in the column's
+// own pages, is referenced once, and together they hold exactly the stated length.
+void Checker::check_long_value(const FieldRef& field, const std::set<std::uint32_t>* pages, const std::string& who) {
+    if (field.size < kLongValueHeaderSize) {
+        problem("{}: the field is {} bytes, shorter than a long-value header", who, field.size);
+        return;
+    }
+    const std::uint32_t word = get_u32(Bytes(field.data, field.data + 4), 0);
+    const std::uint32_t length = word & 0x3FFFFFFF;
+    const auto kind = static_cast<std::uint8_t>(word >> 24 & 0xC0);
+    if (kind == long_value_kind::Inline) {
+        if (length > field.size - kLongValueHeaderSize)
+            problem("{}: inline long value of {} bytes holds only {}", who, length, field.size - kLongValueHeaderSize);
+        return;
+    }
+    std::uint32_t pointer = get_u32(Bytes(field.data + 4, field.data + 8), 0);
+    std::uint32_t remaining = length;
+    for (std::size_t hop = 0;; ++hop) {
+        if (remaining == 0 && (kind == long_value_kind::SingleRow || pointer == 0)) return;
+        if (pointer == 0) {
+            problem("{}: long-value chain ends with {} of {} bytes missing", who, remaining, length);
+            return;
+        }
+        const RowId id = RowId::from_u32(pointer);
+        const std::string where = fmt::format("{} (long-value row {} of page {})", who, id.row, id.page);
+        if (pages && !pages->count(id.page)) {
+            problem("{}: page {} is not one of the column's long-value pages", where, id.page);
+            return;
+        }
+        if (!long_value_rows_.insert(pointer).second) {
+            problem("{}: the row is already used by another value, or the chain loops", where);
+            return;
+        }
+        auto row = row_at(pointer, where);
+        if (!row) return;
+        if (get_u32(page(id.page), 4) != LvalOwner) {
+            problem("{}: page {} is not a long-value page", where, id.page);
+            return;
+        }
+        if (kind == long_value_kind::SingleRow) {
+            if (row->size() < length) problem("{}: holds {} of {} bytes", where, row->size(), length);
+            return;
+        }
+        if (row->size() < 4) {
+            problem("{}: a chain row of {} bytes has no room for its pointer", where, row->size());
+            return;
+        }
+        remaining -= std::min<std::uint32_t>(remaining, static_cast<std::uint32_t>(row->size() - 4));
+        pointer = get_u32(*row, 0);
+        if (remaining == 0 && pointer != 0) {
+            problem("{}: the chain goes on after all {} bytes", where, length);
+            return;
+        }
+    }
+}
+
+// Rows of the table's data pages: offsets, moved rows, decoding, long values and autonumbers;
+// then the row count and every index against the rows.
+void Checker::check_rows(const TableDef& table, const std::set<std::uint32_t>& owned, const std::string& who) {
+    std::map<std::uint16_t, std::optional<std::set<std::uint32_t>>> lv_pages;
+    for (const LongValueMaps& lv : table.long_value_maps) {
+        const Column* col = table.column_by_number(lv.column_number);
+        const std::string lv_who =
+            fmt::format("{} column '{}' long values", who, col ? col->name : std::to_string(lv.column_number));
+        // Access leaves a map pointer zero when the column has no such map.
+        auto pages = lv.owned_map ? claim_map(lv.owned_map, lv_who, DataPageType, LvalOwner) : std::nullopt;
+        auto free = lv.free_map ? decode_map(lv.free_map, lv_who + " free-space map") : std::nullopt;
+        if (free && pages)
+            for (std::uint32_t p : *free)
+                if (!pages->count(p)) problem("{}: free-space map lists page {}, which it does not own", lv_who, p);
+        lv_pages[lv.column_number] = std::move(pages);
+    }
+
+    RowDecoder decoder(*file_, table);
+    std::vector<FieldRef> fields;
+    std::vector<std::pair<RowId, std::vector<Value>>> rows;
+    std::set<std::uint32_t> move_targets;
+    std::uint32_t max_autonumber = 0;
+    bool has_autonumber = false;
+    for (std::uint32_t p : owned) {
+        if (!in_file(p) || page(p)[0] != DataPageType) continue;  // already reported by claim()
+        auto s = slots(p, who);
+        if (!s) continue;
+        for (std::size_t i = 0; i < s->size(); ++i) {
+            const Slot& slot = (*s)[i];
+            if (slot.deleted()) continue;
+            const RowId id{p, static_cast<std::uint8_t>(i)};
+            const std::string row_who = fmt::format("{} row {} of page {}", who, i, p);
+            Bytes bytes(page(p).begin() + slot.start, page(p).begin() + slot.end);
+            if (slot.overflow()) {
+                if (bytes.size() < 4) {
+                    problem("{}: a moved row's pointer is {} bytes long", row_who, bytes.size());
+                    continue;
+                }
+                const std::uint32_t target = get_u32(bytes, 0);
+                const RowId to = RowId::from_u32(target);
+                if (!owned.count(to.page)) {
+                    problem("{}: moved to page {}, which the table does not own", row_who, to.page);
+                    continue;
+                }
+                auto ts = slots(to.page, who);
+                if (!ts) continue;
+                if (to.row >= ts->size() || ((*ts)[to.row].flags & (RowDeleted | RowOverflow)) != RowDeleted) {
+                    problem("{}: moved to row {} of page {}, which is not a moved row's new place", row_who, to.row,
+                            to.page);
+                    continue;
+                }
+                if (!move_targets.insert(target).second) {
+                    problem("{}: moved to row {} of page {}, where another row moved too", row_who, to.row, to.page);
+                    continue;
+                }
+                const Slot& t = (*ts)[to.row];
+                bytes.assign(page(to.page).begin() + t.start, page(to.page).begin() + t.end);
+            }
+            std::vector<Value> values;
+            try {
+                decoder.split(bytes.data(), bytes.size(), id, fields);
+                for (std::size_t c = 0; c < table.columns.size(); ++c) {
+                    const Column& col = table.columns[c];
+                    if (!is_long_value(col.type) || !fields[c].data) continue;
+                    auto it = lv_pages.find(col.number);
+                    const std::set<std::uint32_t>* allowed =
+                        it != lv_pages.end() && it->second ? &*it->second : nullptr;
+                    check_long_value(fields[c], allowed, fmt::format("{} column '{}'", row_who, col.name));
+                }
+                decoder.decode(bytes.data(), bytes.size(), id, values);
+            } catch (const JetError& e) {
+                problem("{}: {}", row_who, e.description());
+                continue;
+            }
+            for (std::size_t c = 0; c < table.columns.size(); ++c) {
+                const Column& col = table.columns[c];
+                if (!(col.flags & column_flags::AutoLong) || values[c].kind() != ValueKind::Long) continue;
+                has_autonumber = true;
+                max_autonumber = std::max(max_autonumber, static_cast<std::uint32_t>(values[c].as_int32()));
+            }
+            rows.emplace_back(id, std::move(values));
+        }
+    }
+    if (rows.size() != table.row_count) {
+        // Access itself leaves the counts of its system tables behind (MSysACEs in Access 2000
+        // files); a user table's count is what readers report, so it must be exact.
+        if (table.table_type == SystemTable)
+            note("{}: its definition counts {} rows, its pages hold {} (a system table; Access does not keep "
+                 "this count exact)",
+                 who, table.row_count, rows.size());
+        else
+            problem("{}: its definition counts {} rows, its pages hold {}", who, table.row_count, rows.size());
+    }
+    if (has_autonumber && max_autonumber > table.last_autonumber)
+        problem("{}: the autonumber counter is {}, below the stored value {}", who, table.last_autonumber,
+                max_autonumber);
+
+    for (const RealIndex& index : table.real_indexes) {
+        const std::string index_who = index_description(*file_, table, index);
+        std::vector<std::string> found;
+        try {
+            found = verify_index(*file_, table, index, rows);
+        } catch (const JetError& e) {
+            found.push_back(e.description());
+        }
+        for (std::size_t i = 0; i < found.size() && i < MaxIndexProblems; ++i) problem("{}: {}", index_who, found[i]);
+        if (found.size() > MaxIndexProblems)
+            problem("{}: {} more problems", index_who, found.size() - MaxIndexProblems);
+    }
+    report_.checked.push_back(fmt::format("table '{}': {} rows in {} data pages, {} index(es), autonumber {}",
+                                          table.name, rows.size(), owned.size(), table.real_indexes.size(),
+                                          has_autonumber ? std::to_string(table.last_autonumber) : "none"));
+}
+
+void Checker::check_table(const CatalogEntry& entry) {
+    const std::string who = fmt::format("table '{}'", entry.name);
+    TableDef table;
+    try {
+        table = db_->table_def_at(entry.tdef_page(), entry.name);
+    } catch (const JetError& e) {
+        problem("{}: its definition at page {} cannot be read: {}", who, entry.tdef_page(), e.description());
+        return;
+    }
+    for (std::uint32_t p : table.tdef_pages) claim(p, who + " definition", 0x02, std::nullopt);
+    auto owned = claim_map(table.owned_map, who, DataPageType, table.tdef_page);
+    if (auto free = decode_map(table.free_map, who + " free-space map"); free && owned)
+        for (std::uint32_t p : *free)
+            if (!owned->count(p)) problem("{}: free-space map lists page {}, which the table does not own", who, p);
+    for (const RealIndex& index : table.real_indexes) {
+        const std::string index_who = index_description(*file_, table, index);
+        auto pages = claim_map(index.usage_map, index_who, AnyIndexPage, table.tdef_page);
+        if (pages && !pages->count(index.root_page))
+            problem("{}: its root page {} is not in its usage map", index_who, index.root_page);
+    }
+    if (owned) check_rows(table, *owned, who);
+}
+
 CheckReport Checker::run() {
     claims_[0] = "the database header";
     read_global_map();
+    std::vector<CatalogEntry> catalog;
+    try {
+        catalog = db_->catalog();
+    } catch (const JetError& e) {
+        problem("the catalog (MSysObjects) cannot be read: {}", e.description());
+    }
+    for (const CatalogEntry& entry : catalog)
+        if (entry.is_table()) check_table(entry);
     check_global_map();
     return report_;
 }
