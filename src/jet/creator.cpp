@@ -1,0 +1,380 @@
+// Database creation. The page layout is the one the Jet engine itself produces for a new
+// database: header, global map, the four system tdefs on pages 2-5, one shared usage-map area
+// (inline maps only), empty or filled index leaves, then the catalog and ACE data pages.
+// Security rows follow an engine-made file: the Admin user (A6 33), the Creator (A7 33) and the
+// Admins group (A7 36); objects are owned by the engine (A7 31) or, for MSysDb, by Admin.
+#include "creator.h"
+
+#include "error.h"
+#include "file_header.h"
+#include "index_key.h"
+#include "index_page.h"
+#include "page_io.h"
+#include "page_rows.h"
+#include "row_encode.h"
+#include "tdef_write.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <fmt/format.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+namespace jet {
+namespace {
+
+constexpr int kDatabaseExists = 3204;  // "Database already exists."
+
+constexpr std::int32_t kRootContainer = 0x0F000000;
+constexpr std::int32_t kTablesId = 0x0F000001;
+constexpr std::int32_t kDatabasesId = 0x0F000002;
+constexpr std::int32_t kRelationshipsId = 0x0F000003;
+constexpr std::int32_t kMSysDbId = 0x10000000;
+constexpr std::int32_t kSystemObject = static_cast<std::int32_t>(0x80000000u);
+constexpr std::int16_t kTypeTable = 1, kTypeDatabase = 2, kTypeContainer = 3;
+
+const Bytes kEngineSid{0xA7, 0x31};
+const Bytes kAdminSid{0xA6, 0x33};
+const Bytes kCreatorSid{0xA7, 0x33};
+const Bytes kAdminsSid{0xA7, 0x36};
+constexpr std::int32_t kFullAccess = 0xFFFFF;
+
+// System table tdef pages, fixed by every Jet version.
+constexpr std::uint32_t kMSysObjectsPage = 2, kMSysACEsPage = 3, kMSysQueriesPage = 4, kMSysRelationshipsPage = 5;
+
+ColumnSpec col(const char* name, ColumnType type) {
+    ColumnSpec c;
+    c.name = name;
+    c.type = type;
+    c.size = 255;
+    return c;
+}
+IndexSpec index(const char* name, std::vector<IndexColumnSpec> columns) {
+    IndexSpec s;
+    s.name = name;
+    s.columns = std::move(columns);
+    return s;
+}
+IndexSpec unique_index(const char* name, std::vector<IndexColumnSpec> columns) {
+    IndexSpec s = index(name, std::move(columns));
+    s.unique = true;
+    return s;
+}
+
+TableSpec msys_objects_spec() {
+    using T = ColumnType;
+    return TableSpec{"MSysObjects",
+                     {col("Id", T::Long), col("ParentId", T::Long), col("Name", T::Text), col("Type", T::Integer),
+                      col("DateCreate", T::DateTime), col("DateUpdate", T::DateTime), col("Owner", T::Binary),
+                      col("Flags", T::Long), col("Database", T::Memo), col("Connect", T::Memo),
+                      col("ForeignName", T::Text), col("RmtInfoShort", T::Binary), col("RmtInfoLong", T::Ole),
+                      col("Lv", T::Ole), col("LvProp", T::Ole), col("LvModule", T::Ole), col("LvExtra", T::Ole)},
+                     {unique_index("ParentIdName", {{"ParentId"}, {"Name"}}), unique_index("Id", {{"Id"}})}};
+}
+
+TableSpec msys_aces_spec() {
+    using T = ColumnType;
+    IndexSpec object = index("ObjectId", {{"ObjectId"}});
+    object.required = true;
+    return TableSpec{"MSysACEs",
+                     {col("ObjectId", T::Long), col("SID", T::Binary), col("ACM", T::Long), col("FInheritable", T::Boolean)},
+                     {object}};
+}
+
+TableSpec msys_queries_spec(const Format& format) {
+    using T = ColumnType;
+    TableSpec s{"MSysQueries",
+                {col("ObjectId", T::Long), col("Attribute", T::Byte), col("Order", T::Binary), col("Name1", T::Text),
+                 col("Name2", T::Text), col("Expression", T::Memo), col("Flag", T::Integer)},
+                {unique_index("ObjectIdAttribute", {{"ObjectId"}, {"Attribute"}, {"Order"}})}};
+    if (format.jet4()) s.columns.push_back(col("LvExtra", T::Long));
+    return s;
+}
+
+TableSpec msys_relationships_spec() {
+    using T = ColumnType;
+    auto by = [](const char* name) {
+        IndexSpec s = index(name, {{name}});
+        s.ignore_nulls = true;
+        return s;
+    };
+    return TableSpec{"MSysRelationships",
+                     {col("szRelationship", T::Text), col("grbit", T::Long), col("ccolumn", T::Long), col("icolumn", T::Long),
+                      col("szObject", T::Text), col("szColumn", T::Text), col("szReferencedObject", T::Text),
+                      col("szReferencedColumn", T::Text)},
+                     {by("szRelationship"), by("szObject"), by("szReferencedObject")}};
+}
+
+// A user-table layout turned into the system form: 'S' table, system flag on every column,
+// no unicode compression, Binary as long as Text, the security-id columns marked, and the
+// primary key a plain unique index.
+TableDef system_table(const Format& format, const TableSpec& spec, std::uint32_t tdef_page, const char* primary) {
+    TableDef t = layout_table(format, spec);
+    t.table_type = 0x53;
+    t.tdef_page = tdef_page;
+    t.tdef_pages = {tdef_page};
+    for (Column& c : t.columns) {
+        c.flags |= column_flags::System;
+        c.ext_flags = 0;
+        c.misc = 0;
+        if (c.type == ColumnType::Binary) {
+            c.length = format.jet4() ? 510 : 255;
+            if (c.name == "Owner" || c.name == "SID") c.flags |= 0x20;
+        }
+    }
+    for (LogicalIndex& l : t.logical_indexes)
+        if (primary != nullptr && l.name == primary) l.type = LogicalIndexType::Primary;
+    return t;
+}
+
+// One table's rows and index entries while the new file is put together.
+struct Building {
+    TableDef def;
+    std::vector<std::vector<Value>> rows;
+    std::uint32_t data_page = 0;       // 0 when the table stays empty
+};
+
+Value sid(const Bytes& b) { return Value::binary(b); }
+
+std::vector<Value> object_row(const TableDef& t, std::int32_t id, std::int32_t parent, const char* name, std::int16_t type,
+                              DateTime now, const Bytes& owner) {
+    std::vector<Value> row(t.columns.size());
+    row[0] = Value::long_(id);
+    row[1] = Value::long_(parent);
+    row[2] = Value::text(name);
+    row[3] = Value::integer(type);
+    row[4] = Value::date(now);
+    row[5] = Value::date(now);
+    row[6] = sid(owner);
+    row[7] = Value::long_(kSystemObject);
+    return row;
+}
+
+std::vector<Value> ace_row(std::int32_t object, const Bytes& who, std::int32_t acm, bool inheritable) {
+    return {Value::long_(object), sid(who), Value::long_(acm), Value::boolean(inheritable)};
+}
+
+Bytes encode_row(const Format& format, const TableDef& t, const std::vector<Value>& values) {
+    std::vector<FieldImage> fields(t.columns.size());
+    for (std::size_t i = 0; i < t.columns.size(); ++i) {
+        const Column& c = t.columns[i];
+        if (c.type == ColumnType::Boolean) {
+            fields[i].present = !values[i].is_null() && values[i].as_bool();
+        } else if (!values[i].is_null()) {
+            fields[i].present = true;
+            fields[i].bytes = encode_field(t, c, values[i], format);
+        }
+    }
+    return build_row(t, format, fields);
+}
+
+Bytes inline_map_row(const Format& format, const std::vector<std::uint32_t>& pages, bool set_means_free,
+                     std::uint32_t file_pages) {
+    Bytes row(format.inline_map_row_size, 0);
+    const std::uint32_t capacity = (format.inline_map_row_size - 5) * 8;
+    auto set = [&](std::uint32_t p) { row[5 + p / 8] |= static_cast<std::uint8_t>(1u << (p % 8)); };
+    if (set_means_free) {
+        for (std::uint32_t p = file_pages; p < capacity; ++p) set(p);
+    } else {
+        for (std::uint32_t p : pages) set(p);
+    }
+    return row;
+}
+
+Bytes header_page(const Format& format, DateTime created) {
+    Bytes page(format.page_size, 0);
+    page[1] = 0x01;
+    const char engine[] = "Standard Jet DB";
+    std::memcpy(page.data() + 4, engine, sizeof engine);
+    put_u32(page, 0x14, format.jet4() ? 1 : 0);
+    // Unmasked constants present in every Jet file; their meaning is unknown.
+    const std::uint8_t fixed[] = {0x00, 0x01, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00,
+                                  0x03, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00};
+    std::memcpy(page.data() + 0x18, fixed, sizeof fixed);
+    put_u16(page, 0x3C, 1252);
+    if (format.jet3()) {
+        page[0x38] = 0x01;
+        put_u16(page, 0x3A, 0x0409);
+        page[0x56] = 0x1E;  // as Access 97 leaves it
+        page[0x57] = 0x25;
+    } else {
+        // An empty password is stored as the mask itself: the creation day, ten times.
+        const auto day = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::floor(created.days)));
+        for (std::size_t i = 0; i < 10; ++i) put_u32(page, 0x42 + 4 * i, day);
+        page[0x6A] = 0xAA;
+        page[0x6B] = 0x21;
+        put_u16(page, 0x6E, 0x0409);
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &created.days, sizeof bits);
+        for (std::size_t i = 0; i < 8; ++i) page[0x72 + i] = static_cast<std::uint8_t>(bits >> (8 * i));
+        put_u32(page, 0x98, 0x0654);
+        std::memcpy(page.data() + 0x9C, "4.0", 4);
+    }
+    toggle_header_mask(page, format);
+    return page;
+}
+
+Bytes index_leaf(const Format& format, const Building& b, const RealIndex& index, std::uint32_t page_number,
+                 std::uint32_t& distinct_keys) {
+    IndexPage leaf;
+    leaf.number = page_number;
+    leaf.leaf = true;
+    leaf.owner = b.def.tdef_page;
+    for (std::size_t r = 0; r < b.rows.size(); ++r) {
+        IndexKey key = encode_index_key(format, b.def, index, b.rows[r]);
+        leaf.entries.push_back(IndexEntry{std::move(key.bytes), RowId{b.data_page, static_cast<std::uint8_t>(r)}, 0});
+    }
+    std::sort(leaf.entries.begin(), leaf.entries.end(),
+              [](const IndexEntry& x, const IndexEntry& y) { return compare_entries(x, y) < 0; });
+    distinct_keys = 0;
+    for (std::size_t i = 0; i < leaf.entries.size(); ++i)
+        if (i == 0 || compare_keys(leaf.entries[i - 1].key, leaf.entries[i].key) != 0) ++distinct_keys;
+    if (index_entry_space(format, leaf) > format.index_max_entry_space)
+        throw JetError(err::CorruptDatabase, fmt::format("Internal error: the first index page of table '{}' overflows.",
+                                                         b.def.name));
+    return serialise_index_page(format, leaf);
+}
+
+void write_new_file(const std::string& path, bool overwrite, const std::vector<Bytes>& pages) {
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (overwrite ? O_TRUNC : O_EXCL);
+    const int fd = ::open(path.c_str(), flags, 0666);
+    if (fd < 0) {
+        if (errno == EEXIST) throw JetError(kDatabaseExists, fmt::format("Database '{}' already exists.", path));
+        throw JetError(err::DiskIo, fmt::format("Cannot create database '{}': {}.", path, std::strerror(errno)));
+    }
+    Bytes all;
+    for (const Bytes& p : pages) all.insert(all.end(), p.begin(), p.end());
+    std::size_t done = 0;
+    while (done < all.size()) {
+        const ssize_t n = ::write(fd, all.data() + done, all.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            const std::string why = std::strerror(errno);
+            ::close(fd);
+            ::unlink(path.c_str());
+            throw JetError(err::DiskIo, fmt::format("Disk or network error writing database '{}': {}.", path, why));
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    if (!synced) throw JetError(err::DiskIo, fmt::format("Disk or network error writing database '{}'.", path));
+}
+
+}  // namespace
+
+DateTime local_now() {
+    timeval tv{};
+    ::gettimeofday(&tv, nullptr);
+    std::tm tm{};
+    const time_t seconds = tv.tv_sec;
+    ::localtime_r(&seconds, &tm);
+    CivilTime c;
+    c.year = tm.tm_year + 1900;
+    c.month = tm.tm_mon + 1;
+    c.day = tm.tm_mday;
+    c.hour = tm.tm_hour;
+    c.minute = tm.tm_min;
+    c.second = tm.tm_sec;
+    return from_civil(c);
+}
+
+void create_database(const std::string& path, Version version, bool overwrite) {
+    const Format& format = Format::of(version);
+    const DateTime now = local_now();
+
+    std::vector<Building> tables;
+    tables.push_back({system_table(format, msys_objects_spec(), kMSysObjectsPage, "Id"), {}});
+    tables.push_back({system_table(format, msys_aces_spec(), kMSysACEsPage, nullptr), {}});
+    tables.push_back({system_table(format, msys_queries_spec(format), kMSysQueriesPage, "ObjectIdAttribute"), {}});
+    tables.push_back({system_table(format, msys_relationships_spec(), kMSysRelationshipsPage, nullptr), {}});
+    Building& objects = tables[0];
+    Building& aces = tables[1];
+
+    const TableDef& o = objects.def;
+    objects.rows = {object_row(o, kTablesId, kRootContainer, "Tables", kTypeContainer, now, kEngineSid),
+                    object_row(o, kDatabasesId, kRootContainer, "Databases", kTypeContainer, now, kEngineSid),
+                    object_row(o, kRelationshipsId, kRootContainer, "Relationships", kTypeContainer, now, kEngineSid),
+                    object_row(o, kMSysDbId, kDatabasesId, "MSysDb", kTypeDatabase, now, kAdminSid)};
+    for (const Building& b : tables)
+        objects.rows.push_back(object_row(o, static_cast<std::int32_t>(b.def.tdef_page), kTablesId, b.def.name.c_str(),
+                                          kTypeTable, now, kEngineSid));
+    aces.rows = {ace_row(kTablesId, kAdminsSid, 983294, true),        ace_row(kTablesId, kAdminSid, 1048319, true),
+                 ace_row(kTablesId, kCreatorSid, 1048319, true),      ace_row(kDatabasesId, kAdminSid, 393216, false),
+                 ace_row(kRelationshipsId, kAdminsSid, 983294, true), ace_row(kRelationshipsId, kAdminSid, 393217, false),
+                 ace_row(kRelationshipsId, kCreatorSid, kFullAccess, true),
+                 ace_row(kMSysDbId, kAdminSid, 393230, false),        ace_row(kMSysDbId, kCreatorSid, 14, false),
+                 ace_row(kMSysObjectsPage, kAdminSid, 393216, false), ace_row(kMSysObjectsPage, kCreatorSid, 20, false),
+                 ace_row(kMSysACEsPage, kAdminSid, 393216, false),    ace_row(kMSysQueriesPage, kAdminSid, 393216, false),
+                 ace_row(kMSysQueriesPage, kCreatorSid, 20, false),   ace_row(kMSysRelationshipsPage, kAdminSid, 917504, false),
+                 ace_row(kMSysRelationshipsPage, kCreatorSid, 20, false)};
+
+    // Usage-map rows in the engine's order: per table owned, free, each long-value column's
+    // pair, then one per index; as many shared map pages as they need.
+    std::uint32_t map_rows = 0;
+    for (const Building& b : tables)
+        map_rows += static_cast<std::uint32_t>(2 + 2 * b.def.long_value_maps.size() + b.def.real_indexes.size());
+    const std::uint32_t rows_per_page =
+        std::min<std::uint32_t>(255, format.empty_data_page_free_space() / (format.inline_map_row_size + 2));
+    const std::uint32_t first_map_page = kMSysRelationshipsPage + 1;
+    const std::uint32_t map_pages = (map_rows + rows_per_page - 1) / rows_per_page;
+    std::uint32_t next_row = 0;
+    auto next_map_ref = [&] {
+        const std::uint32_t n = next_row++;
+        return (first_map_page + n / rows_per_page) << 8 | (n % rows_per_page);
+    };
+    std::uint32_t next_page = first_map_page + map_pages;
+    for (Building& b : tables) {
+        b.def.owned_map = next_map_ref();
+        b.def.free_map = next_map_ref();
+        for (LongValueMaps& m : b.def.long_value_maps) {
+            m.owned_map = next_map_ref();
+            m.free_map = next_map_ref();
+        }
+        for (RealIndex& r : b.def.real_indexes) {
+            r.usage_map = next_map_ref();
+            r.root_page = next_page++;
+        }
+    }
+    for (Building& b : tables)
+        if (!b.rows.empty()) b.data_page = next_page++;
+    const std::uint32_t page_count = next_page;
+
+    std::vector<Bytes> pages(page_count);
+    pages[0] = header_page(format, now);
+    pages[1] = new_data_page(format, 1);
+    data_page_add_row(pages[1], format, inline_map_row(format, {}, true, page_count));
+    data_page_add_row(pages[1], format, Bytes(format.inline_map_row_size, 0));
+    for (std::uint32_t p = 0; p < map_pages; ++p) pages[first_map_page + p] = new_data_page(format, 0);
+
+    for (Building& b : tables) {
+        const std::vector<std::uint32_t> data = b.data_page ? std::vector<std::uint32_t>{b.data_page}
+                                                            : std::vector<std::uint32_t>{};
+        data_page_add_row(pages[b.def.owned_map >> 8], format, inline_map_row(format, data, false, 0));
+        data_page_add_row(pages[b.def.free_map >> 8], format, inline_map_row(format, data, false, 0));
+        for (const LongValueMaps& m : b.def.long_value_maps) {
+            data_page_add_row(pages[m.owned_map >> 8], format, inline_map_row(format, {}, false, 0));
+            data_page_add_row(pages[m.free_map >> 8], format, inline_map_row(format, {}, false, 0));
+        }
+        for (RealIndex& r : b.def.real_indexes) {
+            data_page_add_row(pages[r.usage_map >> 8], format, inline_map_row(format, {r.root_page}, false, 0));
+            pages[r.root_page] = index_leaf(format, b, r, r.root_page, r.unique_key_count);
+        }
+        if (b.data_page) {
+            pages[b.data_page] = new_data_page(format, b.def.tdef_page);
+            for (const auto& row : b.rows) data_page_add_row(pages[b.data_page], format, encode_row(format, b.def, row));
+        }
+        b.def.row_count = static_cast<std::uint32_t>(b.rows.size());
+        if (tdef_page_count(format, b.def) != 1)
+            throw JetError(err::CorruptDatabase, fmt::format("Internal error: the definition of {} needs more than a page.",
+                                                             b.def.name));
+        pages[b.def.tdef_page] = tdef_page_images(format, b.def).front();
+    }
+    write_new_file(path, overwrite, pages);
+}
+
+}  // namespace jet

@@ -1,0 +1,30 @@
+// New databases from nothing: every page written by us (header, global usage map, the system
+// tables MSysObjects, MSysACEs, MSysQueries and MSysRelationships with their indexes and
+// rows), laid out as the Jet engine lays out a database it creates, so that Access and every
+// independent reader open it. New user tables are added with create_table.
+#pragma once
+
+#include "format.h"
+#include "table_spec.h"
+#include "value.h"
+
+#include <memory>
+#include <string>
+
+namespace jet {
+
+class Database;
+
+// Writes a new empty database. 3204 naming the file when it exists and `overwrite` is false;
+// 3043 when it cannot be written.
+void create_database(const std::string& path, Version version = Version::Jet4, bool overwrite = false);
+
+// Adds an empty user table to a database opened for writing: tdef, usage maps, empty index
+// roots, its catalog row with the column properties, and its access-control rows. 3010 when
+// a table of that name exists; layout errors of table_spec.h.
+void create_table(Database& db, const TableSpec& spec);
+
+// The local date and time now, as Jet stores it.
+DateTime local_now();
+
+}  // namespace jet
