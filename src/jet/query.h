@@ -1,0 +1,31 @@
+// Choosing the rows of a record set: a table name gives every row in table order;
+// "SELECT * FROM t WHERE c" uses an index when one fits the condition (equalities on its
+// leading columns, optionally a range on the next) and otherwise scans. Whichever way the
+// rows are found, the whole condition is checked on each of them.
+#pragma once
+
+#include "database.h"
+#include "sql_parser.h"
+#include "table_def.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace jet {
+
+struct QueryResult {
+    TableDef table;
+    std::vector<RowId> rows;                   // in delivery order
+    std::optional<std::string> index_used;     // the logical index that served the query
+};
+
+// `text` is a table name (optionally in brackets) or a SELECT statement; errors: 3078 for a
+// missing table, 3061 for an unknown column, syntax errors from the parser.
+QueryResult run_query(Database& db, std::string_view text);
+
+// Whether `text` is a statement rather than a table name.
+bool is_select(std::string_view text);
+
+}  // namespace jet

@@ -1,0 +1,86 @@
+// Record set navigation and field access; appends are handed to the writer.
+#include "recordset.h"
+
+#include "error.h"
+#include "execute.h"
+#include "query.h"
+
+namespace jet {
+
+std::unique_ptr<RecordSet> RecordSet::open(std::shared_ptr<Database> db, std::string_view table_or_select) {
+    QueryResult q = run_query(*db, table_or_select);
+    std::unique_ptr<RecordSet> rs(new RecordSet(std::move(db), std::move(q.table), std::move(q.rows)));
+    rs->index_used_ = std::move(q.index_used);
+    rs->load();
+    return rs;
+}
+
+RecordSet::RecordSet(std::shared_ptr<Database> db, TableDef table, std::vector<RowId> rows)
+    : db_(std::move(db)), table_(std::move(table)), rows_(std::move(rows)) {}
+
+void RecordSet::load() {
+    deleted_ = false;
+    if (at_end()) return;
+    deleted_ = !db_->read_row(table_, rows_[position_], values_);
+}
+
+void RecordSet::move_first() {
+    position_ = 0;
+    load();
+}
+
+void RecordSet::move_next() {
+    if (at_end()) throw JetError(err::NoCurrentRecord, "No current record.");
+    ++position_;
+    load();
+}
+
+void RecordSet::move_last() {
+    if (rows_.empty()) throw JetError(err::NoCurrentRecord, "No current record.");
+    position_ = rows_.size() - 1;
+    load();
+}
+
+const Column& RecordSet::column(std::string_view name) const {
+    const Column* c = table_.find_column(name);
+    if (!c) throw JetError(err::ItemNotFound, "Item not found in this collection.");
+    return *c;
+}
+
+Value RecordSet::field(std::string_view name) const {
+    const Column& c = column(name);
+    if (at_end()) throw JetError(err::NoCurrentRecord, "No current record.");
+    if (deleted_) throw JetError(3167, "Record is deleted.");
+    return values_[static_cast<std::size_t>(&c - table_.columns.data())];
+}
+
+RowId RecordSet::current_row() const {
+    if (at_end()) throw JetError(err::NoCurrentRecord, "No current record.");
+    return rows_[position_];
+}
+
+void RecordSet::add_new() {
+    adding_ = true;
+    pending_.clear();
+}
+
+void RecordSet::set_field(std::string_view name, const Value& value) {
+    const Column& c = column(name);
+    if (!adding_) throw JetError(3020, "Update or CancelUpdate without AddNew or Edit.");
+    for (auto& [n, v] : pending_)
+        if (n == c.name) {
+            v = value;
+            return;
+        }
+    pending_.emplace_back(c.name, value);
+}
+
+void RecordSet::update() {
+    if (!adding_) throw JetError(3020, "Update or CancelUpdate without AddNew or Edit.");
+    append_record(*db_, table_.name, pending_);
+    adding_ = false;
+    pending_.clear();
+    load();
+}
+
+}  // namespace jet

@@ -1,0 +1,61 @@
+// jet::RecordSet: a dynaset. The rows it covers and their order are fixed when it opens
+// (table order, or index order when an index serves the query); a row's values are read
+// afresh from the file each time the record set moves onto it. Adding records goes through
+// the writer (execute.h).
+#pragma once
+
+#include "database.h"
+#include "table_def.h"
+#include "value.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace jet {
+
+class RecordSet {
+public:
+    // A table name or "SELECT * FROM name [WHERE ...]", positioned on the first record.
+    static std::unique_ptr<RecordSet> open(std::shared_ptr<Database> db, std::string_view table_or_select);
+
+    bool at_end() const { return position_ >= rows_.size(); }
+    std::size_t record_count() const { return rows_.size(); }
+    void move_first();
+    void move_next();
+    void move_last();
+
+    // The current record's field, case-insensitive: 3265 "Item not found in this
+    // collection." for an unknown name, 3021 "No current record." at end, 3167 "Record is
+    // deleted." when another user deleted it since the record set opened.
+    Value field(std::string_view name) const;
+    const TableDef& table() const { return table_; }
+    RowId current_row() const;
+    const std::optional<std::string>& index_used() const { return index_used_; }
+
+    // Add record: add_new() begins, set_field() fills by name (3265 for unknown names),
+    // update() stores it (the record set keeps its position).
+    void add_new();
+    void set_field(std::string_view name, const Value& value);
+    void update();
+
+private:
+    RecordSet(std::shared_ptr<Database> db, TableDef table, std::vector<RowId> rows);
+    void load();
+    const Column& column(std::string_view name) const;
+
+    std::shared_ptr<Database> db_;
+    TableDef table_;
+    std::vector<RowId> rows_;
+    std::optional<std::string> index_used_;
+    std::size_t position_ = 0;
+    std::vector<Value> values_;
+    bool deleted_ = false;
+    bool adding_ = false;
+    std::vector<std::pair<std::string, Value>> pending_;
+};
+
+}  // namespace jet
