@@ -154,9 +154,9 @@ CivilTime to_civil(DateTime dt) {
     double day_part = std::trunc(dt.days);
     double frac = std::fabs(dt.days - day_part);
     std::int64_t ms = std::llround(frac * 86400000.0);
-    if (ms >= 86400000) {  // rounding reached the next midnight
+    if (ms >= 86400000) {  // rounding reached the next midnight, which is the next day also before 1899-12-30
         ms -= 86400000;
-        day_part += dt.days < 0 ? -1 : 1;
+        day_part += 1;
     }
     CivilTime c;
     civil_from_days(static_cast<std::int64_t>(day_part) - kEpochOffset, c.year, c.month, c.day);
@@ -183,6 +183,9 @@ bool parse_number_text(const std::string& text, double& out) {
     if (s.empty()) return false;
     const char* b = s.data();
     if (*b == '+') ++b;
+    // from_chars alone would also take "inf", "nan" and "+-1".
+    const char* digits = (*b == '-' && b == s.data()) ? b + 1 : b;
+    if (digits == s.data() + s.size() || !(std::isdigit(static_cast<unsigned char>(*digits)) || *digits == '.')) return false;
     auto [p, ec] = std::from_chars(b, s.data() + s.size(), out);
     return ec == std::errc() && p == s.data() + s.size();
 }
