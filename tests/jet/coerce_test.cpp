@@ -1,0 +1,108 @@
+// What UPDATE ... SET and INSERT INTO store into columns of the types the scoring database
+// uses: the player-number update's text literals, numbers into text, overflows refused.
+#include "jet/coerce.h"
+#include "jet/error.h"
+#include "jet/sql_eval.h"
+#include "jet/sql_parser.h"
+#include "sql_fixture_rows.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace jet;
+
+namespace {
+
+ColumnType column_type(const std::string& table, std::string_view column) {
+    for (const auto& c : sqltest::scoring_table(table).columns)
+        if (sql::same_name(c.name, column)) return c.type;
+    ADD_FAILURE() << "no column " << column << " in " << table;
+    return ColumnType::Unknown0D;
+}
+
+int error_number(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const JetError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+int coerce_error(const Value& v, ColumnType t) {
+    return error_number([&] { coerce_for_column(v, t, "Test"); });
+}
+
+}  // namespace
+
+TEST(Coerce, PlayerNumberUpdateStoresEachValueInItsColumnsType) {
+    const sql::Statement s = sql::parse_sql("UPDATE PlayerNumbers SET Name = 'O''Brien', [Number] = '012345', "
+                                            "TimeLog = '2026-12-06 18:16:25', Processed = False WHERE Section = 1");
+    std::vector<Value> stored;
+    for (const sql::Assignment& a : std::get<sql::UpdateStmt>(s).assignments)
+        stored.push_back(coerce_for_column(a.value.value, column_type("PlayerNumbers", a.column), a.column));
+    EXPECT_EQ(stored[0], Value::text("O'Brien"));
+    EXPECT_EQ(stored[1], Value::text("012345"));   // Text column: leading zero kept
+    EXPECT_EQ(stored[2], Value::date(from_civil({2026, 12, 6, 18, 16, 25, 0})));
+    EXPECT_EQ(stored[3], Value::boolean(false));
+}
+
+TEST(Coerce, TextThatReadsAsTheColumnsTypeIsConverted) {
+    EXPECT_EQ(coerce_for_column(Value::text("12345"), ColumnType::Long, "Number"), Value::long_(12345));
+    EXPECT_EQ(coerce_for_column(Value::text(" -7 "), ColumnType::Integer, "x"), Value::integer(-7));
+    EXPECT_EQ(coerce_for_column(Value::text("200"), ColumnType::Byte, "x"), Value::byte(200));
+    EXPECT_EQ(coerce_for_column(Value::text("2.5"), ColumnType::Double, "x"), Value::double_(2.5));
+    EXPECT_EQ(coerce_for_column(Value::text("1.5"), ColumnType::Single, "x"), Value::single(1.5f));
+    EXPECT_EQ(coerce_for_column(Value::text("12.34567"), ColumnType::Currency, "x"), Value::currency(Currency{123457}));
+    EXPECT_EQ(coerce_for_column(Value::text("12/06/2026 6:16 PM"), ColumnType::DateTime, "x"),
+              Value::date(from_civil({2026, 12, 6, 18, 16, 0, 0})));
+    EXPECT_EQ(coerce_for_column(Value::text("True"), ColumnType::Boolean, "x"), Value::boolean(true));
+    EXPECT_EQ(coerce_for_column(Value::text("0"), ColumnType::Boolean, "x"), Value::boolean(false));
+    EXPECT_EQ(coerce_for_column(Value::long_(5), ColumnType::Boolean, "x"), Value::boolean(true));
+    EXPECT_EQ(coerce_for_column(Value::long_(46000), ColumnType::DateTime, "x"), Value::date(DateTime{46000}));
+}
+
+TEST(Coerce, WholeNumberColumnsRoundHalfToEven) {
+    EXPECT_EQ(coerce_for_column(Value::double_(2.5), ColumnType::Integer, "x"), Value::integer(2));
+    EXPECT_EQ(coerce_for_column(Value::double_(3.5), ColumnType::Long, "x"), Value::long_(4));
+    EXPECT_EQ(coerce_for_column(Value::text("-2.5"), ColumnType::Long, "x"), Value::long_(-2));
+    EXPECT_EQ(coerce_for_column(Value::boolean(true), ColumnType::Long, "x"), Value::long_(-1));
+}
+
+TEST(Coerce, NumbersAndBooleansIntoTextBecomeTheirText) {
+    EXPECT_EQ(coerce_for_column(Value::long_(17), ColumnType::Text, "Number"), Value::text("17"));
+    EXPECT_EQ(coerce_for_column(Value::double_(-2.25), ColumnType::Text, "x"), Value::text("-2.25"));
+    EXPECT_EQ(coerce_for_column(Value::double_(0.1), ColumnType::Memo, "x"), Value::text("0.1"));
+    EXPECT_EQ(coerce_for_column(Value::boolean(true), ColumnType::Text, "x"), Value::text("-1"));
+    EXPECT_EQ(coerce_for_column(Value::boolean(false), ColumnType::Text, "x"), Value::text("0"));
+    EXPECT_EQ(coerce_for_column(Value::date(from_civil({2026, 12, 6, 18, 16, 25, 0})), ColumnType::Text, "x"),
+              Value::text("2026-12-06 18:16:25"));
+}
+
+TEST(Coerce, OverflowAndUnconvertibleValuesAreCriteriaMismatches) {
+    EXPECT_EQ(coerce_error(Value::long_(70000), ColumnType::Integer), 3464);
+    EXPECT_EQ(coerce_error(Value::double_(32767.5), ColumnType::Integer), 3464);
+    EXPECT_EQ(coerce_error(Value::long_(256), ColumnType::Byte), 3464);
+    EXPECT_EQ(coerce_error(Value::long_(-1), ColumnType::Byte), 3464);
+    EXPECT_EQ(coerce_error(Value::double_(2147483647.5), ColumnType::Long), 3464);
+    EXPECT_EQ(coerce_error(Value::double_(1e300), ColumnType::Single), 3464);
+    EXPECT_EQ(coerce_error(Value::double_(1e16), ColumnType::Currency), 3464);
+    EXPECT_EQ(coerce_error(Value::text("abc"), ColumnType::Long), 3464);
+    EXPECT_EQ(coerce_error(Value::text(""), ColumnType::Integer), 3464);
+    EXPECT_EQ(coerce_error(Value::text("nan"), ColumnType::Double), 3464);
+    EXPECT_EQ(coerce_error(Value::text("yes"), ColumnType::Boolean), 3464);
+    EXPECT_EQ(coerce_error(Value::text("2026-02-30"), ColumnType::DateTime), 3464);
+    EXPECT_EQ(coerce_error(Value::double_(3e6), ColumnType::DateTime), 3464);
+    EXPECT_EQ(coerce_error(Value::text("x"), ColumnType::Guid), 3464);
+    EXPECT_EQ(coerce_error(Value::long_(1), ColumnType::Binary), 3464);
+    EXPECT_EQ(coerce_error(Value::long_(1), ColumnType::Decimal), 3251);
+    EXPECT_EQ(coerce_error(Value::long_(32767), ColumnType::Integer), 0);
+    EXPECT_EQ(coerce_error(Value::long_(-32768), ColumnType::Integer), 0);
+}
+
+TEST(Coerce, NullPassesIntoEveryType) {
+    for (ColumnType t : {ColumnType::Text, ColumnType::Long, ColumnType::Integer, ColumnType::Byte, ColumnType::Boolean,
+                         ColumnType::DateTime, ColumnType::Currency, ColumnType::Double, ColumnType::Memo, ColumnType::Guid})
+        EXPECT_TRUE(coerce_for_column(Value::null(), t, "x").is_null()) << column_type_name(t);
+}

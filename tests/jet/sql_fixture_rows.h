@@ -1,0 +1,121 @@
+// Tables of the shared fixture files as an independent reader (mdbtools) sees them, for the
+// SQL tests: the columns with their types and every row's values, in stored order.
+#pragma once
+
+#include "jet/sql_eval.h"
+#include "jet/value.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace sqltest {
+
+struct FixtureTable {
+    std::vector<jet::sql::ColumnInfo> columns;
+    std::vector<std::vector<jet::Value>> rows;
+
+    std::vector<std::string> names() const {
+        std::vector<std::string> out;
+        for (const auto& c : columns) out.push_back(c.name);
+        return out;
+    }
+};
+
+inline std::string fixture(const std::string& relative) { return std::string(TALLIMO_FIXTURES) + "/" + relative; }
+
+inline std::string run(const std::string& command) {
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    if (!pipe) return {};
+    std::string out;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, pipe.get())) > 0) out.append(buf, n);
+    return out;
+}
+
+inline jet::ColumnType type_from_schema(const std::string& t) {
+    using jet::ColumnType;
+    if (t.rfind("Long Integer", 0) == 0) return ColumnType::Long;
+    if (t.rfind("Integer", 0) == 0) return ColumnType::Integer;
+    if (t.rfind("Text", 0) == 0) return ColumnType::Text;
+    if (t.rfind("Memo", 0) == 0) return ColumnType::Memo;
+    if (t.rfind("Boolean", 0) == 0) return ColumnType::Boolean;
+    if (t.rfind("DateTime", 0) == 0) return ColumnType::DateTime;
+    if (t.rfind("Double", 0) == 0) return ColumnType::Double;
+    if (t.rfind("Single", 0) == 0) return ColumnType::Single;
+    if (t.rfind("Currency", 0) == 0) return ColumnType::Currency;
+    if (t.rfind("Byte", 0) == 0) return ColumnType::Byte;
+    return ColumnType::Binary;
+}
+
+// Columns from `mdb-schema`, rows from `mdb-json` (numbers and texts; a missing key is Null).
+inline FixtureTable load_table(const std::string& file, const std::string& table) {
+    FixtureTable t;
+    const std::string schema = run("mdb-schema -T '" + table + "' '" + file + "' 2>/dev/null");
+    std::size_t pos = 0;
+    while ((pos = schema.find("\n\t[", pos)) != std::string::npos) {
+        const std::size_t close = schema.find(']', pos);
+        const std::size_t type_begin = schema.find_first_not_of('\t', close + 1);
+        const std::size_t type_end = schema.find_first_of(",\n", type_begin);
+        std::string type = schema.substr(type_begin, type_end - type_begin);
+        t.columns.push_back({schema.substr(pos + 3, close - pos - 3), type_from_schema(type)});
+        pos = close;
+    }
+    const std::string json = run("mdb-json '" + file + "' '" + table + "' 2>/dev/null");
+    std::size_t line_begin = 0;
+    while (line_begin < json.size()) {
+        std::size_t line_end = json.find('\n', line_begin);
+        if (line_end == std::string::npos) line_end = json.size();
+        const auto obj = nlohmann::json::parse(json.substr(line_begin, line_end - line_begin));
+        std::vector<jet::Value> row;
+        for (const auto& c : t.columns) {
+            if (!obj.contains(c.name)) {
+                row.push_back(jet::Value::null());
+                continue;
+            }
+            const auto& v = obj[c.name];
+            switch (c.type) {
+            case jet::ColumnType::Long: row.push_back(jet::Value::long_(v.get<std::int32_t>())); break;
+            case jet::ColumnType::Integer: row.push_back(jet::Value::integer(v.get<std::int16_t>())); break;
+            case jet::ColumnType::Boolean: row.push_back(jet::Value::boolean(v.get<int>() != 0)); break;
+            case jet::ColumnType::Double: row.push_back(jet::Value::double_(v.get<double>())); break;
+            default: row.push_back(jet::Value::text(v.is_string() ? v.get<std::string>() : v.dump())); break;
+            }
+        }
+        t.rows.push_back(std::move(row));
+        line_begin = line_end + 1;
+    }
+    return t;
+}
+
+inline const FixtureTable& scoring_table(const std::string& table) {
+    static std::map<std::string, FixtureTable> cache;
+    auto it = cache.find(table);
+    if (it == cache.end()) it = cache.emplace(table, load_table(fixture("scoring/club-evening.tlw"), table)).first;
+    return it->second;
+}
+
+inline const FixtureTable& members() {
+    static const FixtureTable t = load_table(fixture("scoring/TLPlayerDB.mdb"), "PlayerNameDatabase");
+    return t;
+}
+
+// The rows of `t` a WHERE condition selects, bound to the table's columns.
+inline std::vector<std::size_t> select_rows(const FixtureTable& t, std::string_view where) {
+    jet::sql::Statement stmt = jet::sql::parse_sql("SELECT * FROM T WHERE " + std::string(where));
+    jet::sql::validate_columns(stmt, t.names());
+    jet::sql::Expr& cond = *std::get<jet::sql::SelectStmt>(stmt).where;
+    jet::sql::bind(cond, t.columns);
+    std::vector<std::size_t> out;
+    for (std::size_t i = 0; i < t.rows.size(); ++i)
+        if (jet::sql::matches(cond, jet::sql::ValuesRow(t.rows[i]))) out.push_back(i);
+    return out;
+}
+
+}  // namespace sqltest
