@@ -27,9 +27,8 @@ const LongValueMaps& maps_of(const TableDef& table, const Column& column) {
 std::uint32_t add_lval_row(PageFile& file, const LongValueMaps& maps, const Bytes& row) {
     RowSpace space = find_row_space(file, LvalOwner, maps.free_map, row.size());
     const std::uint8_t number = data_page_add_row(space.image, file.format(), row);
-    const bool fresh = space.is_new;
     store_row_space(file, space);
-    if (fresh) list_new_page(file, maps.owned_map, maps.free_map, space.page);
+    register_row_space(file, space, maps.owned_map, maps.free_map);
     return RowId{space.page, number}.to_u32();
 }
 

@@ -229,14 +229,16 @@ void usage_map_remove(PageFile& file, std::uint32_t map_ref, std::uint32_t page)
 RowSpace find_row_space(PageFile& file, std::uint32_t owner, std::uint32_t free_map, std::size_t length) {
     const Format& format = file.format();
     const std::vector<std::uint32_t> candidates = usage_map_pages(file, free_map);
+    const std::uint32_t end = file.page_count();
+    std::vector<std::uint32_t> full;
     for (auto it = candidates.rbegin(); it != candidates.rend(); ++it) {
-        if (*it >= file.page_count()) continue;
+        if (*it >= end) continue;
         Bytes page = file.read_page(*it);
         if (page[0] != DataPageType || get_u32(page, 4) != owner) continue;
-        if (data_page_fits(page, format, length)) return RowSpace{*it, std::move(page), false};
-        usage_map_remove(file, free_map, *it);
+        if (data_page_fits(page, format, length)) return RowSpace{*it, std::move(page), false, std::move(full)};
+        full.push_back(*it);
     }
-    return RowSpace{0, new_data_page(format, owner), true};
+    return RowSpace{0, new_data_page(format, owner), true, std::move(full)};
 }
 
 void store_row_space(PageFile& file, RowSpace& space) {
@@ -244,9 +246,12 @@ void store_row_space(PageFile& file, RowSpace& space) {
     else file.write_page(space.page, space.image);
 }
 
-void list_new_page(PageFile& file, std::uint32_t owned_map, std::uint32_t free_map, std::uint32_t page) {
-    usage_map_add(file, owned_map, page);
-    usage_map_add(file, free_map, page);
+void register_row_space(PageFile& file, const RowSpace& space, std::uint32_t owned_map, std::uint32_t free_map) {
+    if (space.is_new) {
+        usage_map_add(file, owned_map, space.page);
+        usage_map_add(file, free_map, space.page);
+    }
+    for (std::uint32_t p : space.full_pages) usage_map_remove(file, free_map, p);
 }
 
 }  // namespace jet

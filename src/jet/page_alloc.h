@@ -23,18 +23,24 @@ void usage_map_add(PageFile& file, std::uint32_t map_ref, std::uint32_t page);
 void usage_map_remove(PageFile& file, std::uint32_t map_ref, std::uint32_t page);
 
 // Where a new row of an owner (a table's tdef page, or LvalOwner) goes: the highest page of
-// the free-space map with room for it (pages found too full leave that map), else a new
-// empty page image that is not yet in the file.
+// the free-space map with room for it, else a new empty page image that is not yet in the
+// file. Nothing is written; pages found too full are named so that they can leave the
+// free-space map once the row is stored.
 struct RowSpace {
     std::uint32_t page = 0;   // 0 while is_new
     Bytes image;
     bool is_new = false;
+    std::vector<std::uint32_t> full_pages;
 };
 RowSpace find_row_space(PageFile& file, std::uint32_t owner, std::uint32_t free_map, std::size_t length);
 
-// Writes the page image back; a new page is appended first (its number set in `space`) and
-// must then be listed with list_new_page once whatever points at it is written.
+// The page number a new page would get now (the end of the file).
+inline std::uint32_t next_page_number(const PageFile& file) { return file.page_count(); }
+
+// Writes the page image back; a new page is appended (its number set in `space`).
 void store_row_space(PageFile& file, RowSpace& space);
-void list_new_page(PageFile& file, std::uint32_t owned_map, std::uint32_t free_map, std::uint32_t page);
+// Lists a new page in its owner's maps and drops the full pages from the free-space map;
+// called once whatever points into the page is written.
+void register_row_space(PageFile& file, const RowSpace& space, std::uint32_t owned_map, std::uint32_t free_map);
 
 }  // namespace jet

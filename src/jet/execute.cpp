@@ -1,0 +1,111 @@
+#include "execute.h"
+
+#include "coerce.h"
+#include "error.h"
+#include "lock_file.h"
+#include "sql_eval.h"
+#include "sql_parser.h"
+#include "table_write.h"
+
+#include <fmt/format.h>
+
+namespace jet {
+
+namespace {
+
+std::vector<sql::ColumnInfo> column_infos(const TableDef& table) {
+    std::vector<sql::ColumnInfo> out;
+    for (const Column& c : table.columns) out.push_back({c.name, c.type});
+    return out;
+}
+
+std::vector<std::string> column_names(const TableDef& table) {
+    std::vector<std::string> out;
+    for (const Column& c : table.columns) out.push_back(c.name);
+    return out;
+}
+
+std::size_t column_position(const TableDef& table, std::string_view name) {
+    for (std::size_t i = 0; i < table.columns.size(); ++i)
+        if (sql::same_name(table.columns[i].name, name)) return i;
+    throw JetError(err::ItemNotFound, "Item not found in this collection.");
+}
+
+long run_update(Database& db, sql::UpdateStmt& stmt) {
+    StatementLock lock(db.file().fd(), StatementLock::Mode::Exclusive);
+    TableWrite write(db, stmt.table);
+    const TableDef& table = write.table();
+    const auto infos = column_infos(table);
+    sql::validate_columns(sql::Statement(stmt), column_names(table));
+    std::vector<std::size_t> targets;
+    for (sql::Assignment& a : stmt.assignments) {
+        sql::bind(a.value, infos);
+        targets.push_back(column_position(table, a.column));
+    }
+    if (stmt.where) sql::bind(*stmt.where, infos);
+
+    // Every new value is worked out before the first record is written.
+    struct Change {
+        RowId id;
+        std::vector<Value> current;
+        NewValues changes;
+    };
+    std::vector<Change> changes;
+    db.scan(table, [&](RowId id, const std::vector<Value>& values) {
+        const sql::ValuesRow row(values);
+        if (stmt.where && !sql::matches(*stmt.where, row)) return true;
+        Change c{id, values, NewValues(table.columns.size())};
+        for (std::size_t i = 0; i < stmt.assignments.size(); ++i) {
+            const Column& column = table.columns[targets[i]];
+            c.changes[targets[i]] = coerce_for_column(sql::evaluate(stmt.assignments[i].value, row), column.type, column.name);
+        }
+        changes.push_back(std::move(c));
+        return true;
+    });
+    for (const Change& c : changes) write.change(c.id, c.current, c.changes);
+    write.commit();
+    return static_cast<long>(changes.size());
+}
+
+long run_insert(Database& db, sql::InsertStmt& stmt) {
+    StatementLock lock(db.file().fd(), StatementLock::Mode::Exclusive);
+    TableWrite write(db, stmt.table);
+    const TableDef& table = write.table();
+    sql::validate_columns(sql::Statement(stmt), column_names(table));
+    NewValues values(table.columns.size());
+    const std::vector<Value> none;
+    for (std::size_t i = 0; i < stmt.columns.size(); ++i) {
+        sql::bind(stmt.values[i], {});
+        const std::size_t at = column_position(table, stmt.columns[i]);
+        const Column& column = table.columns[at];
+        values[at] = coerce_for_column(sql::evaluate(stmt.values[i], sql::ValuesRow(none)), column.type, column.name);
+    }
+    write.add(values);
+    write.commit();
+    return 1;
+}
+
+}  // namespace
+
+long execute(Database& db, std::string_view text) {
+    sql::Statement stmt = sql::parse_sql(text);
+    if (auto* u = std::get_if<sql::UpdateStmt>(&stmt)) return run_update(db, *u);
+    if (auto* i = std::get_if<sql::InsertStmt>(&stmt)) return run_insert(db, *i);
+    throw JetError(err::InvalidSqlStatement, "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', "
+                                             "'SELECT', or 'UPDATE'.");
+}
+
+RowId append_record(Database& db, std::string_view table_name, const std::vector<std::pair<std::string, Value>>& fields) {
+    StatementLock lock(db.file().fd(), StatementLock::Mode::Exclusive);
+    TableWrite write(db, table_name);
+    const TableDef& table = write.table();
+    NewValues values(table.columns.size());
+    for (const auto& [name, value] : fields) {
+        const std::size_t at = column_position(table, name);
+        values[at] = coerce_for_column(value, table.columns[at].type, table.columns[at].name);
+    }
+    write.add(values);
+    return write.commit().at(0);
+}
+
+}  // namespace jet

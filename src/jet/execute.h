@@ -1,0 +1,27 @@
+// Running the statements that change data: UPDATE ... SET ... [WHERE ...] and
+// INSERT INTO name (col, ...) VALUES (...), and appending one record with fields set by
+// name. Each runs under the database's exclusive statement lock, converts every new value
+// for its column first (3464 when one does not convert) and changes nothing when any record
+// is refused.
+#pragma once
+
+#include "database.h"
+#include "table_def.h"
+#include "value.h"
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace jet {
+
+// Returns the number of records the statement changed (matched rows for UPDATE, 1 for INSERT).
+// Other statements are 3129.
+long execute(Database& db, std::string_view sql);
+
+// Appends a record with the named fields set (case-insensitive; 3265 for an unknown name);
+// the others take their defaults.
+RowId append_record(Database& db, std::string_view table, const std::vector<std::pair<std::string, Value>>& fields);
+
+}  // namespace jet

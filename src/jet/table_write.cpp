@@ -1,0 +1,438 @@
+#include "table_write.h"
+
+#include "error.h"
+#include "long_value.h"
+#include "long_value_write.h"
+#include "page_alloc.h"
+#include "page_rows.h"
+#include "properties.h"
+#include "row_codec.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <ctime>
+#include <fmt/format.h>
+#include <random>
+
+namespace jet {
+
+namespace {
+
+std::string lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string trim(const std::string& s) {
+    const auto b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return {};
+    return s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
+}
+
+CivilTime local_now() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t t = std::chrono::system_clock::to_time_t(now);
+    std::tm tm {};
+    localtime_r(&t, &tm);
+    CivilTime c;
+    c.year = tm.tm_year + 1900;
+    c.month = tm.tm_mon + 1;
+    c.day = tm.tm_mday;
+    c.hour = tm.tm_hour;
+    c.minute = tm.tm_min;
+    c.second = tm.tm_sec;
+    return c;
+}
+
+Guid random_guid() {
+    static std::random_device rd;
+    static std::mt19937_64 gen(rd());
+    Guid g;
+    for (auto& b : g.bytes) b = static_cast<std::uint8_t>(gen());
+    g.bytes[7] = static_cast<std::uint8_t>((g.bytes[7] & 0x0F) | 0x40);   // version 4 (Data3, little-endian)
+    g.bytes[8] = static_cast<std::uint8_t>((g.bytes[8] & 0x3F) | 0x80);
+    return g;
+}
+
+// The row a header row id leads to: itself, or where an overflow pointer sends it.
+struct Located {
+    std::uint32_t header_page = 0;
+    std::uint8_t header_row = 0;
+    Bytes header_image;          // the page holding the header row
+    RowBounds header;
+    std::uint32_t page = 0;      // where the data is
+    std::uint8_t row = 0;
+    Bytes image;
+    RowBounds bounds;
+    bool moved() const { return page != header_page || row != header_row; }
+};
+
+Located locate(const PageFile& file, const TableDef& table, RowId id) {
+    const Format& format = file.format();
+    Located l;
+    l.header_page = id.page;
+    l.header_row = id.row;
+    l.header_image = file.read_page(id.page);
+    if (l.header_image[0] != DataPageType || get_u32(l.header_image, 4) != table.tdef_page)
+        throw JetError(err::CorruptDatabase, fmt::format("Page {} of '{}' does not hold rows of table '{}'.", id.page,
+                                                         file.path(), table.name));
+    l.header = data_page_row(l.header_image, format, id.page, id.row);
+    if (l.header.flags & row_flags::Deleted)
+        throw JetError(err::NoCurrentRecord, fmt::format("Row {} of page {} of table '{}' was deleted.", id.row, id.page,
+                                                         table.name));
+    l.page = id.page;
+    l.row = id.row;
+    l.image = l.header_image;
+    l.bounds = l.header;
+    for (int hops = 0; l.bounds.flags & row_flags::Overflow; ++hops) {
+        if (hops == 8 || l.bounds.length() < 4)
+            throw JetError(err::CorruptDatabase, fmt::format("Row {} of page {} of table '{}' has a broken overflow "
+                                                             "pointer.", id.row, id.page, table.name));
+        const std::uint8_t row = l.image[l.bounds.start];
+        const std::uint32_t page = get_u24(l.image, l.bounds.start + 1);
+        l.page = page;
+        l.row = row;
+        l.image = file.read_page(page);
+        l.bounds = data_page_row(l.image, format, page, row);
+    }
+    return l;
+}
+
+// A header row's content once its data moved: [row][3-byte page], zeros to its old length.
+Bytes pointer_stub(std::size_t length, std::uint32_t page, std::uint8_t row) {
+    Bytes stub(length, 0);
+    stub[0] = row;
+    stub[1] = static_cast<std::uint8_t>(page);
+    stub[2] = static_cast<std::uint8_t>(page >> 8);
+    stub[3] = static_cast<std::uint8_t>(page >> 16);
+    return stub;
+}
+
+bool is_autonumber_long(const Column& c) { return (c.flags & column_flags::AutoLong) != 0 && c.type == ColumnType::Long; }
+bool is_autonumber_guid(const Column& c) { return (c.flags & column_flags::AutoGuid) != 0; }
+
+}  // namespace
+
+std::vector<ColumnRules> column_rules(const TableDef& table, const TableProperties& properties) {
+    std::vector<ColumnRules> rules(table.columns.size());
+    for (std::size_t i = 0; i < table.columns.size(); ++i) {
+        const std::vector<Property>* props = column_properties(properties, table.columns[i].name);
+        if (!props) continue;
+        if (const Property* p = find_property(*props, "DefaultValue"); p && !p->value.is_null())
+            rules[i].default_expression = to_text(p->value);
+        if (const Property* p = find_property(*props, "Required"); p && !p->value.is_null())
+            rules[i].required = to_bool(p->value);
+        if (const Property* p = find_property(*props, "AllowZeroLength"); p && !p->value.is_null())
+            rules[i].allow_zero_length = to_bool(p->value);
+    }
+    return rules;
+}
+
+Value evaluate_default(const std::string& expression) {
+    std::string e = trim(expression);
+    if (!e.empty() && e[0] == '=') e = trim(e.substr(1));
+    if (e.empty()) return Value::null();
+    const std::string l = lower(e);
+    if (l == "date()") {
+        CivilTime c = local_now();
+        c.hour = c.minute = c.second = 0;
+        return Value::date(from_civil(c));
+    }
+    if (l == "now()") return Value::date(from_civil(local_now()));
+    if (l == "time()") {
+        CivilTime c = local_now();
+        c.year = 1899, c.month = 12, c.day = 30;
+        return Value::date(from_civil(c));
+    }
+    if (l == "true" || l == "yes" || l == "on") return Value::boolean(true);
+    if (l == "false" || l == "no" || l == "off") return Value::boolean(false);
+    if (e.size() >= 2 && (e.front() == '"' || e.front() == '\'') && e.back() == e.front()) {
+        const char q = e.front();
+        std::string text;
+        for (std::size_t i = 1; i + 1 < e.size(); ++i) {
+            if (e[i] == q) {
+                if (e[i + 1] != q || i + 2 >= e.size()) return Value::null();   // not one literal
+                ++i;
+            }
+            text.push_back(e[i]);
+        }
+        return Value::text(text);
+    }
+    if (e.size() >= 2 && e.front() == '#' && e.back() == '#') {
+        DateTime d;
+        return parse_date_text(e.substr(1, e.size() - 2), d) ? Value::date(d) : Value::null();
+    }
+    double number = 0;
+    if (parse_number_text(e, number)) {
+        if (number == static_cast<double>(static_cast<std::int32_t>(number)) && e.find_first_of(".eE") == std::string::npos)
+            return Value::long_(static_cast<std::int32_t>(number));
+        return Value::double_(number);
+    }
+    return Value::null();
+}
+
+struct TableWrite::Staged {
+    bool appended = false;
+    RowId id;                                // header row; for appends the expected id until written
+    std::vector<Value> values;
+    std::vector<FieldImage> fields;
+    std::vector<Bytes> long_values;          // per column: data still to be stored out of line
+    std::vector<std::optional<IndexKey>> keys;   // per real index: the key inserted for an append
+    std::optional<RowSpace> space;           // appends: where the row was expected to go
+    std::size_t length = 0;                  // the row image's length
+};
+
+TableWrite::TableWrite(Database& db, std::string_view table)
+    : db_(db), file_(db.file()), table_(db.table_def(table)) {
+    rules_ = column_rules(table_, db.properties(table));
+    edits_.resize(table_.real_indexes.size());
+    new_distinct_keys_.assign(table_.real_indexes.size(), 0);
+    last_autonumber_ = table_.last_autonumber;
+}
+
+TableWrite::~TableWrite() = default;
+
+IndexEdit& TableWrite::edit(std::size_t i) {
+    if (!edits_[i]) edits_[i] = std::make_unique<IndexEdit>(file_, table_, table_.real_indexes[i]);
+    return *edits_[i];
+}
+
+std::vector<Value> TableWrite::complete(const NewValues& values) {
+    if (values.size() != table_.columns.size())
+        throw JetError(err::DiskIo, fmt::format("Internal error: {} values for the {} columns of table '{}'.",
+                                                values.size(), table_.columns.size(), table_.name));
+    std::vector<Value> out(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const Column& c = table_.columns[i];
+        if (is_autonumber_long(c)) {
+            if (values[i] && !values[i]->is_null()) {
+                const std::int32_t v = to_long(*values[i]);
+                if (v > 0) last_autonumber_ = std::max(last_autonumber_, static_cast<std::uint32_t>(v));
+                out[i] = Value::long_(v);
+            } else {
+                out[i] = Value::long_(static_cast<std::int32_t>(++last_autonumber_));
+            }
+        } else if (is_autonumber_guid(c) && (!values[i] || values[i]->is_null())) {
+            out[i] = Value::guid(random_guid());
+        } else if (values[i]) {
+            out[i] = *values[i];
+        } else if (rules_[i].default_expression) {
+            out[i] = evaluate_default(*rules_[i].default_expression);
+        }
+        if (c.type == ColumnType::Boolean && out[i].is_null()) out[i] = Value::boolean(false);
+    }
+    return out;
+}
+
+void TableWrite::check(const std::vector<Value>& values) const {
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const Column& c = table_.columns[i];
+        if (values[i].is_null() && rules_[i].required)
+            throw JetError(err::RequiredField,
+                           fmt::format("The field '{}.{}' cannot contain a Null value because the Required property "
+                                       "for this field is set to True. Enter a value in this field.",
+                                       table_.name, c.name));
+        if (is_text_like(c.type) && !values[i].is_null() && !rules_[i].allow_zero_length &&
+            to_text(values[i]).empty())
+            throw JetError(err::ZeroLengthNotAllowed,
+                           fmt::format("Field '{}.{}' cannot be a zero-length string.", table_.name, c.name));
+    }
+}
+
+// Field images of a record. `stored` (updates) gives the current images; a column keeps its
+// image unless `changes` sets it. Long values too long for the row are left in `long_values`
+// with a placeholder header of the right size.
+std::vector<FieldImage> TableWrite::images(const std::vector<Value>& values, const std::vector<FieldImage>* stored,
+                                           const NewValues* changes, std::vector<Bytes>& long_values) const {
+    const Format& format = file_.format();
+    std::vector<FieldImage> fields(values.size());
+    long_values.assign(values.size(), Bytes{});
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const Column& c = table_.columns[i];
+        if (stored && !(*changes)[i]) {
+            fields[i] = (*stored)[i];
+            continue;
+        }
+        const Value& v = values[i];
+        if (c.type == ColumnType::Boolean) {
+            fields[i].present = to_bool(v);
+            continue;
+        }
+        if (v.is_null()) continue;
+        fields[i].present = true;
+        if (is_long_value(c.type)) {
+            Bytes data = long_value_data(c, v, format);
+            if (data.size() <= format.max_inline_long_value) {
+                fields[i].bytes = write_long_value(file_, table_, c, data);   // inline: touches no page
+            } else {
+                fields[i].bytes.assign(kLongValueHeaderSize, 0);
+                long_values[i] = std::move(data);
+            }
+        } else {
+            fields[i].bytes = encode_field(table_, c, v, format);
+        }
+    }
+    return fields;
+}
+
+void TableWrite::add(const NewValues& values) {
+    Staged s;
+    s.appended = true;
+    s.values = complete(values);
+    check(s.values);
+    s.fields = images(s.values, nullptr, nullptr, s.long_values);
+    const Bytes row = build_row(table_, file_.format(), s.fields);
+    s.length = row.size();
+    if (staged_.empty()) {
+        s.space = find_row_space(file_, table_.tdef_page, table_.free_map, row.size());
+        s.id = RowId{s.space->is_new ? next_page_number(file_) : s.space->page,
+                     static_cast<std::uint8_t>(data_page_row_count(s.space->image, file_.format()))};
+    } else {
+        s.id = RowId{0xFFFFFF, static_cast<std::uint8_t>(staged_.size())};   // a place no row has
+    }
+    s.keys.resize(table_.real_indexes.size());
+    for (std::size_t i = 0; i < table_.real_indexes.size(); ++i) {
+        IndexKey key = encode_index_key(file_.format(), table_, table_.real_indexes[i], s.values);
+        if (edit(i).insert(key, s.id)) ++new_distinct_keys_[i];
+        s.keys[i] = std::move(key);
+    }
+    staged_.push_back(std::move(s));
+}
+
+void TableWrite::change(RowId id, const std::vector<Value>& current, const NewValues& changes) {
+    const Format& format = file_.format();
+    Staged s;
+    s.id = id;
+    s.values = current;
+    for (std::size_t i = 0; i < changes.size(); ++i)
+        if (changes[i]) s.values[i] = table_.columns[i].type == ColumnType::Boolean && changes[i]->is_null()
+                                          ? Value::boolean(false) : *changes[i];
+    check(s.values);
+    // Unchanged columns keep their stored bytes (long values keep their pages).
+    const Located l = locate(file_, table_, id);
+    std::vector<FieldRef> refs;
+    RowDecoder(file_, table_).split(l.image.data() + l.bounds.start, l.bounds.length(), id, refs);
+    std::vector<FieldImage> stored(refs.size());
+    for (std::size_t i = 0; i < refs.size(); ++i) {
+        stored[i].present = refs[i].present || refs[i].data != nullptr;
+        if (refs[i].data) stored[i].bytes.assign(refs[i].data, refs[i].data + refs[i].size);
+        if (table_.columns[i].type == ColumnType::Boolean) stored[i].present = refs[i].present;
+    }
+    s.fields = images(s.values, &stored, &changes, s.long_values);
+    s.length = build_row(table_, format, s.fields).size();
+    for (std::size_t i = 0; i < table_.real_indexes.size(); ++i) {
+        const RealIndex& index = table_.real_indexes[i];
+        IndexKey before = encode_index_key(format, table_, index, current);
+        IndexKey after = encode_index_key(format, table_, index, s.values);
+        if (before.bytes == after.bytes) continue;
+        edit(i).remove(before, id);
+        if (edit(i).insert(after, id)) ++new_distinct_keys_[i];
+    }
+    staged_.push_back(std::move(s));
+}
+
+void TableWrite::write_appended(Staged& s) {
+    const Format& format = file_.format();
+    const Bytes row = build_row(table_, format, s.fields);
+    RowSpace space = s.space && !s.space->is_new ? std::move(*s.space)
+                                                 : find_row_space(file_, table_.tdef_page, table_.free_map, row.size());
+    if (!space.is_new) space.image = file_.read_page(space.page);   // nothing may have changed it, but be sure
+    if (!data_page_fits(space.image, format, row.size()))
+        space = find_row_space(file_, table_.tdef_page, table_.free_map, row.size());
+    const std::uint8_t number = data_page_add_row(space.image, format, row);
+    store_row_space(file_, space);
+    register_row_space(file_, space, table_.owned_map, table_.free_map);
+    const RowId actual{space.page, number};
+    if (actual != s.id) {
+        for (std::size_t i = 0; i < s.keys.size(); ++i) {
+            edit(i).remove(*s.keys[i], s.id);
+            edit(i).insert(*s.keys[i], actual);
+        }
+        s.id = actual;
+    }
+}
+
+// A row that no longer fits where it is: stored elsewhere with the moved-row flag, then the
+// header row turned into a pointer to it (the header keeps its length and its row id).
+void TableWrite::place_moved_row(Staged& s, const Bytes& image) {
+    const Format& format = file_.format();
+    Located l = locate(file_, table_, s.id);
+    if (l.header.length() < 4)
+        throw JetError(err::Unsupported, fmt::format("Row {} of page {} of table '{}' is too short to point to its new "
+                                                     "place.", s.id.row, s.id.page, table_.name));
+    RowSpace space;
+    if (data_page_fits(l.header_image, format, image.size())) {
+        space.page = l.header_page;
+        space.image = std::move(l.header_image);
+    } else {
+        space = find_row_space(file_, table_.tdef_page, table_.free_map, image.size());
+    }
+    const std::uint8_t number = data_page_add_row(space.image, format, image, row_flags::Deleted);
+    const Bytes stub = pointer_stub(l.header.length(), space.page, number);
+    if (space.page == s.id.page) {
+        data_page_replace_row(space.image, format, s.id.page, s.id.row, stub, row_flags::Overflow);
+        store_row_space(file_, space);
+        return;
+    }
+    store_row_space(file_, space);
+    register_row_space(file_, space, table_.owned_map, table_.free_map);
+    Bytes header_page = file_.read_page(s.id.page);
+    data_page_replace_row(header_page, format, s.id.page, s.id.row, stub, row_flags::Overflow);
+    file_.write_page(s.id.page, header_page);
+}
+
+void TableWrite::write_changed(Staged& s) {
+    const Format& format = file_.format();
+    Located l = locate(file_, table_, s.id);
+    if (auto padded = build_row_padded(table_, format, s.fields, l.bounds.length())) {
+        data_page_replace_row(l.image, format, l.page, l.row, *padded, l.bounds.flags);
+        file_.write_page(l.page, l.image);
+        return;
+    }
+    place_moved_row(s, build_row(table_, format, s.fields));
+}
+
+std::vector<RowId> TableWrite::commit() {
+    const Format& format = file_.format();
+    std::vector<RowId> appended;
+    for (Staged& s : staged_) {
+        for (std::size_t i = 0; i < s.long_values.size(); ++i)
+            if (!s.long_values[i].empty())
+                s.fields[i].bytes = write_long_value(file_, table_, table_.columns[i], s.long_values[i]);
+        if (s.appended) {
+            write_appended(s);
+            appended.push_back(s.id);
+            ++appended_;
+        } else {
+            write_changed(s);
+        }
+    }
+    for (auto& e : edits_)
+        if (e && e->changed()) e->commit();
+    // The counters last: a crash before this point leaves them behind, never ahead.
+    Bytes tdef = file_.read_page(table_.tdef_page);
+    const std::uint32_t stored_last = get_u32(tdef, format.tdef_autonumber_offset);
+    const std::uint32_t stored_count = get_u32(tdef, format.tdef_row_count_offset);
+    bool dirty = false;
+    if (appended_ != 0) {
+        put_u32(tdef, format.tdef_row_count_offset, stored_count + appended_);
+        dirty = true;
+    }
+    if (last_autonumber_ > stored_last) {
+        put_u32(tdef, format.tdef_autonumber_offset, last_autonumber_);
+        dirty = true;
+    }
+    for (std::size_t i = 0; i < new_distinct_keys_.size(); ++i) {
+        const std::size_t at = format.tdef_header_size + i * format.real_index_count_block + 4;
+        if (new_distinct_keys_[i] == 0 || at + 4 > tdef.size()) continue;
+        put_u32(tdef, at, get_u32(tdef, at) + new_distinct_keys_[i]);
+        dirty = true;
+    }
+    if (dirty) file_.write_page(table_.tdef_page, tdef);
+    staged_.clear();
+    appended_ = 0;
+    return appended;
+}
+
+}  // namespace jet

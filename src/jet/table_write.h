@@ -1,0 +1,75 @@
+// Appending and updating records of one table, keeping its indexes, usage maps, row count and
+// autonumber counter consistent. Every check (Required 3314, AllowZeroLength 3315, text
+// length 3163, row size 3047, index keys and duplicates 3022/3058) runs while records are
+// staged, before any page is written; commit() then writes in the order that leaves a
+// readable file at every step: long values, data rows and their pages' usage maps, index
+// pages, the tdef's counters last. The caller holds the statement lock for the whole write.
+#pragma once
+
+#include "database.h"
+#include "index.h"
+#include "row_encode.h"
+#include "table_def.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace jet {
+
+// What the table's column properties make the engine enforce, by position in table.columns.
+struct ColumnRules {
+    std::optional<std::string> default_expression;
+    bool required = false;
+    bool allow_zero_length = true;
+};
+std::vector<ColumnRules> column_rules(const TableDef& table, const TableProperties& properties);
+
+// The value of a DefaultValue expression: literals (numbers, "text", #date#, True/False,
+// Yes/No), Date(), Now(), Time(); Null for anything else.
+Value evaluate_default(const std::string& expression);
+
+// Values by position in table.columns; nullopt = not given (the default applies on append,
+// the stored value stays on update).
+using NewValues = std::vector<std::optional<Value>>;
+
+class TableWrite {
+public:
+    // Reads the table's definition and properties afresh (3078 when it does not exist).
+    TableWrite(Database& db, std::string_view table);
+    ~TableWrite();
+
+    const TableDef& table() const { return table_; }
+
+    // Stages an appended record.
+    void add(const NewValues& values);
+    // Stages a change of the row `id` (a header row id), whose stored values are `current`.
+    void change(RowId id, const std::vector<Value>& current, const NewValues& changes);
+
+    // Writes what was staged; returns the row ids of the appended records.
+    std::vector<RowId> commit();
+
+private:
+    struct Staged;
+    std::vector<Value> complete(const NewValues& values);
+    void check(const std::vector<Value>& values) const;
+    std::vector<FieldImage> images(const std::vector<Value>& values, const std::vector<FieldImage>* stored,
+                                   const NewValues* changes, std::vector<Bytes>& long_values) const;
+    IndexEdit& edit(std::size_t real_index);
+    void write_appended(Staged& s);
+    void write_changed(Staged& s);
+    void place_moved_row(Staged& s, const Bytes& image);
+
+    Database& db_;
+    PageFile& file_;
+    TableDef table_;
+    std::vector<ColumnRules> rules_;
+    std::vector<std::unique_ptr<IndexEdit>> edits_;
+    std::vector<std::uint32_t> new_distinct_keys_;
+    std::vector<Staged> staged_;
+    std::uint32_t last_autonumber_ = 0;
+    std::uint32_t appended_ = 0;
+};
+
+}  // namespace jet
