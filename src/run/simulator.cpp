@@ -8,6 +8,11 @@ namespace sim {
 
 Simulator::Simulator(Host& host) : host_(host) {}
 
+Simulator::~Simulator() {
+    MemberNames.reset();
+    RoundRows.reset();
+}
+
 // Runs one window event. A JetError that reaches here ends the program with its number and
 // description; what was written before it stays in the database.
 void Simulator::handle(const std::function<void()>& event) {

@@ -72,6 +72,7 @@ struct SeatEntry {
 class Simulator {
 public:
     explicit Simulator(Host& host);
+    ~Simulator();  // record sets go before the databases they read
 
     // ---- Run state ----
     std::string DatabasePath;
