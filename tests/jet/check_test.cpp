@@ -1,0 +1,272 @@
+// The verifier on files written by Access (they must pass: what Access leaves behind is legal)
+// and on copies damaged by hand, one fault each, every one of which must be reported.
+#include "jet/check.h"
+#include "jet/database.h"
+#include "jet/index_page.h"
+#include "jet/long_value.h"
+#include "jet/page_io.h"
+#include "jet/row_codec.h"
+#include "support/child_process.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::copy_fixture;
+using testsupport::fresh_dir;
+
+std::string joined(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const auto& l : lines) out += l + "\n";
+    return out;
+}
+
+bool mentions(const jet::CheckReport& report, const std::string& a, const std::string& b = "") {
+    return std::any_of(report.problems.begin(), report.problems.end(), [&](const std::string& p) {
+        return p.find(a) != std::string::npos && p.find(b) != std::string::npos;
+    });
+}
+
+std::vector<std::string> fixtures() {
+    std::vector<std::string> out;
+    for (const char* dir : {"access/jet3", "access/jet4", "scoring"})
+        for (const auto& e : fs::directory_iterator(fs::path(TALLIMO_FIXTURES) / dir))
+            if (e.path().filename() != "passwordV2000.mdb")  // refused at open, checked by the reader's tests
+                out.push_back(std::string(dir) + "/" + e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+class WrittenByOthers : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(WrittenByOthers, PassesEveryCheck) {
+    const jet::CheckReport report = jet::check_database(fs::path(TALLIMO_FIXTURES) / GetParam());
+    EXPECT_TRUE(report.ok()) << joined(report.problems);
+    EXPECT_FALSE(report.checked.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, WrittenByOthers, ::testing::ValuesIn(fixtures()),
+                         [](const auto& param_info) {
+                             std::string name = param_info.param;
+                             std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+                             return name;
+                         });
+
+// A writable copy of a fixture, with the table definitions at hand to aim the damage.
+class Damaged : public ::testing::Test {
+protected:
+    fs::path copy(const std::string& fixture) {
+        path_ = copy_fixture(fixture, fresh_dir(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        const jet::CheckReport before = jet::check_database(path_);
+        EXPECT_TRUE(before.ok()) << joined(before.problems);
+        return path_;
+    }
+    jet::TableDef table(const std::string& name) { return jet::Database::open(path_)->table_def(name); }
+    void patch(std::uint32_t page, const std::function<void(jet::Bytes&)>& change) {
+        auto file = jet::PageFile::open(path_, jet::PageFile::Access::ReadWrite);
+        jet::Bytes bytes = file->read_page(page);
+        change(bytes);
+        file->write_page(page, bytes);
+    }
+    const jet::Format& format() { return jet::Database::open(path_)->format(); }
+    jet::CheckReport check() { return jet::check_database(path_); }
+
+    // The first table (user tables first) with a row for which `want(table, values)` holds.
+    std::pair<jet::TableDef, jet::RowId> find_row(
+        const std::function<bool(const jet::TableDef&, const std::vector<jet::Value>&)>& want) {
+        auto db = jet::Database::open(path_);
+        for (const auto& entry : db->catalog()) {
+            if (!entry.is_table()) continue;
+            jet::TableDef def = db->table_def_at(entry.tdef_page(), entry.name);
+            std::optional<jet::RowId> found;
+            db->scan(def, [&](jet::RowId id, const std::vector<jet::Value>& values) {
+                if (want(def, values)) found = id;
+                return !found;
+            });
+            if (found) return {def, *found};
+        }
+        ADD_FAILURE() << "no such row in " << path_;
+        return {};
+    }
+
+    fs::path path_;
+};
+
+void put_u24(jet::Bytes& b, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 3; ++i) b.at(at + static_cast<std::size_t>(i)) = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+TEST_F(Damaged, RowCountOfAUserTableThatDisagreesWithItsRows) {
+    copy("scoring/club-evening.tlw");
+    const jet::TableDef def = table("RoundData");
+    patch(def.tdef_page, [&](jet::Bytes& b) { jet::put_u32(b, format().tdef_row_count_offset, def.row_count + 1); });
+    const auto report = check();
+    EXPECT_TRUE(mentions(report, "'RoundData'", "counts 113 rows, its pages hold 112")) << joined(report.problems);
+}
+
+TEST_F(Damaged, Jet3RowCount) {
+    copy("access/jet3/testIndexCodesV1997.mdb");
+    auto [def, id] = find_row([](const jet::TableDef& t, const auto&) { return t.table_type == 0x4E && t.row_count > 2; });
+    patch(def.tdef_page, [&](jet::Bytes& b) { jet::put_u32(b, format().tdef_row_count_offset, def.row_count - 1); });
+    EXPECT_TRUE(mentions(check(), "'" + def.name + "'", "rows"));
+}
+
+TEST_F(Damaged, IndexEntriesOutOfKeyOrder) {
+    copy("scoring/club-evening.tlw");
+    const jet::TableDef def = table("RoundData");
+    const jet::RealIndex& index = def.real_indexes.at(0);
+    // Walk down to the first leaf and swap its first two entries' row ids.
+    auto file = jet::PageFile::open(path_, jet::PageFile::Access::ReadOnly);
+    jet::IndexPage p = jet::parse_index_page(file->format(), index.root_page, file->read_page(index.root_page), "t");
+    while (!p.leaf) {
+        const std::uint32_t child = p.entries.empty() ? p.tail : p.entries.front().child;
+        p = jet::parse_index_page(file->format(), child, file->read_page(child), "t");
+    }
+    ASSERT_GE(p.entries.size(), 2u);
+    std::swap(p.entries[0].key, p.entries[1].key);
+    const jet::Bytes image = jet::serialise_index_page(file->format(), p);
+    patch(p.number, [&](jet::Bytes& b) { b = image; });
+    const auto report = check();
+    EXPECT_TRUE(mentions(report, "'RoundData'")) << joined(report.problems);
+}
+
+TEST_F(Damaged, PageInUseMarkedFreeInTheGlobalMap) {
+    copy("scoring/club-evening.tlw");
+    auto db = jet::Database::open(path_);
+    const jet::TableDef def = db->table_def("RoundData");
+    const std::uint32_t data_page = db->data_pages(def).at(0);
+    // Page 1 row 0 is the global map (inline, start 0): set the page's bit, meaning free.
+    jet::Bytes page1 = db->file().read_page(1);
+    const auto row0 = jet::checked_row(db->format(), page1, 0);
+    ASSERT_TRUE(row0 && page1[row0->start] == 0 && jet::get_u32(page1, row0->start + 1) == 0);
+    patch(1, [&](jet::Bytes& b) { b[row0->start + 5 + data_page / 8] |= static_cast<std::uint8_t>(1 << data_page % 8); });
+    const auto report = check();
+    EXPECT_TRUE(mentions(report, "page " + std::to_string(data_page), "marked free in the global usage map"))
+        << joined(report.problems);
+}
+
+TEST_F(Damaged, PagePastTheEndMarkedInUse) {
+    copy("scoring/club-evening.tlw");
+    auto file = jet::PageFile::open(path_, jet::PageFile::Access::ReadOnly);
+    const std::uint32_t beyond = file->page_count() + 3;
+    jet::Bytes page1 = file->read_page(1);
+    const auto row0 = jet::checked_row(file->format(), page1, 0);
+    ASSERT_TRUE(row0 && (row0->length() - 5) * 8 > beyond);
+    patch(1, [&](jet::Bytes& b) { b[row0->start + 5 + beyond / 8] &= static_cast<std::uint8_t>(~(1 << beyond % 8)); });
+    EXPECT_TRUE(mentions(check(), "past the end of the file", "first " + std::to_string(beyond)));
+}
+
+TEST_F(Damaged, LongValuePointingOutsideItsColumnsPages) {
+    copy("access/jet4/testV2000.mdb");
+    auto db = jet::Database::open(path_);
+    // A Memo/OLE field stored outside the row: repoint it at the tdef page of its own table.
+    for (const auto& entry : db->catalog()) {
+        if (!entry.is_table()) continue;
+        const jet::TableDef def = db->table_def_at(entry.tdef_page(), entry.name);
+        jet::RowDecoder decoder(db->file(), def);
+        std::vector<jet::FieldRef> fields;
+        for (std::uint32_t p : db->data_pages(def)) {
+            const jet::Bytes bytes = db->file().read_page(p);
+            for (std::uint16_t r = 0; r < jet::data_page_row_count(bytes, db->format()); ++r) {
+                const auto b = jet::checked_row(db->format(), bytes, r);
+                if (!b || b->flags) continue;
+                decoder.split(bytes.data() + b->start, b->length(), jet::RowId{p, static_cast<std::uint8_t>(r)}, fields);
+                for (std::size_t c = 0; c < def.columns.size(); ++c) {
+                    if (!jet::is_long_value(def.columns[c].type) || !fields[c].data || fields[c].size < 12 ||
+                        (fields[c].data[3] & 0xC0) == jet::long_value_kind::Inline)
+                        continue;
+                    const std::size_t at = static_cast<std::size_t>(fields[c].data - bytes.data()) + 4;
+                    patch(p, [&](jet::Bytes& page) { put_u24(page, at + 1, def.tdef_page); });
+                    const auto report = check();
+                    EXPECT_TRUE(mentions(report, "column '" + def.columns[c].name + "'",
+                                         "not one of the column's long-value pages"))
+                        << joined(report.problems);
+                    return;
+                }
+            }
+        }
+    }
+    FAIL() << "no long value stored outside its row in " << path_;
+}
+
+TEST_F(Damaged, AutonumberCounterBelowAStoredValue) {
+    copy("access/jet4/indexTestV2000.mdb");
+    auto [def, id] = find_row([](const jet::TableDef& t, const auto&) {
+        return std::any_of(t.columns.begin(), t.columns.end(), [](const jet::Column& c) { return c.is_autonumber(); });
+    });
+    patch(def.tdef_page, [&](jet::Bytes& b) { jet::put_u32(b, format().tdef_autonumber_offset, 0); });
+    EXPECT_TRUE(mentions(check(), "'" + def.name + "'", "autonumber counter is 0"));
+}
+
+TEST_F(Damaged, MovedRowPointingOutsideItsTable) {
+    copy("access/jet4/overflowTestV2000.mdb");
+    auto db = jet::Database::open(path_);
+    for (const auto& entry : db->tables()) {
+        const jet::TableDef def = db->table_def(entry.name);
+        for (std::uint32_t p : db->data_pages(def)) {
+            const jet::Bytes bytes = db->file().read_page(p);
+            for (std::uint16_t r = 0; r < jet::data_page_row_count(bytes, db->format()); ++r) {
+                const auto b = jet::checked_row(db->format(), bytes, r);
+                if (!b || b->flags != jet::row_flags::Overflow) continue;
+                patch(p, [&](jet::Bytes& page) { put_u24(page, b->start + 1, def.tdef_page); });
+                const auto report = check();
+                EXPECT_TRUE(mentions(report, "'" + def.name + "' row " + std::to_string(r), "does not own"))
+                    << joined(report.problems);
+                return;
+            }
+        }
+    }
+    FAIL() << "no moved row in " << path_;
+}
+
+TEST_F(Damaged, RowOffsetOutsideItsPage) {
+    copy("scoring/club-evening.tlw");
+    auto db = jet::Database::open(path_);
+    const jet::TableDef def = db->table_def("RoundData");
+    const std::uint32_t p = db->data_pages(def).at(0);
+    const std::size_t entry = db->format().data_first_row_offset + 2 * 3;  // row 3
+    patch(p, [&](jet::Bytes& b) { jet::put_u16(b, entry, 0x1FF0); });
+    EXPECT_TRUE(mentions(check(), "row 3 of data page " + std::to_string(p), "outside"));
+}
+
+TEST_F(Damaged, DataPageClaimedByTwoTables) {
+    copy("scoring/club-evening.tlw");
+    auto db = jet::Database::open(path_);
+    const jet::TableDef tables = db->table_def("Tables");
+    const jet::TableDef rounds = db->table_def("RoundData");
+    const std::uint32_t theirs = db->data_pages(rounds).at(0);
+    // Tables' owned map is a reference map (one bitmap page): add RoundData's page to it.
+    const jet::Bytes host = db->file().read_page(tables.owned_map >> 8);
+    const auto row = jet::checked_row(db->format(), host, tables.owned_map & 0xFF);
+    ASSERT_TRUE(row && host[row->start] == 1);
+    const std::uint32_t bitmap = jet::get_u32(host, row->start + 1);
+    patch(bitmap, [&](jet::Bytes& b) { b[4 + theirs / 8] |= static_cast<std::uint8_t>(1 << theirs % 8); });
+    const auto report = check();
+    EXPECT_TRUE(mentions(report, "page " + std::to_string(theirs) + " is claimed twice")) << joined(report.problems);
+}
+
+TEST(CheckCommand, ExitsZeroOnAGoodFileAndOneWithTheReportOnADamagedOne) {
+    const fs::path dir = fresh_dir("check-command");
+    const fs::path file = copy_fixture("scoring/club-evening.tlw", dir);
+    auto good = testsupport::run_process({TLW_PATH, "check", file.string()});
+    EXPECT_EQ(good.exit_code, 0) << good.err;
+    EXPECT_NE(good.out.find("table 'RoundData': 112 rows"), std::string::npos) << good.out;
+
+    auto db = jet::Database::open(file.string());
+    const jet::TableDef def = db->table_def("RoundData");
+    auto pf = jet::PageFile::open(file.string(), jet::PageFile::Access::ReadWrite);
+    jet::Bytes b = pf->read_page(def.tdef_page);
+    jet::put_u32(b, pf->format().tdef_row_count_offset, 7);
+    pf->write_page(def.tdef_page, b);
+    auto bad = testsupport::run_process({TLW_PATH, "check", file.string()});
+    EXPECT_EQ(bad.exit_code, 1);
+    EXPECT_NE(bad.err.find("table 'RoundData': its definition counts 7 rows, its pages hold 112"), std::string::npos)
+        << bad.err;
+}
+
+}  // namespace
