@@ -1,0 +1,323 @@
+// Changing index trees: thousands of inserts (random and increasing, Long and Text, ascending
+// and descending, unique and not) with page splits and new levels, removals, duplicate
+// refusal that writes nothing, and the range cursor over the result. Trees are built in a
+// page we add to a copy of an Access file; the root page number must never change.
+#include "jet/error.h"
+#include "jet/index.h"
+#include "jet/page_io.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using jet::Bytes;
+using jet::ColumnType;
+using jet::RowId;
+using jet::Value;
+
+Bytes file_bytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+struct ColumnSpec {
+    ColumnType type;
+    bool ascending = true;
+};
+
+// A table definition in memory whose single index lives in a fresh empty leaf of a copied file.
+class ScratchIndex {
+public:
+    ScratchIndex(const std::string& fixture, std::vector<ColumnSpec> columns, std::uint8_t flags) {
+        dir_ = fs::temp_directory_path() /
+               ("index-edit-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
+        fs::create_directories(dir_);
+        path_ = dir_ / "copy.mdb";
+        fs::copy_file(std::string(TALLIMO_FIXTURES) + "/access/" + fixture, path_);
+        file_ = jet::PageFile::open(path_.string(), jet::PageFile::Access::ReadWrite);
+        table_.name = "Scratch";
+        table_.tdef_page = 2;
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            jet::Column c;
+            c.name = "c" + std::to_string(i);
+            c.type = columns[i].type;
+            c.number = static_cast<std::uint16_t>(i);
+            table_.columns.push_back(c);
+            index_.columns.push_back({c.number, columns[i].ascending});
+        }
+        index_.flags = flags;
+        jet::LogicalIndex logical;
+        logical.name = "Scratch index";
+        table_.logical_indexes.push_back(logical);
+        index_.root_page = file_->append_page(jet::serialise_index_page(file_->format(), empty_leaf()));
+    }
+    ~ScratchIndex() {
+        file_.reset();
+        fs::remove_all(dir_);
+    }
+
+    jet::IndexPage empty_leaf() const {
+        jet::IndexPage p;
+        p.owner = table_.tdef_page;
+        return p;
+    }
+    jet::IndexKey key(const std::vector<Value>& row) const {
+        return jet::encode_index_key(file_->format(), table_, index_, row);
+    }
+    Bytes prefix(const std::vector<Value>& leading) const {
+        return jet::encode_key_prefix(file_->format(), table_, index_, leading);
+    }
+    void commit(jet::IndexEdit& edit) {
+        edit.commit([this](const Bytes& content) { return file_->append_page(content); },
+                    [this](std::uint32_t page) { released.push_back(page); });
+    }
+    bool insert(const std::vector<Value>& row, RowId id) {
+        jet::IndexEdit edit(*file_, table_, index_);
+        const bool fresh = edit.insert(key(row), id);
+        commit(edit);
+        return fresh;
+    }
+    void remove(const std::vector<Value>& row, RowId id) {
+        jet::IndexEdit edit(*file_, table_, index_);
+        edit.remove(key(row), id);
+        commit(edit);
+    }
+    std::vector<RowId> rows(jet::KeyRange range = {}) const { return jet::index_rows(*file_, table_, index_, range); }
+    std::vector<std::string> verify(const std::vector<std::pair<RowId, std::vector<Value>>>& expected) const {
+        return jet::verify_index(*file_, table_, index_, expected);
+    }
+    int depth() const {
+        int d = 0;
+        for (std::uint32_t page = index_.root_page;; ++d) {
+            const auto p = jet::parse_index_page(file_->format(), page, file_->read_page(page), "scratch");
+            if (p.leaf) return d;
+            page = p.entries.empty() ? p.tail : p.entries.front().child;
+        }
+    }
+
+    jet::PageFile& file() { return *file_; }
+    const fs::path& path() const { return path_; }
+    jet::TableDef table_;
+    jet::RealIndex index_;
+    std::vector<std::uint32_t> released;
+
+private:
+    static inline int counter_ = 0;
+    fs::path dir_, path_;
+    std::unique_ptr<jet::PageFile> file_;
+};
+
+using Expected = std::vector<std::pair<RowId, std::vector<Value>>>;
+
+RowId row_id(std::size_t i) { return RowId{static_cast<std::uint32_t>(100 + i / 200), static_cast<std::uint8_t>(i % 200)}; }
+
+std::string text_of(std::size_t i, std::mt19937& rng, std::size_t length) {
+    static const std::vector<std::string> letters = {"a", "b", "e", "k", "o", "s", "z", "Ä", "Ö", "ü", "é", "è",
+                                                     "ñ", " ", "'", "-", "X", "Q", "0", "9"};
+    std::string s = "Player " + std::to_string(i % 97) + " ";
+    const std::size_t n = length + rng() % 12;
+    for (std::size_t k = 0; k < n; ++k) s += letters[rng() % letters.size()];
+    return s;
+}
+
+// The index holds exactly the expected rows, structurally sound, and walks them in key order.
+void expect_consistent(ScratchIndex& ix, const Expected& expected) {
+    const auto problems = ix.verify(expected);
+    std::string text;
+    for (const auto& p : problems) text += p + "\n";
+    ASSERT_TRUE(problems.empty()) << text;
+    std::vector<std::pair<Bytes, RowId>> sorted;
+    for (const auto& [id, row] : expected) sorted.emplace_back(ix.key(row).bytes, id);
+    std::sort(sorted.begin(), sorted.end());
+    std::vector<RowId> want;
+    for (const auto& s : sorted) want.push_back(s.second);
+    EXPECT_EQ(ix.rows(), want);
+}
+
+struct Case {
+    const char* fixture;
+    ColumnType type;
+    bool ascending;
+    bool unique;
+    bool increasing;
+    std::size_t text_length = 3;   // long texts make few entries per page and so deep trees
+};
+
+class IndexInsertThousands : public ::testing::TestWithParam<Case> {};
+
+TEST_P(IndexInsertThousands, SplitsGrowLevelsAndKeepKeyOrder) {
+    const Case c = GetParam();
+    ScratchIndex ix(c.fixture, {{c.type, c.ascending}}, c.unique ? jet::index_flags::Unique : 0);
+    const std::uint32_t root = ix.index_.root_page;
+    std::mt19937 rng(7);
+    Expected expected;
+    const std::size_t n = c.text_length > 100 ? 1500 : 2500;
+    for (std::size_t i = 0; i < n; ++i) {
+        Value v;
+        if (c.type == ColumnType::Long) {
+            const auto k = c.increasing ? static_cast<std::int32_t>(i) - 2000
+                                        : static_cast<std::int32_t>(c.unique ? (i * 7919) % 100003 : rng() % 300) - 50000;
+            v = Value::long_(k);
+        } else {
+            v = Value::text(c.increasing ? "key " + std::string(6 - std::to_string(i).size(), '0') + std::to_string(i)
+                                         : text_of(c.unique ? i : i % 500, rng, c.text_length) + (c.unique ? std::to_string(i) : ""));
+        }
+        expected.emplace_back(row_id(i), std::vector<Value>{v});
+        ix.insert(expected.back().second, expected.back().first);
+    }
+    EXPECT_EQ(ix.index_.root_page, root);
+    EXPECT_GE(ix.depth(), c.text_length > 100 ? 2 : 1);
+    expect_consistent(ix, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    KeysOfEveryKind, IndexInsertThousands,
+    ::testing::Values(Case{"jet4/bigIndexTestV2000.mdb", ColumnType::Long, true, true, false},
+                      Case{"jet4/bigIndexTestV2000.mdb", ColumnType::Long, false, true, true},
+                      Case{"jet4/bigIndexTestV2000.mdb", ColumnType::Long, true, false, false},
+                      Case{"jet4/bigIndexTestV2000.mdb", ColumnType::Text, true, true, false},
+                      Case{"jet4/bigIndexTestV2000.mdb", ColumnType::Text, false, false, false},
+                      Case{"jet4/bigIndexTestV2000.mdb", ColumnType::Text, true, true, true},
+                      Case{"jet3/testIndexCodesV1997.mdb", ColumnType::Long, true, true, true},
+                      Case{"jet3/testIndexCodesV1997.mdb", ColumnType::Text, false, false, false},
+                      Case{"jet3/testIndexCodesV1997.mdb", ColumnType::Text, true, true, false},
+                      Case{"jet4/bigIndexTestV2000.mdb", ColumnType::Text, true, false, false, 180},
+                      Case{"jet3/testIndexCodesV1997.mdb", ColumnType::Text, false, true, false, 180}));
+
+TEST(IndexDuplicates, RefusedWithError3022AndNothingWritten) {
+    ScratchIndex ix("jet4/bigIndexTestV2000.mdb", {{ColumnType::Text, true}}, jet::index_flags::Unique);
+    for (std::size_t i = 0; i < 600; ++i) ix.insert({Value::text("name " + std::to_string(i))}, row_id(i));
+    const Bytes before = file_bytes(ix.path());
+
+    jet::IndexEdit edit(ix.file(), ix.table_, ix.index_);
+    EXPECT_TRUE(edit.insert(ix.key({Value::text("new name")}), row_id(900)));
+    try {
+        // Same key apart from case and trailing spaces: Access treats them as equal too.
+        edit.insert(ix.key({Value::text("NAME 417   ")}), row_id(901));
+        FAIL() << "duplicate accepted";
+    } catch (const jet::JetError& e) {
+        EXPECT_EQ(e.number(), jet::err::DuplicateKey);
+        EXPECT_NE(e.description().find("would create duplicate values in the index, primary key, or relationship"),
+                  std::string::npos);
+    }
+    EXPECT_EQ(file_bytes(ix.path()), before);
+}
+
+TEST(IndexDuplicates, NonUniqueIndexKeepsEveryRowAndReportsKnownKeys) {
+    ScratchIndex ix("jet4/bigIndexTestV2000.mdb", {{ColumnType::Long, true}}, 0);
+    EXPECT_TRUE(ix.insert({Value::long_(5)}, row_id(1)));
+    EXPECT_FALSE(ix.insert({Value::long_(5)}, row_id(0)));
+    EXPECT_EQ(ix.rows(), (std::vector<RowId>{row_id(0), row_id(1)}));
+}
+
+TEST(IndexNulls, IgnoreNullsSkipsAndPrimaryRefuses) {
+    ScratchIndex ix("jet4/bigIndexTestV2000.mdb", {{ColumnType::Long, true}},
+                    jet::index_flags::IgnoreNulls | jet::index_flags::Unique);
+    EXPECT_FALSE(ix.insert({Value()}, row_id(1)));
+    EXPECT_TRUE(ix.rows().empty());
+    ix.index_.flags = jet::index_flags::Required | jet::index_flags::Unique;
+    jet::IndexEdit edit(ix.file(), ix.table_, ix.index_);
+    try {
+        edit.insert(ix.key({Value()}), row_id(2));
+        FAIL() << "Null accepted";
+    } catch (const jet::JetError& e) {
+        EXPECT_EQ(e.number(), jet::err::NullInIndex);
+    }
+}
+
+TEST(IndexRemove, RemovingEntriesShrinksTheTreeAndKeepsItConsistent) {
+    ScratchIndex ix("jet4/bigIndexTestV2000.mdb", {{ColumnType::Long, true}}, jet::index_flags::Unique);
+    Expected all;
+    for (std::size_t i = 0; i < 3000; ++i) {
+        all.emplace_back(row_id(i), std::vector<Value>{Value::long_(static_cast<std::int32_t>((i * 37) % 3001))});
+        ix.insert(all.back().second, all.back().first);
+    }
+    std::mt19937 rng(11);
+    std::shuffle(all.begin(), all.end(), rng);
+    // Remove a contiguous run of keys too, so whole leaves empty out.
+    std::sort(all.begin() + 1000, all.end(), [](const auto& a, const auto& b) { return a.second[0].as_int32() < b.second[0].as_int32(); });
+    for (std::size_t i = 0; i < 2500; ++i) ix.remove(all[i].second, all[i].first);
+    all.erase(all.begin(), all.begin() + 2500);
+    expect_consistent(ix, all);
+    EXPECT_FALSE(ix.released.empty());
+    for (const auto& [id, row] : all) ix.remove(row, id);
+    EXPECT_TRUE(ix.rows().empty());
+    expect_consistent(ix, {});
+    EXPECT_TRUE(ix.insert({Value::long_(1)}, row_id(1)));
+    expect_consistent(ix, {{row_id(1), {Value::long_(1)}}});
+}
+
+TEST(IndexRemove, AMissingEntryIsAnError) {
+    ScratchIndex ix("jet4/bigIndexTestV2000.mdb", {{ColumnType::Long, true}}, 0);
+    ix.insert({Value::long_(1)}, row_id(1));
+    jet::IndexEdit edit(ix.file(), ix.table_, ix.index_);
+    EXPECT_THROW(edit.remove(ix.key({Value::long_(1)}), row_id(2)), jet::JetError);
+}
+
+TEST(IndexCursorRange, CompoundKeyPrefixWithExclusiveLowerBound) {
+    // (Section, Table, Round) as the scoring database's RoundData key.
+    ScratchIndex ix("jet4/bigIndexTestV2000.mdb",
+                    {{ColumnType::Integer, true}, {ColumnType::Integer, true}, {ColumnType::Integer, true}},
+                    jet::index_flags::Unique);
+    std::size_t i = 0;
+    std::vector<RowId> want_round_gt_3, want_table_2, want_round_ge_3;
+    for (std::int16_t round = 7; round >= 1; --round)
+        for (std::int16_t table = 1; table <= 8; ++table)
+            for (std::int16_t section = 1; section <= 2; ++section) {
+                const RowId id = row_id(i++);
+                ix.insert({Value::integer(section), Value::integer(table), Value::integer(round)}, id);
+                if (section == 1 && table == 2) {
+                    want_table_2.insert(want_table_2.begin(), id);
+                    if (round > 3) want_round_gt_3.insert(want_round_gt_3.begin(), id);
+                    if (round >= 3) want_round_ge_3.insert(want_round_ge_3.begin(), id);
+                }
+            }
+    const auto s1t2 = ix.prefix({Value::integer(1), Value::integer(2)});
+    const auto s1t2r3 = ix.prefix({Value::integer(1), Value::integer(2), Value::integer(3)});
+    EXPECT_EQ(ix.rows({jet::KeyBound{s1t2r3, false}, jet::KeyBound{s1t2, true}}), want_round_gt_3);
+    EXPECT_EQ(ix.rows({jet::KeyBound{s1t2r3, true}, jet::KeyBound{s1t2, true}}), want_round_ge_3);
+    EXPECT_EQ(ix.rows({jet::KeyBound{s1t2, true}, jet::KeyBound{s1t2, true}}), want_table_2);
+    // Round < 3: up to the key (1, 2, 3) exclusive.
+    const auto lower = ix.rows({jet::KeyBound{s1t2, true}, jet::KeyBound{s1t2r3, false}});
+    EXPECT_EQ(lower, std::vector<RowId>(want_table_2.begin(), want_table_2.begin() + 2));
+}
+
+TEST(IndexCorruption, CyclesAndDamagedPagesAreErrorsNotHangs) {
+    ScratchIndex ix("jet4/bigIndexTestV2000.mdb", {{ColumnType::Long, true}}, 0);
+    for (std::int32_t i = 0; i < 2000; ++i) ix.insert({Value::long_(i)}, row_id(static_cast<std::size_t>(i)));
+    ASSERT_GE(ix.depth(), 1);
+    // Point the first leaf's next link back at itself.
+    const auto root = jet::parse_index_page(ix.file().format(), ix.index_.root_page,
+                                            ix.file().read_page(ix.index_.root_page), "scratch");
+    const std::uint32_t first_leaf = root.entries.front().child;
+    Bytes leaf = ix.file().read_page(first_leaf);
+    jet::put_u32(leaf, ix.file().format().index_next_offset, first_leaf);
+    ix.file().write_page(first_leaf, leaf);
+    EXPECT_THROW(ix.rows(), jet::JetError);
+    EXPECT_FALSE(ix.verify({}).empty());
+
+    // A damaged bitmap (entries out of order) and a page of the wrong type.
+    Bytes garbage = leaf;
+    for (std::size_t k = 600; k < 900; ++k) garbage[k] = static_cast<std::uint8_t>(k * 31);
+    ix.file().write_page(first_leaf, garbage);
+    EXPECT_THROW(ix.rows(), jet::JetError);
+    garbage[0] = 0x01;
+    ix.file().write_page(first_leaf, garbage);
+    try {
+        ix.rows();
+        FAIL() << "data page accepted as index page";
+    } catch (const jet::JetError& e) {
+        EXPECT_NE(e.description().find(std::to_string(first_leaf)), std::string::npos) << e.description();
+        EXPECT_NE(e.description().find("Scratch"), std::string::npos) << e.description();
+    }
+}
+
+}  // namespace

@@ -1,0 +1,73 @@
+// Text sort keys: the byte strings Access writes for text in an index (checked byte for byte
+// against Access files by index_fixture_test), and the rules around them.
+#include "jet/text_sort.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using jet::Bytes;
+using jet::TextCollation;
+
+Bytes key(const std::string& text, TextCollation c, bool ascending = true) {
+    Bytes out;
+    EXPECT_TRUE(jet::append_text_sort_key(out, text, c, ascending)) << text;
+    return out;
+}
+
+TEST(TextSortKeys, GeneralLegacyLettersAndTerminators) {
+    EXPECT_EQ(key("abcdefg", TextCollation::GeneralLegacy), (Bytes{0x4A, 0x4C, 0x4D, 0x4F, 0x51, 0x53, 0x55, 0x01, 0x00}));
+}
+
+TEST(TextSortKeys, GeneralLegacyHyphenGoesToTheUnprintableStream) {
+    EXPECT_EQ(key("-1", TextCollation::GeneralLegacy),
+              (Bytes{0x38, 0x01, 0x01, 0x01, 0x01, 0x80, 0x07, 0x06, 0x82, 0x00}));
+}
+
+TEST(TextSortKeys, General97LettersAndDescendingInversion) {
+    EXPECT_EQ(key("hijklmnop", TextCollation::General97), (Bytes{0x69, 0x6A, 0x6B, 0x6C, 0x6D, 0x6F, 0x70, 0x72, 0x73, 0x00}));
+    EXPECT_EQ(key("z", TextCollation::General97, false), (Bytes{0x81, 0xFF}));
+}
+
+TEST(TextSortKeys, GeneralLegacyDescendingInvertsAndAddsAFinalZero) {
+    Bytes asc = key("O'Brien", TextCollation::GeneralLegacy);
+    Bytes desc = key("O'Brien", TextCollation::GeneralLegacy, false);
+    ASSERT_EQ(desc.size(), asc.size() + 1);
+    for (std::size_t i = 0; i < asc.size(); ++i) EXPECT_EQ(desc[i], static_cast<std::uint8_t>(~asc[i])) << i;
+    EXPECT_EQ(desc.back(), 0x00);
+}
+
+TEST(TextSortKeys, CaseDoesNotCountAndTrailingSpacesAreIgnored) {
+    for (auto c : {TextCollation::General97, TextCollation::GeneralLegacy}) {
+        EXPECT_EQ(key("Smith", c), key("SMITH", c));
+        EXPECT_EQ(key("ab   ", c), key("ab", c));
+        EXPECT_NE(key(" ab", c), key("ab", c));
+    }
+}
+
+TEST(TextSortKeys, OnlyTheFirst255CharactersCount) {
+    const std::string base(255, 'q');
+    for (auto c : {TextCollation::General97, TextCollation::GeneralLegacy})
+        EXPECT_EQ(key(base + "tail", c), key(base + "other", c));
+}
+
+TEST(TextSortKeys, AccentsSortAfterTheBaseLetter) {
+    for (auto c : {TextCollation::General97, TextCollation::GeneralLegacy}) {
+        EXPECT_LT(key("Muller", c), key("Müller", c));
+        EXPECT_LT(key("Müller", c), key("Mullers", c));
+    }
+}
+
+TEST(TextSortKeys, CharactersBeyondTheTablesAreRefused) {
+    Bytes out{0x7F};
+    EXPECT_FALSE(jet::append_text_sort_key(out, "Dvořák", TextCollation::GeneralLegacy, true));
+    EXPECT_FALSE(jet::append_text_sort_key(out, "Dvořák", TextCollation::General97, true));
+    EXPECT_FALSE(jet::append_text_sort_key(out, "\xC3", TextCollation::GeneralLegacy, true));  // cut UTF-8
+    EXPECT_EQ(out, Bytes{0x7F});
+    // Access 97 folds a few Windows-1252 characters beyond U+00FF onto their code page byte.
+    EXPECT_TRUE(jet::append_text_sort_key(out, "5 €", TextCollation::General97, true));
+}
+
+}  // namespace
