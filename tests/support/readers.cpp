@@ -1,0 +1,45 @@
+#include "support/readers.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace testsupport {
+namespace {
+
+std::vector<std::string> split(const std::string& line, char sep) {
+    std::vector<std::string> out;
+    std::string field;
+    std::istringstream in(line);
+    while (std::getline(in, field, sep)) out.push_back(field);
+    if (!line.empty() && line.back() == sep) out.emplace_back();
+    return out;
+}
+
+}  // namespace
+
+std::vector<TextRow> mdb_export(const std::string& file, const std::string& table) {
+    const ProcessResult r = run_process({"mdb-export", "-Q", "-d", "\x1f", "-D", "%Y-%m-%d %H:%M:%S", file, table});
+    EXPECT_EQ(r.exit_code, 0) << "mdb-export " << file << " " << table << ": " << r.err;
+    std::istringstream in(r.out);
+    std::string line;
+    std::vector<std::string> header;
+    std::vector<TextRow> rows;
+    while (std::getline(in, line)) {
+        const auto fields = split(line, '\x1f');
+        if (header.empty()) {
+            header = fields;
+            continue;
+        }
+        TextRow row;
+        for (std::size_t i = 0; i < header.size(); ++i) row[header[i]] = i < fields.size() ? fields[i] : "";
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+ProcessResult tlw_check(const std::string& file) {
+    return run_process({TLW_PATH, "check", file});
+}
+
+}  // namespace testsupport

@@ -1,0 +1,23 @@
+// What the independent readers and our own tools say about a database file, for tests that
+// compare them: mdbtools' mdb-export as rows of named text fields, `tlw check` as its exit
+// status and report.
+#pragma once
+
+#include "support/child_process.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+using TextRow = std::map<std::string, std::string>;
+
+// The rows of a table as mdb-export prints them (no quoting, '\x1f' between fields); fails the
+// current test when mdb-export does not succeed.
+std::vector<TextRow> mdb_export(const std::string& file, const std::string& table);
+
+// `tlw check FILE`; the result's out/err hold the report.
+ProcessResult tlw_check(const std::string& file);
+
+}  // namespace testsupport
