@@ -5,13 +5,17 @@
 // Admins group (A7 36); objects are owned by the engine (A7 31) or, for MSysDb, by Admin.
 #include "creator.h"
 
+#include "database.h"
 #include "error.h"
 #include "file_header.h"
 #include "index_key.h"
 #include "index_page.h"
+#include "lock_file.h"
+#include "page_alloc.h"
 #include "page_io.h"
 #include "page_rows.h"
 #include "row_encode.h"
+#include "table_write.h"
 #include "tdef_write.h"
 
 #include <algorithm>
@@ -28,6 +32,7 @@ namespace jet {
 namespace {
 
 constexpr int kDatabaseExists = 3204;  // "Database already exists."
+constexpr int kTableExists = 3010;     // "Table already exists."
 
 constexpr std::int32_t kRootContainer = 0x0F000000;
 constexpr std::int32_t kTablesId = 0x0F000001;
@@ -172,17 +177,62 @@ Bytes encode_row(const Format& format, const TableDef& t, const std::vector<Valu
     return build_row(t, format, fields);
 }
 
-Bytes inline_map_row(const Format& format, const std::vector<std::uint32_t>& pages, bool set_means_free,
-                     std::uint32_t file_pages) {
+// An inline usage map starting at `start` (a multiple of 8) listing `pages`.
+Bytes inline_map_row(const Format& format, std::uint32_t start, const std::vector<std::uint32_t>& pages) {
     Bytes row(format.inline_map_row_size, 0);
-    const std::uint32_t capacity = (format.inline_map_row_size - 5) * 8;
-    auto set = [&](std::uint32_t p) { row[5 + p / 8] |= static_cast<std::uint8_t>(1u << (p % 8)); };
-    if (set_means_free) {
-        for (std::uint32_t p = file_pages; p < capacity; ++p) set(p);
-    } else {
-        for (std::uint32_t p : pages) set(p);
-    }
+    put_u32(row, 1, start);
+    for (std::uint32_t p : pages) row[5 + (p - start) / 8] |= static_cast<std::uint8_t>(1u << ((p - start) % 8));
     return row;
+}
+
+// The global map of a file of `file_pages` pages: set bits mean free, so every page from the
+// end of the file to the end of the map's window is set.
+Bytes global_map_row(const Format& format, std::uint32_t file_pages) {
+    const std::uint32_t capacity = (format.inline_map_row_size - 5) * 8;
+    std::vector<std::uint32_t> free;
+    for (std::uint32_t p = file_pages; p < capacity; ++p) free.push_back(p);
+    return inline_map_row(format, 0, free);
+}
+
+std::uint32_t map_rows_per_page(const Format& format) {
+    return std::min<std::uint32_t>(255, format.empty_data_page_free_space() / (format.inline_map_row_size + 2));
+}
+
+// Row pointers for a table's usage maps, handed out in the engine's order (owned, free, each
+// long-value column's pair, one per index) over consecutive map pages from `first_page`.
+// Returns how many map pages they take.
+std::uint32_t assign_map_rows(const Format& format, TableDef& t, std::uint32_t first_page, std::uint32_t& next_row) {
+    const std::uint32_t per_page = map_rows_per_page(format);
+    auto next_ref = [&] {
+        const std::uint32_t n = next_row++;
+        return (first_page + n / per_page) << 8 | (n % per_page);
+    };
+    t.owned_map = next_ref();
+    t.free_map = next_ref();
+    for (LongValueMaps& m : t.long_value_maps) {
+        m.owned_map = next_ref();
+        m.free_map = next_ref();
+    }
+    for (RealIndex& r : t.real_indexes) r.usage_map = next_ref();
+    return (next_row + per_page - 1) / per_page;
+}
+
+// Adds the map rows of a table to the map page images (indexed by page number - first_page),
+// in the order assign_map_rows numbered them.
+void add_map_rows(const Format& format, const TableDef& t, std::uint32_t first_page, std::vector<Bytes>& map_pages,
+                  std::uint32_t start, const std::vector<std::uint32_t>& data_pages) {
+    auto add = [&](std::uint32_t ref, const Bytes& row) {
+        Bytes& page = map_pages.at((ref >> 8) - first_page);
+        if (data_page_add_row(page, format, row) != (ref & 0xFF))
+            throw JetError(err::CorruptDatabase, fmt::format("Internal error: usage maps of table '{}' out of order.", t.name));
+    };
+    add(t.owned_map, inline_map_row(format, start, data_pages));
+    add(t.free_map, inline_map_row(format, start, data_pages));
+    for (const LongValueMaps& m : t.long_value_maps) {
+        add(m.owned_map, inline_map_row(format, start, {}));
+        add(m.free_map, inline_map_row(format, start, {}));
+    }
+    for (const RealIndex& r : t.real_indexes) add(r.usage_map, inline_map_row(format, start, {r.root_page}));
 }
 
 Bytes header_page(const Format& format, DateTime created) {
@@ -313,33 +363,14 @@ void create_database(const std::string& path, Version version, bool overwrite) {
                  ace_row(kMSysQueriesPage, kCreatorSid, 20, false),   ace_row(kMSysRelationshipsPage, kAdminSid, 917504, false),
                  ace_row(kMSysRelationshipsPage, kCreatorSid, 20, false)};
 
-    // Usage-map rows in the engine's order: per table owned, free, each long-value column's
-    // pair, then one per index; as many shared map pages as they need.
-    std::uint32_t map_rows = 0;
-    for (const Building& b : tables)
-        map_rows += static_cast<std::uint32_t>(2 + 2 * b.def.long_value_maps.size() + b.def.real_indexes.size());
-    const std::uint32_t rows_per_page =
-        std::min<std::uint32_t>(255, format.empty_data_page_free_space() / (format.inline_map_row_size + 2));
+    // Usage-map rows in the engine's order on as many shared map pages as they need, then the
+    // index roots, then one data page per table that has rows.
     const std::uint32_t first_map_page = kMSysRelationshipsPage + 1;
-    const std::uint32_t map_pages = (map_rows + rows_per_page - 1) / rows_per_page;
-    std::uint32_t next_row = 0;
-    auto next_map_ref = [&] {
-        const std::uint32_t n = next_row++;
-        return (first_map_page + n / rows_per_page) << 8 | (n % rows_per_page);
-    };
+    std::uint32_t next_row = 0, map_pages = 0;
+    for (Building& b : tables) map_pages = assign_map_rows(format, b.def, first_map_page, next_row);
     std::uint32_t next_page = first_map_page + map_pages;
-    for (Building& b : tables) {
-        b.def.owned_map = next_map_ref();
-        b.def.free_map = next_map_ref();
-        for (LongValueMaps& m : b.def.long_value_maps) {
-            m.owned_map = next_map_ref();
-            m.free_map = next_map_ref();
-        }
-        for (RealIndex& r : b.def.real_indexes) {
-            r.usage_map = next_map_ref();
-            r.root_page = next_page++;
-        }
-    }
+    for (Building& b : tables)
+        for (RealIndex& r : b.def.real_indexes) r.root_page = next_page++;
     for (Building& b : tables)
         if (!b.rows.empty()) b.data_page = next_page++;
     const std::uint32_t page_count = next_page;
@@ -347,23 +378,13 @@ void create_database(const std::string& path, Version version, bool overwrite) {
     std::vector<Bytes> pages(page_count);
     pages[0] = header_page(format, now);
     pages[1] = new_data_page(format, 1);
-    data_page_add_row(pages[1], format, inline_map_row(format, {}, true, page_count));
-    data_page_add_row(pages[1], format, Bytes(format.inline_map_row_size, 0));
-    for (std::uint32_t p = 0; p < map_pages; ++p) pages[first_map_page + p] = new_data_page(format, 0);
-
+    data_page_add_row(pages[1], format, global_map_row(format, page_count));
+    data_page_add_row(pages[1], format, Bytes(format.inline_map_row_size, 0));  // unused second map, as Jet leaves it
+    std::vector<Bytes> maps(map_pages, new_data_page(format, 0));
     for (Building& b : tables) {
-        const std::vector<std::uint32_t> data = b.data_page ? std::vector<std::uint32_t>{b.data_page}
-                                                            : std::vector<std::uint32_t>{};
-        data_page_add_row(pages[b.def.owned_map >> 8], format, inline_map_row(format, data, false, 0));
-        data_page_add_row(pages[b.def.free_map >> 8], format, inline_map_row(format, data, false, 0));
-        for (const LongValueMaps& m : b.def.long_value_maps) {
-            data_page_add_row(pages[m.owned_map >> 8], format, inline_map_row(format, {}, false, 0));
-            data_page_add_row(pages[m.free_map >> 8], format, inline_map_row(format, {}, false, 0));
-        }
-        for (RealIndex& r : b.def.real_indexes) {
-            data_page_add_row(pages[r.usage_map >> 8], format, inline_map_row(format, {r.root_page}, false, 0));
-            pages[r.root_page] = index_leaf(format, b, r, r.root_page, r.unique_key_count);
-        }
+        add_map_rows(format, b.def, first_map_page, maps, 0,
+                     b.data_page ? std::vector<std::uint32_t>{b.data_page} : std::vector<std::uint32_t>{});
+        for (RealIndex& r : b.def.real_indexes) pages[r.root_page] = index_leaf(format, b, r, r.root_page, r.unique_key_count);
         if (b.data_page) {
             pages[b.data_page] = new_data_page(format, b.def.tdef_page);
             for (const auto& row : b.rows) data_page_add_row(pages[b.data_page], format, encode_row(format, b.def, row));
@@ -374,7 +395,132 @@ void create_database(const std::string& path, Version version, bool overwrite) {
                                                              b.def.name));
         pages[b.def.tdef_page] = tdef_page_images(format, b.def).front();
     }
+    std::copy(maps.begin(), maps.end(), pages.begin() + first_map_page);
     write_new_file(path, overwrite, pages);
+}
+
+namespace {
+
+// The owner new objects get: the owner of MSysDb, as Jet does (Admin when unreadable).
+Bytes new_object_owner(Database& db) {
+    const TableDef objects = db.table_def("MSysObjects");
+    const Column* owner = objects.find_column("Owner");
+    const Column* id = objects.find_column("Id");
+    Bytes result = kAdminSid;
+    if (owner == nullptr || id == nullptr) return result;
+    const auto owner_at = static_cast<std::size_t>(owner - objects.columns.data());
+    const auto id_at = static_cast<std::size_t>(id - objects.columns.data());
+    db.scan(objects, [&](RowId, const std::vector<Value>& row) {
+        if (row[id_at].kind() == ValueKind::Long && row[id_at].as_int32() == kMSysDbId) {
+            if (row[owner_at].kind() == ValueKind::Binary && !row[owner_at].as_binary().empty())
+                result = row[owner_at].as_binary();
+            return false;
+        }
+        return true;
+    });
+    return result;
+}
+
+// The security ids that hold rights on the Tables container; a new table grants each of them
+// full rights, as Jet does.
+std::vector<Bytes> table_sids(Database& db) {
+    const TableDef aces = db.table_def("MSysACEs");
+    const Column* object = aces.find_column("ObjectId");
+    const Column* sid = aces.find_column("SID");
+    std::vector<Bytes> sids;
+    if (object != nullptr && sid != nullptr) {
+        const auto object_at = static_cast<std::size_t>(object - aces.columns.data());
+        const auto sid_at = static_cast<std::size_t>(sid - aces.columns.data());
+        db.scan(aces, [&](RowId, const std::vector<Value>& row) {
+            if (row[object_at].kind() == ValueKind::Long && row[object_at].as_int32() == kTablesId &&
+                row[sid_at].kind() == ValueKind::Binary &&
+                std::find(sids.begin(), sids.end(), row[sid_at].as_binary()) == sids.end())
+                sids.push_back(row[sid_at].as_binary());
+            return true;
+        });
+    }
+    if (sids.empty()) sids.push_back(kAdminSid);
+    return sids;
+}
+
+NewValues by_name(const TableDef& t, const std::vector<std::pair<const char*, Value>>& values) {
+    NewValues out(t.columns.size());
+    for (const auto& [name, value] : values) {
+        const Column* c = t.find_column(name);
+        if (c == nullptr)
+            throw JetError(err::ItemNotFound, fmt::format("System table '{}' has no column '{}'.", t.name, name));
+        out[static_cast<std::size_t>(c - t.columns.data())] = value;
+    }
+    return out;
+}
+
+}  // namespace
+
+void create_table(Database& db, const TableSpec& spec) {
+    PageFile& file = db.file();
+    const Format& format = file.format();
+    StatementLock lock(file.fd(), StatementLock::Mode::Exclusive);
+    if (db.find_table(spec.name))
+        throw JetError(kTableExists, fmt::format("Table '{}' already exists in '{}'.", spec.name, file.path()));
+    TableDef t = layout_table(format, spec);
+    const Bytes owner = new_object_owner(db);
+    const std::vector<Bytes> sids = table_sids(db);
+
+    // Pages from the end of the file: tdef (and continuations), usage-map page(s), index roots.
+    std::uint32_t next_page = file.page_count();
+    const std::size_t tdef_pages = tdef_page_count(format, t);
+    t.tdef_page = next_page;
+    for (std::size_t i = 0; i < tdef_pages; ++i) t.tdef_pages.push_back(next_page++);
+    const std::uint32_t first_map_page = next_page;
+    std::uint32_t next_row = 0;
+    const std::uint32_t map_pages = assign_map_rows(format, t, first_map_page, next_row);
+    next_page += map_pages;
+    for (RealIndex& r : t.real_indexes) r.root_page = next_page++;
+
+    // Everything the table consists of is written, in page order, before the catalog row
+    // makes it visible.
+    std::vector<Bytes> images = tdef_page_images(format, t);
+    std::vector<Bytes> maps(map_pages, new_data_page(format, 0));
+    add_map_rows(format, t, first_map_page, maps, t.tdef_page & ~7u, {});
+    images.insert(images.end(), maps.begin(), maps.end());
+    for (const RealIndex& r : t.real_indexes) {
+        IndexPage leaf;
+        leaf.number = r.root_page;
+        leaf.owner = t.tdef_page;
+        images.push_back(serialise_index_page(format, leaf));
+    }
+    for (std::size_t i = 0; i < images.size(); ++i)
+        if (allocate_page(file, images[i]) != t.tdef_page + i)
+            throw JetError(err::CorruptDatabase, fmt::format("The file '{}' grew while table '{}' was being created.",
+                                                             file.path(), spec.name));
+
+    const TableProperties props = table_properties(spec);
+    const DateTime now = local_now();
+    {
+        TableWrite objects(db, "MSysObjects");
+        std::vector<std::pair<const char*, Value>> row = {
+            {"Id", Value::long_(static_cast<std::int32_t>(t.tdef_page))},
+            {"ParentId", Value::long_(kTablesId)},
+            {"Name", Value::text(spec.name)},
+            {"Type", Value::integer(kTypeTable)},
+            {"DateCreate", Value::date(now)},
+            {"DateUpdate", Value::date(now)},
+            {"Owner", Value::binary(owner)},
+            {"Flags", Value::long_(0)}};
+        if (!props.empty()) row.emplace_back("LvProp", Value::binary(encode_properties(format, props)));
+        objects.add(by_name(objects.table(), row));
+        objects.commit();
+    }
+    {
+        TableWrite aces(db, "MSysACEs");
+        for (const Bytes& sid : sids)
+            aces.add(by_name(aces.table(), {{"ObjectId", Value::long_(static_cast<std::int32_t>(t.tdef_page))},
+                                            {"SID", Value::binary(sid)},
+                                            {"ACM", Value::long_(kFullAccess)},
+                                            {"FInheritable", Value::boolean(false)}}));
+        aces.commit();
+    }
+    file.sync();
 }
 
 }  // namespace jet
