@@ -7,6 +7,7 @@
 #include "database.h"
 #include "error.h"
 #include "index.h"
+#include "lock_file.h"
 #include "long_value.h"
 #include "page_io.h"
 #include "page_rows.h"
@@ -40,8 +41,7 @@ struct Slot {
 class Checker {
 public:
     explicit Checker(const std::string& path)
-        : db_(Database::open(path, PageFile::Access::ReadOnly)), file_(&db_->file()), f_(file_->format()),
-          pages_(file_->page_count()) {
+        : db_(Database::open(path, PageFile::Access::ReadOnly)), file_(&db_->file()), f_(file_->format()) {
         report_.path = path;
     }
 
@@ -51,7 +51,7 @@ private:
     std::shared_ptr<Database> db_;
     const PageFile* file_;
     const Format& f_;
-    std::uint32_t pages_;
+    std::uint32_t pages_ = 0;
     CheckReport report_;
     std::map<std::uint32_t, Bytes> cache_;
     std::map<std::uint32_t, std::string> claims_;        // page -> who uses it
@@ -433,7 +433,12 @@ void Checker::check_rows(const TableDef& table, const std::set<std::uint32_t>& o
         } catch (const JetError& e) {
             found.push_back(e.description());
         }
-        for (std::size_t i = 0; i < found.size() && i < MaxIndexProblems; ++i) problem("{}: {}", index_who, found[i]);
+        for (std::size_t i = 0; i < found.size() && i < MaxIndexProblems; ++i) {
+            if (found[i].find(index_who) != std::string::npos)
+                report_.problems.push_back(found[i]);
+            else
+                problem("{}: {}", index_who, found[i]);
+        }
         if (found.size() > MaxIndexProblems)
             problem("{}: {} more problems", index_who, found.size() - MaxIndexProblems);
     }
@@ -466,6 +471,9 @@ void Checker::check_table(const CatalogEntry& entry) {
 }
 
 CheckReport Checker::run() {
+    // A writer of ours holds this lock exclusively for each statement: we see none half done.
+    StatementLock lock(file_->fd(), StatementLock::Mode::Shared);
+    pages_ = file_->page_count();
     claims_[0] = "the database header";
     read_global_map();
     std::vector<CatalogEntry> catalog;
