@@ -1,0 +1,146 @@
+// How a run ends on bad input: the program's own messages, engine and conversion errors shown
+// as "number: description", and everything written before the error left in the database.
+// Also inputs that look odd but are valid: no tables, no seats, no settings.
+#include "harness.h"
+
+#include <gtest/gtest.h>
+
+namespace simtest {
+namespace {
+
+class Errors : public ::testing::Test {
+protected:
+    void build(EventShape shape = {}) { build_event(db, shape); }
+    SimRun& start() {
+        run.emplace(db, dir.path());
+        run->generate();
+        return *run;
+    }
+    void expect_ended_with(const std::string& message) {
+        ASSERT_EQ(run->host.messages.size(), 1u);
+        EXPECT_EQ(run->host.messages[0], message);
+        EXPECT_TRUE(run->host.ended);
+        EXPECT_FALSE(run->host.enabled) << "no tick may follow";
+    }
+    ScratchDir dir;
+    std::string db = dir.file("event.tlw");
+    std::optional<SimRun> run;
+};
+
+TEST_F(Errors, MissingDatabaseStopsGenerate) {
+    SimRun& r = start();
+    ASSERT_EQ(r.host.messages.size(), 1u);
+    EXPECT_EQ(r.host.messages[0].rfind("3024: ", 0), 0u) << r.host.messages[0];
+    EXPECT_NE(r.host.messages[0].find("event.tlw"), std::string::npos) << "the message names the file";
+    EXPECT_TRUE(r.host.ended);
+}
+
+TEST_F(Errors, TableOfAnUnknownSectionIsNamed) {
+    EventShape shape;
+    shape.member_numbers = false;
+    build(shape);
+    execute(db, "INSERT INTO Tables (Section, Table, LogOnOff, UpdateFromRound) VALUES (9, 1, 0, 0)");
+    SimRun& r = start();
+    for (int i = 0; i < 5 && !r.host.ended; ++i) r.tick();
+    expect_ended_with("Table Tables Section 9 not found in Section table");
+    EXPECT_EQ(r.host.log.size(), 3u) << "nothing is logged for that table";
+    EXPECT_EQ(count(db, "SELECT * FROM Tables WHERE LogOnOff = 1"), 3) << "the log-ons before it stay";
+}
+
+TEST_F(Errors, SeatOfAnUnknownSectionIsNamed) {
+    build();
+    dir.copy_fixture("scoring/TLPlayerDB.mdb");
+    execute(db, "INSERT INTO PlayerNumbers (Section, Table, Direction, Processed) VALUES (7, 1, 'N', False)");
+    SimRun& r = start();
+    for (int i = 0; i < 10 && !r.host.ended; ++i) r.tick();
+    expect_ended_with("Table PlayerNumbers section 7 not found in Section table");
+    EXPECT_EQ(count(db, "SELECT * FROM PlayerNumbers WHERE Name <> ''"), 12);
+}
+
+TEST_F(Errors, NullBoardNumberStopsTheRunKeepingEarlierRecords) {
+    EventShape shape;
+    shape.member_numbers = false;
+    build(shape);
+    execute(db, "UPDATE RoundData SET HighBoard = Null WHERE Round = 2 AND Table = 2");
+    SimRun& r = start();
+    r.run_until_waiting();
+    expect_ended_with("94: Invalid use of Null");
+    EXPECT_EQ(count(db, "ReceivedData"), 8) << "round 1 and table 1 of round 2";
+    EXPECT_EQ(r.host.log.back(), "Results for Round 2 - Section 1 - Table 2");
+}
+
+TEST_F(Errors, BoardNumberBeyondTheIntegerRangeIsOverflow) {
+    EventShape shape;
+    shape.member_numbers = false;
+    build(shape);
+    execute(db, "UPDATE RoundData SET LowBoard = 40000 WHERE Round = 1 AND Table = 3");
+    SimRun& r = start();
+    r.run_until_waiting();
+    expect_ended_with("6: Overflow");
+    EXPECT_EQ(count(db, "ReceivedData"), 4);
+}
+
+TEST_F(Errors, TwentySeventhSectionIsOutOfRange) {
+    EventShape shape;
+    shape.sections = 27;
+    shape.tables = 1;
+    shape.rounds = 1;
+    build(shape);
+    start();
+    expect_ended_with("9: Subscript out of range");
+    EXPECT_EQ(count(db, "SELECT * FROM Tables WHERE LogOnOff <> 0"), 0);
+}
+
+TEST_F(Errors, TwentySixSectionsLoad) {
+    EventShape shape;
+    shape.sections = 26;
+    shape.tables = 1;
+    shape.rounds = 1;
+    shape.member_numbers = false;
+    build(shape);
+    SimRun& r = start();
+    EXPECT_TRUE(r.host.messages.empty());
+    r.run_until_waiting();
+    EXPECT_EQ(r.host.log[25], "Log on Section 26(Z) - Table 1");
+    EXPECT_EQ(count(db, "ReceivedData"), 26 * 2);
+}
+
+// No tables and no seats is a valid database: each phase ends at once.
+TEST_F(Errors, EventWithoutTablesOrSeatsRunsThrough) {
+    EventShape shape;
+    shape.tables = 0;
+    build(shape);
+    dir.copy_fixture("scoring/TLPlayerDB.mdb");
+    SimRun& r = start();
+    r.tick();
+    r.tick();
+    EXPECT_EQ(r.sim.Phase, "PlayerNumbers");
+    r.tick();
+    EXPECT_EQ(r.sim.Phase, "Results");
+    r.tick();
+    EXPECT_TRUE(r.host.messages.empty());
+    EXPECT_EQ(r.host.log, (std::vector<std::string>{"All Done", "Waiting for more rounds"}));
+}
+
+TEST_F(Errors, MissingSettingsTableMeansMemberNumbersAndNoShutdown) {
+    EventShape shape;
+    shape.settings_table = false;
+    build(shape);
+    SimRun& r = start();
+    EXPECT_TRUE(r.host.messages.empty());
+    EXPECT_TRUE(r.sim.UseMemberNumbers);
+    EXPECT_FALSE(r.sim.AutoShutdown);
+}
+
+TEST_F(Errors, SettingsTurnMemberNumbersOffAndShutdownOn) {
+    EventShape shape;
+    shape.member_numbers = false;
+    shape.auto_shutdown = true;
+    build(shape);
+    SimRun& r = start();
+    EXPECT_FALSE(r.sim.UseMemberNumbers);
+    EXPECT_TRUE(r.sim.AutoShutdown);
+}
+
+}  // namespace
+}  // namespace simtest

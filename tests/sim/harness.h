@@ -1,0 +1,101 @@
+// Driving the simulator in tests: a Host that records what the window would show, scratch
+// folders with copies of the fixtures, event databases built by our engine, and reading the
+// results back through a second connection as another program would.
+#pragma once
+
+#include "db/database.h"
+#include "run/simulator.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace simtest {
+
+class TestHost : public sim::Host {
+public:
+    std::vector<std::string> log;
+    std::vector<std::string> messages;
+    int interval = 0;
+    bool enabled = false;
+    bool pause_visible = false;
+    bool resume_visible = false;
+    bool resume_moved = false;
+    bool ended = false;
+    jet::DateTime clock = jet::from_civil({2026, 12, 6, 19, 30, 15, 0});
+    std::string folder;
+
+    void add_log_line(const std::string& line) override { log.push_back(line); }
+    void set_timer_interval(int ms) override { interval = ms; }
+    void set_timer_enabled(bool on) override { enabled = on; }
+    void set_pause_visible(bool visible) override { pause_visible = visible; }
+    void set_resume_visible(bool visible) override { resume_visible = visible; }
+    void move_resume_to_pause() override { resume_moved = true; }
+    void message_box(const std::string& text) override { messages.push_back(text); }
+    void end_program() override { ended = true; }
+    jet::DateTime now() const override { return clock; }
+    std::string executable_folder() const override { return folder; }
+    bool file_exists(const std::string& path) const override { return std::filesystem::is_regular_file(path); }
+};
+
+// A temporary folder, removed with its contents at the end of the test.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    // Copies ../shared/fixtures/<relative> here; returns the copy's path.
+    std::string copy_fixture(const std::string& relative) const;
+
+private:
+    std::string path_;
+};
+
+// One simulator with its test host, run tick by tick.
+struct SimRun {
+    TestHost host;
+    sim::Simulator sim{host};
+
+    SimRun(const std::string& database, const std::string& program_folder);
+    void generate();
+    // One timer tick; fails the test when the timer is off.
+    void tick();
+    // Ticks until the run waits for rounds or ends; returns the ticks taken.
+    int run_until_waiting(int limit = 100000);
+    // The log lines added by `action`.
+    std::vector<std::string> lines_of(const std::function<void()>& action);
+};
+
+// Every row of a SELECT (or table), the listed columns in order, through a connection of
+// its own.
+std::vector<std::vector<jet::Value>> rows(const std::string& path, const std::string& select,
+                                          const std::vector<std::string>& columns);
+long count(const std::string& path, const std::string& select);
+long execute(const std::string& path, const std::string& sql);
+
+// A scoring database as the scoring program prepares it (same tables, columns and types as
+// the club-evening fixture), built by our engine: sections of `tables` tables each,
+// `rounds` rounds of `boards` boards, NS pair = table, EW pair moving up one table a round.
+struct EventShape {
+    int sections = 1;
+    int tables = 3;
+    int rounds = 2;
+    int boards = 2;
+    bool member_numbers = true;
+    bool auto_shutdown = false;
+    bool settings_table = true;
+};
+void build_event(const std::string& path, const EventShape& shape);
+
+struct Member {
+    std::optional<double> id;
+    std::optional<std::string> name;
+};
+void build_members(const std::string& path, const std::vector<Member>& members);
+
+}  // namespace simtest

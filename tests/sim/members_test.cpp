@@ -1,0 +1,123 @@
+// Player numbers from member-name databases as clubs keep them: lists that run out, quotes
+// in names, national member numbers, missing names, and a missing member-name database.
+#include "harness.h"
+
+#include <gtest/gtest.h>
+
+namespace simtest {
+namespace {
+
+class Members : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EventShape shape;
+        shape.tables = 2;
+        build_event(db, shape);
+    }
+    // Runs log-on and player numbers with the given member list; returns the ticks' messages.
+    SimRun& run_seats(const std::vector<Member>& members) {
+        build_members(dir.file("TLPlayerDB.mdb"), members);
+        run.emplace(db, dir.path());
+        run->generate();
+        for (int i = 0; i < 5 && !run->host.ended; ++i) run->tick();
+        return *run;
+    }
+    std::vector<std::vector<jet::Value>> seats() {
+        return rows(db, "PlayerNumbers", {"Table", "Direction", "Number", "Name", "Processed"});
+    }
+    ScratchDir dir;
+    std::string db = dir.file("event.tlw");
+    std::optional<SimRun> run;
+};
+
+TEST_F(Members, ListThatRunsOutLeavesTheLastSeatsEmpty) {
+    std::vector<Member> six;
+    for (int i = 1; i <= 6; ++i) six.push_back({i * 10, "Member " + std::to_string(i)});
+    SimRun& r = run_seats(six);
+    EXPECT_TRUE(r.host.messages.empty());
+    EXPECT_EQ(r.sim.Phase, "Results");
+    const auto s = seats();
+    ASSERT_EQ(s.size(), 8u);
+    EXPECT_EQ(jet::to_text(s[5][2]), "60");
+    EXPECT_EQ(jet::to_text(s[5][3]), "Member 6");
+    for (std::size_t i : {6u, 7u}) {
+        EXPECT_EQ(jet::to_text(s[i][2]), "0");
+        EXPECT_EQ(jet::to_text(s[i][3]), "");
+        EXPECT_FALSE(jet::to_bool(s[i][4]));
+    }
+}
+
+TEST_F(Members, EmptyListGivesEverySeatNumberZero) {
+    SimRun& r = run_seats({});
+    EXPECT_TRUE(r.host.messages.empty());
+    for (const auto& s : seats()) EXPECT_EQ(jet::to_text(s[2]), "0");
+}
+
+// A quote in a name is written doubled; no name can change what the statement does.
+TEST_F(Members, QuotesInNamesAreStoredAsTheyStand) {
+    const std::string hostile = "x', Processed = True WHERE 1=1 OR 'a'='a";
+    SimRun& r = run_seats({{1, "O'Brien"}, {2, hostile}, {3, "''"}, {4, "a\"b"}});
+    ASSERT_TRUE(r.host.messages.empty()) << r.host.messages.front();
+    const auto s = seats();
+    EXPECT_EQ(jet::to_text(s[0][3]), "O'Brien");
+    EXPECT_EQ(jet::to_text(s[1][3]), hostile);
+    EXPECT_EQ(jet::to_text(s[2][3]), "''");
+    EXPECT_EQ(jet::to_text(s[3][3]), "a\"b");
+    EXPECT_EQ(count(db, "SELECT * FROM PlayerNumbers WHERE Processed = True"), 0);
+    EXPECT_EQ(count(db, "SELECT * FROM PlayerNumbers WHERE Name = 'x'"), 0);
+}
+
+// National member numbers are often above 32767; a Null name is no name.
+TEST_F(Members, LargeNumbersAndMissingNamesAreOrdinary) {
+    SimRun& r = run_seats({{70000, "Big"}, {2147483647, std::nullopt}, {-5, "Minus"}, {12.5, "Half"}});
+    ASSERT_TRUE(r.host.messages.empty()) << r.host.messages.front();
+    const auto s = seats();
+    EXPECT_EQ(jet::to_text(s[0][2]), "70000");
+    EXPECT_EQ(jet::to_text(s[1][2]), "2147483647");
+    EXPECT_EQ(jet::to_text(s[1][3]), "");
+    EXPECT_EQ(jet::to_text(s[2][2]), "-5");
+    EXPECT_EQ(jet::to_text(s[3][2]), "12") << "a half rounds to the even number";
+}
+
+TEST_F(Members, NumberBeyondThirtyTwoBitsEndsTheRunWithOverflow) {
+    SimRun& r = run_seats({{1, "One"}, {3e9, "Too big"}});
+    ASSERT_EQ(r.host.messages.size(), 1u);
+    EXPECT_EQ(r.host.messages[0], "6: Overflow");
+    EXPECT_TRUE(r.host.ended);
+    // The seat written before the error stays.
+    EXPECT_EQ(jet::to_text(seats()[0][3]), "One");
+}
+
+TEST_F(Members, MemberWithoutNumberEndsTheRunWithInvalidUseOfNull) {
+    SimRun& r = run_seats({{std::nullopt, "Nobody"}});
+    ASSERT_EQ(r.host.messages.size(), 1u);
+    EXPECT_EQ(r.host.messages[0], "94: Invalid use of Null");
+}
+
+TEST_F(Members, MissingMemberDatabaseIsNamedAndEndsTheProgram) {
+    SimRun r(db, dir.path());
+    r.generate();
+    for (int i = 0; i < 3; ++i) r.tick();
+    ASSERT_EQ(r.host.messages.size(), 1u);
+    EXPECT_EQ(r.host.messages[0],
+              "Cannot find the Tallimo database of members' names - \r\n" + dir.path() + "/TLPlayerDB.mdb");
+    EXPECT_TRUE(r.host.ended);
+    EXPECT_FALSE(r.host.enabled);
+    EXPECT_EQ(count(db, "SELECT * FROM Tables WHERE LogOnOff = 1"), 2) << "the log-ons stay";
+}
+
+TEST(MemberDatabaseFolder, ProgramsUnderVbLookInTheSimulatorFolder) {
+    TestHost host;
+    sim::Simulator simulator(host);
+    host.folder = "C:\\VB98\\Sim";
+    EXPECT_EQ(simulator.member_database_path(), "C:\\Tallimo Simulator\\TLPlayerDB.mdb");
+    host.folder = "c:\\vb98\\Sim";
+    EXPECT_EQ(simulator.member_database_path(), "c:\\vb98\\Sim\\TLPlayerDB.mdb");
+    host.folder = "/opt/tallimo/bin";
+    EXPECT_EQ(simulator.member_database_path(), "/opt/tallimo/bin/TLPlayerDB.mdb");
+    simulator.MemberDatabaseOverride = "/data/members.mdb";
+    EXPECT_EQ(simulator.member_database_path(), "/data/members.mdb");
+}
+
+}  // namespace
+}  // namespace simtest

@@ -1,0 +1,120 @@
+// Waiting for added rounds: which flags count, the round the run starts again from, the
+// flags cleared, rounds added beyond the old last round, and no player numbers the second time.
+#include "harness.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace simtest {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class Polling : public ::testing::Test {
+protected:
+    void SetUp() override {
+        build_event(db, EventShape{});
+        dir.copy_fixture("scoring/TLPlayerDB.mdb");
+        run.emplace(db, dir.path());
+        run->generate();
+        run->run_until_waiting();
+        ASSERT_EQ(run->sim.Phase, "UpdateFromRound");
+    }
+    void flag(int table, const std::string& value) {
+        execute(db, "UPDATE Tables SET UpdateFromRound = " + value + " WHERE Table = " + std::to_string(table));
+    }
+    ScratchDir dir;
+    std::string db = dir.file("event.tlw");
+    std::optional<SimRun> run;
+};
+
+TEST_F(Polling, UnflaggedTablesLeaveEverythingAsItWas) {
+    flag(1, "0");
+    flag(2, "900");
+    flag(3, "-4");
+    const auto lines = run->lines_of([&] {
+        run->tick();
+        run->tick();
+    });
+    EXPECT_TRUE(lines.empty());
+    EXPECT_EQ(run->sim.Phase, "UpdateFromRound");
+    EXPECT_EQ(run->sim.TableCount, sim::Integer(0));
+    EXPECT_EQ(count(db, "SELECT * FROM Tables WHERE UpdateFromRound = 900"), 1) << "nothing is cleared";
+}
+
+TEST_F(Polling, NullFlagIsNotAFlag) {
+    flag(2, "Null");
+    run->tick();
+    EXPECT_EQ(run->sim.Phase, "UpdateFromRound");
+    EXPECT_TRUE(run->host.messages.empty());
+}
+
+TEST_F(Polling, FlagsOneAndEightHundredNinetyNineAreTaken) {
+    flag(1, "899");
+    flag(3, "1");
+    flag(2, "900");
+    run->tick();
+    EXPECT_EQ(run->sim.Phase, "Begin");
+    ASSERT_EQ(run->sim.TableCount, sim::Integer(2));
+    EXPECT_EQ(run->sim.TableList[1].Table, sim::Integer(1));
+    EXPECT_EQ(run->sim.TableList[1].FromRound, sim::Integer(899));
+    EXPECT_EQ(run->sim.TableList[2].Table, sim::Integer(3));
+    EXPECT_EQ(run->sim.StartRound, sim::Integer(1));
+    EXPECT_EQ(count(db, "SELECT * FROM Tables WHERE UpdateFromRound = 0"), 3) << "every flag cleared, 900 too";
+    EXPECT_FALSE(run->sim.UseMemberNumbers);
+}
+
+TEST_F(Polling, TwoFlagsStartFromTheSmallerRound) {
+    flag(1, "5");
+    flag(2, "3");
+    run->tick();
+    EXPECT_EQ(run->sim.StartRound, sim::Integer(3));
+}
+
+// After an update the round advance looks from StartRound on, not past the round the
+// earlier pass reached: a flagged table with rounds left is not logged off before them.
+TEST_F(Polling, RoundsAgainFromTheFlaggedRoundWithoutPlayerNumbers) {
+    flag(2, "2");
+    const auto before = count(db, "ReceivedData");
+    const auto lines = run->lines_of([&] {
+        run->tick();  // the poll
+        run->run_until_waiting();
+    });
+    const Lines expected{"Log on Section 1(A) - Table 2",
+                         "Results for Round 2 - Section 1 - Table 1",
+                         "Log off Section 1 - Table 1",
+                         "Results for Round 2 - Section 1 - Table 2",
+                         "Log off Section 1 - Table 2",
+                         "Results for Round 2 - Section 1 - Table 3",
+                         "Log off Section 1 - Table 3",
+                         "All Done",
+                         "Waiting for more rounds"};
+    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(count(db, "ReceivedData"), before + 6) << "round 2 of every table that plays it";
+}
+
+TEST_F(Polling, RoundsAddedBeyondTheLastAreSimulated) {
+    for (int t = 1; t <= 3; ++t)
+        execute(db, "INSERT INTO RoundData (Section, Table, Round, NSPair, EWPair, LowBoard, HighBoard) VALUES (1, " +
+                        std::to_string(t) + ", 3, " + std::to_string(t) + ", " + std::to_string(t % 3 + 1) + ", 1, 2)");
+    flag(1, "3");
+    run->tick();
+    EXPECT_EQ(run->sim.MaxRound, sim::Integer(3));
+    run->run_until_waiting();
+    EXPECT_EQ(count(db, "SELECT * FROM ReceivedData WHERE Round = 3"), 6);
+    EXPECT_EQ(run->host.log.back(), "Waiting for more rounds");
+    EXPECT_TRUE(run->host.messages.empty());
+}
+
+TEST_F(Polling, CycleRepeats) {
+    for (int pass = 0; pass < 3; ++pass) {
+        flag(1, "1");
+        run->tick();  // the poll
+        run->run_until_waiting();
+    }
+    EXPECT_EQ(count(db, "ReceivedData"), 12 + 3 * 12);
+}
+
+}  // namespace
+}  // namespace simtest

@@ -1,0 +1,174 @@
+// The typical event end to end on a database our engine built (one section of three
+// tables, two rounds of two boards, member numbers on) with the member-name fixture: the
+// tick on which each line, each LogOnOff value, each seat and each result appears.
+#include "harness.h"
+
+#include <gtest/gtest.h>
+
+namespace simtest {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class TypicalEvent : public ::testing::Test {
+protected:
+    void SetUp() override {
+        build_event(db, EventShape{});
+        dir.copy_fixture("scoring/TLPlayerDB.mdb");
+    }
+
+    std::vector<long> log_on_off() {
+        std::vector<long> out;
+        for (const auto& r : rows(db, "Tables", {"LogOnOff"})) out.push_back(jet::to_long(r[0]));
+        return out;
+    }
+
+    ScratchDir dir;
+    std::string db = dir.file("event.tlw");
+};
+
+TEST_F(TypicalEvent, EveryTickDoesItsOneStep) {
+    SimRun run(db, dir.path());
+    run.generate();
+    EXPECT_EQ(run.sim.Phase, "Begin");
+    EXPECT_TRUE(run.host.enabled);
+    EXPECT_EQ(run.host.interval, 1);
+    EXPECT_TRUE(run.host.pause_visible);
+    EXPECT_TRUE(run.host.resume_moved);
+    EXPECT_TRUE(run.host.log.empty());
+
+    EXPECT_EQ(run.lines_of([&] { run.tick(); }), Lines{});
+    EXPECT_EQ(run.sim.Phase, "Tables");
+    EXPECT_EQ(run.host.interval, 1) << "the first log-on follows at once";
+
+    EXPECT_EQ(run.lines_of([&] { run.tick(); }), Lines{"Log on Section 1(A) - Table 1"});
+    EXPECT_EQ(log_on_off(), (std::vector<long>{1, 0, 0}));
+    EXPECT_EQ(run.host.interval, 1000);
+    EXPECT_EQ(run.lines_of([&] { run.tick(); }), Lines{"Log on Section 1(A) - Table 2"});
+    EXPECT_EQ(run.lines_of([&] { run.tick(); }), Lines{"Log on Section 1(A) - Table 3"});
+    EXPECT_EQ(log_on_off(), (std::vector<long>{1, 1, 1}));
+    EXPECT_EQ(run.sim.Phase, "PlayerNumbers");
+    EXPECT_TRUE(run.sim.MemberNames.has_value());
+
+    EXPECT_EQ(run.lines_of([&] { run.tick(); }), Lines{"Player numbers Section 1(A) - Table 1"});
+    EXPECT_EQ(count(db, "SELECT * FROM PlayerNumbers WHERE Processed = False AND Name <> ''"), 4);
+    EXPECT_EQ(run.lines_of([&] { run.tick(); }), Lines{"Player numbers Section 1(A) - Table 2"});
+    EXPECT_EQ(run.lines_of([&] { run.tick(); }), Lines{"Player numbers Section 1(A) - Table 3"});
+    EXPECT_EQ(run.sim.Phase, "Results") << "the last seats start the round advance";
+    EXPECT_EQ(run.sim.CurRound, sim::Integer(1));
+
+    EXPECT_EQ(run.lines_of([&] { run.tick(); }), Lines{"Results for Round 1 - Section 1 - Table 1"});
+    EXPECT_EQ(count(db, "ReceivedData"), 2);
+    EXPECT_EQ(run.lines_of([&] { run.tick(); }), Lines{"Results for Round 1 - Section 1 - Table 2"});
+    EXPECT_EQ(run.lines_of([&] { run.tick(); }), Lines{"Results for Round 1 - Section 1 - Table 3"});
+    EXPECT_EQ(run.sim.CurRound, sim::Integer(2));
+
+    EXPECT_EQ(run.lines_of([&] { run.tick(); }),
+              (Lines{"Results for Round 2 - Section 1 - Table 1", "Log off Section 1 - Table 1"}));
+    EXPECT_EQ(log_on_off(), (std::vector<long>{2, 1, 1}));
+    EXPECT_EQ(run.lines_of([&] { run.tick(); }),
+              (Lines{"Results for Round 2 - Section 1 - Table 2", "Log off Section 1 - Table 2"}));
+    EXPECT_EQ(run.lines_of([&] { run.tick(); }),
+              (Lines{"Results for Round 2 - Section 1 - Table 3", "Log off Section 1 - Table 3", "All Done",
+                     "Waiting for more rounds"}));
+    EXPECT_EQ(log_on_off(), (std::vector<long>{2, 2, 2}));
+    EXPECT_EQ(run.sim.Phase, "UpdateFromRound");
+    EXPECT_EQ(run.sim.CurRound, sim::Integer(3));
+    EXPECT_EQ(count(db, "ReceivedData"), 12);
+    EXPECT_TRUE(run.host.messages.empty());
+    EXPECT_FALSE(run.host.ended);
+}
+
+TEST_F(TypicalEvent, SeatsGetMembersInTheirOrderWithNumbersAboveTheIntegerRange) {
+    SimRun run(db, dir.path());
+    run.generate();
+    for (int i = 0; i < 7; ++i) run.tick();
+    ASSERT_EQ(run.sim.Phase, "Results");
+    const auto seats = rows(db, "SELECT * FROM PlayerNumbers WHERE Table = 1",
+                            {"Direction", "Number", "Name", "TimeLog", "Processed"});
+    ASSERT_EQ(seats.size(), 4u);
+    // The first members of the fixture, in its order; 79884 does not fit 16 bits.
+    const std::vector<std::pair<std::string, std::string>> expected{
+        {"32130", "Seán O'Brien"}, {"79884", "Hélène Lefèvre"}, {"32505", "Jürgen Müller"}, {"9093", "Bjørn Sørensen"}};
+    const std::vector<std::string> directions{"N", "S", "E", "W"};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(jet::to_text(seats[i][0]), directions[i]);
+        EXPECT_EQ(jet::to_text(seats[i][1]), expected[i].first);
+        EXPECT_EQ(jet::to_text(seats[i][2]), expected[i].second);
+        EXPECT_EQ(jet::to_text(seats[i][3]), "2026-12-06 19:30:15");
+        EXPECT_FALSE(jet::to_bool(seats[i][4]));
+    }
+    const auto second = rows(db, "SELECT * FROM PlayerNumbers WHERE Table = 2", {"Number", "Name"});
+    EXPECT_EQ(jet::to_text(second[0][0]), "46276");
+    EXPECT_EQ(jet::to_text(second[0][1]), "Mary O'Neill");
+    EXPECT_EQ(jet::to_text(second[1][1]), "Tomasz Dvořák");
+}
+
+TEST_F(TypicalEvent, ResultRecordsCarryTheTableRoundBoardPairsAndClock) {
+    SimRun run(db, dir.path());
+    run.generate();
+    run.run_until_waiting();
+    const auto records = rows(db, "ReceivedData",
+                              {"Section", "Table", "Round", "Board", "PairNS", "PairEW", "Declarer", "NS/EW",
+                               "Contract", "Result", "LeadCard", "Remarks", "DateLog", "TimeLog", "Processed",
+                               "Processed1", "Processed2", "Processed3", "Processed4", "Erased"});
+    ASSERT_EQ(records.size(), 12u);
+    // Round 1: table t plays boards 2t-1 and 2t against pair t; round 2 moves EW up a table.
+    const std::vector<std::array<long, 6>> expected{
+        {1, 1, 1, 1, 1, 1}, {1, 1, 1, 2, 1, 1}, {1, 2, 1, 3, 2, 2}, {1, 2, 1, 4, 2, 2},
+        {1, 3, 1, 5, 3, 3}, {1, 3, 1, 6, 3, 3}, {1, 1, 2, 3, 1, 2}, {1, 1, 2, 4, 1, 2},
+        {1, 2, 2, 5, 2, 3}, {1, 2, 2, 6, 2, 3}, {1, 3, 2, 1, 3, 1}, {1, 3, 2, 2, 3, 1}};
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const auto& r = records[i];
+        for (std::size_t k = 0; k < 6; ++k) EXPECT_EQ(jet::to_long(r[k]), expected[i][k]) << "record " << i;
+        const std::string seat = jet::to_text(r[7]);
+        const bool north_south = seat == "N" || seat == "S";
+        EXPECT_EQ(jet::to_long(r[6]), north_south ? expected[i][4] : expected[i][5]) << "declarer of record " << i;
+        const bool passed = jet::to_text(r[8]) == "PASS";
+        EXPECT_EQ(jet::to_text(r[9]).empty(), passed);
+        EXPECT_EQ(jet::to_text(r[10]).empty(), passed);
+        EXPECT_EQ(jet::to_text(r[11]), "");
+        EXPECT_EQ(jet::to_text(r[12]), "2026-12-06");
+        EXPECT_EQ(jet::to_text(r[13]), "19:30:15");
+        EXPECT_LT(r[13].as_date().days, 1.0) << "time of day without a date";
+        for (std::size_t k = 14; k < 20; ++k) EXPECT_FALSE(jet::to_bool(r[k]));
+    }
+}
+
+TEST_F(TypicalEvent, SameSeedSameResults) {
+    auto contracts = [&](const std::string& path) {
+        std::string all;
+        for (const auto& r : rows(path, "ReceivedData", {"Contract", "Result", "LeadCard", "NS/EW"}))
+            for (const auto& v : r) all += jet::to_text(v) + "|";
+        return all;
+    };
+    const std::string second = dir.file("second.tlw");
+    build_event(second, EventShape{});
+    for (const auto& path : {db, second}) {
+        SimRun run(path, dir.path());
+        run.generate();
+        run.run_until_waiting();
+    }
+    EXPECT_EQ(contracts(db), contracts(second));
+}
+
+TEST_F(TypicalEvent, FixtureFromAnotherWriterRunsToTheEnd) {
+    const std::string club = dir.copy_fixture("scoring/club-evening.tlw");
+    SimRun run(club, dir.path());
+    run.generate();
+    // 1 + 16 log-ons + 16 player-number ticks + 7 rounds x 16 tables.
+    EXPECT_EQ(run.run_until_waiting(), 1 + 16 + 16 + 112);
+    EXPECT_TRUE(run.host.messages.empty()) << run.host.messages.front();
+    EXPECT_EQ(count(club, "ReceivedData"), 336);
+    EXPECT_EQ(count(club, "SELECT * FROM Tables WHERE LogOnOff = 2"), 16);
+    EXPECT_EQ(count(club, "SELECT * FROM PlayerNumbers WHERE Name <> ''"), 64);
+    EXPECT_EQ(run.host.log.back(), "Waiting for more rounds");
+    // Columns the simulator never sets keep the table's defaults.
+    for (const auto& r : rows(club, "ReceivedData", {"Source", "Score"})) {
+        EXPECT_EQ(jet::to_text(r[0]), "terminal");
+        EXPECT_EQ(jet::to_long(r[1]), 0);
+    }
+}
+
+}  // namespace
+}  // namespace simtest
