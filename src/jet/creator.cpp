@@ -460,6 +460,7 @@ void create_table(Database& db, const TableSpec& spec) {
     PageFile& file = db.file();
     const Format& format = file.format();
     StatementLock lock(file.fd(), StatementLock::Mode::Exclusive);
+    AtomicWrite atomic(file);
     if (db.find_table(spec.name))
         throw JetError(kTableExists, fmt::format("Table '{}' already exists in '{}'.", spec.name, file.path()));
     TableDef t = layout_table(format, spec);
@@ -520,6 +521,7 @@ void create_table(Database& db, const TableSpec& spec) {
                                             {"FInheritable", Value::boolean(false)}}));
         aces.commit();
     }
+    atomic.commit();
     file.sync();
 }
 

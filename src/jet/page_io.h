@@ -2,6 +2,12 @@
 // (the operating system caches; we do not), so a page written by another process between two
 // of our statements is never served stale. Reads past the end or short reads are errors that
 // name the file and the page.
+//
+// Writes that must land together (one record with its index entries and counters) run inside
+// an AtomicWrite: the first write of each existing page saves its old image to a rollback
+// journal beside the database ("<file>-journal") before the page changes. Committing empties
+// the journal; a process killed in between leaves it behind, and the next open of ours puts
+// the old pages back, so no reader of ours ever sees half a record.
 #pragma once
 
 #include "format.h"
@@ -10,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace jet {
 
@@ -36,12 +43,42 @@ public:
     std::uint32_t append_page(const Bytes& bytes);     // writes at the end, returns its number
     void sync();
 
+    static std::string journal_path_for(const std::string& database_path);
+
 private:
+    friend class AtomicWrite;
     PageFile(std::string path, int fd, Access access, const Format& format);
+    void begin_atomic();
+    void commit_atomic();
+    void rollback_atomic();
+    void journal_page(std::uint32_t page);
+
     std::string path_;
     int fd_ = -1;
     Access access_;
     const Format* format_;
+    // Rollback journal of the write in progress (fd -1 when none).
+    int journal_fd_ = -1;
+    std::uint64_t journal_size_ = 0;
+    std::uint32_t pages_before_ = 0;
+    std::vector<bool> journaled_;
+};
+
+// Makes the page writes of its scope all-or-nothing: commit() keeps them, leaving the scope
+// without commit() (an exception) puts the old pages back. The caller holds the exclusive
+// statement lock for the whole scope. Inside another AtomicWrite it joins the outer one.
+class AtomicWrite {
+public:
+    explicit AtomicWrite(PageFile& file);
+    ~AtomicWrite();
+    AtomicWrite(const AtomicWrite&) = delete;
+    AtomicWrite& operator=(const AtomicWrite&) = delete;
+    void commit();
+
+private:
+    PageFile& file_;
+    bool outermost_;
+    bool done_ = false;
 };
 
 // A page's little-endian fields.

@@ -395,6 +395,7 @@ void TableWrite::write_changed(Staged& s) {
 
 std::vector<RowId> TableWrite::commit() {
     const Format& format = file_.format();
+    AtomicWrite atomic(file_);
     std::vector<RowId> appended;
     for (Staged& s : staged_) {
         for (std::size_t i = 0; i < s.long_values.size(); ++i)
@@ -430,6 +431,7 @@ std::vector<RowId> TableWrite::commit() {
         dirty = true;
     }
     if (dirty) file_.write_page(table_.tdef_page, tdef);
+    atomic.commit();
     staged_.clear();
     appended_ = 0;
     return appended;

@@ -1,0 +1,85 @@
+// A write that dies half-way must leave no trace once the file is opened again, and a write
+// that fails with an error must undo itself at once.
+#include "jet/page_io.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Copy {
+    fs::path dir, file;
+    explicit Copy(const char* fixture) {
+        dir = fs::temp_directory_path() / ("journal-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+        fs::create_directories(dir);
+        file = dir / "db.mdb";
+        fs::copy_file(fs::path(TALLIMO_FIXTURES) / fixture, file);
+    }
+    ~Copy() { fs::remove_all(dir); }
+    static inline int counter = 0;
+};
+
+jet::Bytes filled(std::uint32_t size, std::uint8_t byte) { return jet::Bytes(size, byte); }
+
+}  // namespace
+
+TEST(AtomicWrite, KilledWriterIsUndoneAtNextOpen) {
+    Copy copy("access/jet4/testV2000.mdb");
+    const auto size_before = fs::file_size(copy.file);
+    jet::Bytes page3_before, page5_before;
+    {
+        auto file = jet::PageFile::open(copy.file, jet::PageFile::Access::ReadOnly);
+        page3_before = file->read_page(3);
+        page5_before = file->read_page(5);
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        auto file = jet::PageFile::open(copy.file, jet::PageFile::Access::ReadWrite);
+        jet::AtomicWrite atomic(*file);
+        file->write_page(3, filled(file->page_size(), 0xAB));
+        file->append_page(filled(file->page_size(), 0xCD));
+        file->write_page(5, filled(file->page_size(), 0xEF));
+        ::_exit(0);  // dies mid-write: no commit, no destructors
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(fs::exists(jet::PageFile::journal_path_for(copy.file)));
+
+    auto file = jet::PageFile::open(copy.file, jet::PageFile::Access::ReadOnly);
+    EXPECT_EQ(file->read_page(3), page3_before);
+    EXPECT_EQ(file->read_page(5), page5_before);
+    EXPECT_EQ(fs::file_size(copy.file), size_before);
+}
+
+TEST(AtomicWrite, ErrorInsideTheWriteRestoresEveryPage) {
+    Copy copy("access/jet3/testV1997.mdb");
+    const auto size_before = fs::file_size(copy.file);
+    auto file = jet::PageFile::open(copy.file, jet::PageFile::Access::ReadWrite);
+    const jet::Bytes page2_before = file->read_page(2);
+    try {
+        jet::AtomicWrite atomic(*file);
+        file->write_page(2, filled(file->page_size(), 0x11));
+        file->append_page(filled(file->page_size(), 0x22));
+        throw std::runtime_error("disk full");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(file->read_page(2), page2_before);
+    EXPECT_EQ(fs::file_size(copy.file), size_before);
+}
+
+TEST(AtomicWrite, CommittedWriteStaysAndLeavesNoJournal) {
+    Copy copy("access/jet4/testV2000.mdb");
+    {
+        auto file = jet::PageFile::open(copy.file, jet::PageFile::Access::ReadWrite);
+        jet::AtomicWrite atomic(*file);
+        file->write_page(4, filled(file->page_size(), 0x5A));
+        atomic.commit();
+    }
+    EXPECT_FALSE(fs::exists(jet::PageFile::journal_path_for(copy.file)));
+    auto file = jet::PageFile::open(copy.file, jet::PageFile::Access::ReadOnly);
+    EXPECT_EQ(file->read_page(4), filled(file->page_size(), 0x5A));
+}
