@@ -43,8 +43,35 @@ std::uint64_t file_size(int fd) {
     return ::fstat(fd, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
 }
 
-// A journal left by a writer that died: put the pages it saved back and cut the file to its
-// old length. Runs under the exclusive statement lock, so no live writer of ours is mid-way.
+// Puts back the pages a journal saved and cuts the database to its old length, then empties
+// the journal. A record cut short by a kill was never applied to the database: it is skipped.
+void apply_journal(int db, int j, const std::string& path) {
+    std::uint8_t header[kJournalHeader];
+    const std::uint64_t size = file_size(j);
+    if (size >= kJournalHeader && read_all(j, header, kJournalHeader, 0) &&
+        std::memcmp(header, kJournalMagic, sizeof kJournalMagic) == 0) {
+        std::uint32_t page_size;
+        std::uint64_t old_size;
+        std::memcpy(&page_size, header + 8, 4);
+        std::memcpy(&old_size, header + 16, 8);
+        const std::size_t record = 4 + static_cast<std::size_t>(page_size);
+        std::vector<std::uint8_t> buf(record);
+        for (std::uint64_t at = kJournalHeader; at + record <= size; at += record) {
+            if (!read_all(j, buf.data(), record, static_cast<off_t>(at))) break;
+            std::uint32_t page;
+            std::memcpy(&page, buf.data(), 4);
+            write_all(db, buf.data() + 4, page_size, static_cast<off_t>(page) * page_size, path);
+        }
+        if (::ftruncate(db, static_cast<off_t>(old_size)) != 0 || ::fdatasync(db) != 0)
+            throw JetError(err::DiskIo, fmt::format("Disk or network error undoing an unfinished write in '{}': {}.",
+                                                    path, std::strerror(errno)));
+    }
+    if (::ftruncate(j, 0) != 0)
+        throw JetError(err::DiskIo, fmt::format("Cannot empty the journal of '{}': {}.", path, std::strerror(errno)));
+}
+
+// A journal left by a writer that died: undo its write. Runs under the exclusive statement
+// lock, so no live writer of ours is mid-way.
 void recover_from_journal(const std::string& path) {
     const std::string journal = PageFile::journal_path_for(path);
     struct stat st {};
@@ -53,42 +80,16 @@ void recover_from_journal(const std::string& path) {
     if (db < 0)
         throw JetError(err::FileLocked, fmt::format("'{}' holds an unfinished write (journal '{}') and cannot be "
                                                     "opened for writing to undo it: {}.", path, journal, std::strerror(errno)));
-    StatementLock lock(db, StatementLock::Mode::Exclusive);
     const int j = ::open(journal.c_str(), O_RDWR | O_CLOEXEC);
-    if (j < 0) {
-        ::close(db);
-        return;  // another process of ours recovered it meanwhile
-    }
     try {
-        std::uint8_t header[kJournalHeader];
-        const std::uint64_t size = file_size(j);
-        if (size >= kJournalHeader && read_all(j, header, kJournalHeader, 0) &&
-            std::memcmp(header, kJournalMagic, sizeof kJournalMagic) == 0) {
-            std::uint32_t page_size;
-            std::uint64_t old_size;
-            std::memcpy(&page_size, header + 8, 4);
-            std::memcpy(&old_size, header + 16, 8);
-            const std::size_t record = 4 + static_cast<std::size_t>(page_size);
-            std::vector<std::uint8_t> buf(record);
-            // A record cut short by the kill was never applied to the database: skip it.
-            for (std::uint64_t at = kJournalHeader; at + record <= size; at += record) {
-                if (!read_all(j, buf.data(), record, static_cast<off_t>(at))) break;
-                std::uint32_t page;
-                std::memcpy(&page, buf.data(), 4);
-                write_all(db, buf.data() + 4, page_size, static_cast<off_t>(page) * page_size, path);
-            }
-            if (::ftruncate(db, static_cast<off_t>(old_size)) != 0 || ::fdatasync(db) != 0)
-                throw JetError(err::DiskIo, fmt::format("Disk or network error undoing an unfinished write in '{}': {}.",
-                                                        path, std::strerror(errno)));
-        }
-        if (::ftruncate(j, 0) != 0)
-            throw JetError(err::DiskIo, fmt::format("Cannot empty the journal '{}': {}.", journal, std::strerror(errno)));
+        StatementLock lock(db, StatementLock::Mode::Exclusive);
+        if (j >= 0) apply_journal(db, j, path);
     } catch (...) {
-        ::close(j);
+        if (j >= 0) ::close(j);
         ::close(db);
         throw;
     }
-    ::close(j);
+    if (j >= 0) ::close(j);
     ::close(db);
 }
 
@@ -191,6 +192,14 @@ void PageFile::begin_atomic() {
     if (journal_fd_ < 0)
         throw JetError(err::DiskIo, fmt::format("Cannot create the journal '{}' for a write to '{}': {}.", journal, path_,
                                                 std::strerror(errno)));
+    try {
+        // We hold the exclusive lock, so a journal with content was left by a writer that died.
+        if (file_size(journal_fd_) > 0) apply_journal(fd_, journal_fd_, path_);
+    } catch (...) {
+        ::close(journal_fd_);
+        journal_fd_ = -1;
+        throw;
+    }
     const std::uint64_t old_size = file_size(fd_);
     pages_before_ = static_cast<std::uint32_t>(old_size / page_size());
     journaled_.assign(pages_before_, false);
