@@ -75,7 +75,7 @@ void append_column(Bytes& s, const Format& f, const Column& c) {
         s.push_back(c.ext_flags);
         append(s, 0, 4);
     }
-    append(s, c.is_fixed() ? c.fixed_offset : 0, 2);
+    append(s, c.fixed_offset, 2);
     append(s, c.length, 2);
 }
 

@@ -113,6 +113,254 @@ TEST_P(NewDatabase, RefusesToReplaceAFileUnlessAsked) {
     EXPECT_NE(jet::Database::open(file)->format().version, GetParam());
 }
 
+jet::ColumnSpec column(const char* name, ColumnType type, std::uint16_t size = 50) {
+    jet::ColumnSpec c;
+    c.name = name;
+    c.type = type;
+    c.size = size;
+    return c;
+}
+
+// A table with a column of every common type, an autonumber primary key, a unique index, a
+// descending multi-column index and the properties the engine enforces.
+jet::TableSpec every_kind() {
+    jet::TableSpec t;
+    t.name = "Every Kind";
+    auto id = column("ID", ColumnType::Long);
+    id.autonumber = true;
+    auto code = column("Code", ColumnType::Text, 10);
+    code.required = true;
+    auto label = column("Label", ColumnType::Text, 40);
+    label.default_value = "\"none\"";
+    label.allow_zero_length = true;
+    auto count = column("Count", ColumnType::Integer);
+    count.default_value = "7";
+    t.columns = {id,
+                 column("Flag", ColumnType::Boolean),
+                 column("Small", ColumnType::Byte),
+                 count,
+                 column("Total", ColumnType::Long),
+                 column("Price", ColumnType::Currency),
+                 column("Ratio", ColumnType::Single),
+                 column("Measure", ColumnType::Double),
+                 column("Stamp", ColumnType::DateTime),
+                 code,
+                 label,
+                 column("Notes", ColumnType::Memo),
+                 column("Picture", ColumnType::Ole),
+                 column("Key", ColumnType::Guid)};
+    jet::IndexSpec pk{"PrimaryKey", {{"ID"}}};
+    pk.primary = true;
+    jet::IndexSpec unique_code{"Code", {{"Code"}}};
+    unique_code.unique = true;
+    jet::IndexSpec by_count{"CountStamp", {{"Count"}, {"Stamp", false}}};
+    t.indexes = {pk, unique_code, by_count};
+    return t;
+}
+
+jet::NewValues values_by_name(const jet::TableDef& t, const std::map<std::string, Value>& values) {
+    jet::NewValues out(t.columns.size());
+    for (const auto& [name, v] : values) out.at(static_cast<std::size_t>(t.find_column(name) - t.columns.data())) = v;
+    return out;
+}
+
+jet::Guid sample_guid() {
+    jet::Guid g;
+    for (std::size_t i = 0; i < 16; ++i) g.bytes[i] = static_cast<std::uint8_t>(0x10 + i);
+    return g;
+}
+
+TEST_P(NewDatabase, TablesOfEveryTypeReadTheSameEverywhere) {
+    jet::create_database(file, GetParam());
+    {
+        auto db = jet::Database::open(file, jet::PageFile::Access::ReadWrite);
+        jet::create_table(*db, every_kind());
+        jet::TableWrite w(*db, "Every Kind");
+        const std::string long_notes(3000, 'n');
+        w.add(values_by_name(w.table(), {{"Flag", Value::boolean(true)},
+                                         {"Small", Value::byte(200)},
+                                         {"Count", Value::integer(-12)},
+                                         {"Total", Value::long_(123456789)},
+                                         {"Price", Value::currency({123450})},
+                                         {"Ratio", Value::single(0.5f)},
+                                         {"Measure", Value::double_(-2.25)},
+                                         {"Stamp", Value::date(jet::from_civil({2026, 12, 6, 18, 16, 25, 0}))},
+                                         {"Code", Value::text("O'Brien")},
+                                         {"Label", Value::text("Müller")},
+                                         {"Notes", Value::text(long_notes)},
+                                         {"Picture", Value::binary({1, 2, 3, 4})},
+                                         {"Key", Value::guid(sample_guid())}}));
+        w.add(values_by_name(w.table(), {{"Code", Value::text("B")}}));
+        w.commit();
+    }
+    expect_checks_clean(file);
+
+    auto db = jet::Database::open(file);
+    ASSERT_EQ(db->tables().size(), 1u);
+    const jet::TableDef def = db->table_def("Every Kind");
+    std::vector<std::vector<Value>> rows;
+    db->scan(def, [&](jet::RowId, const std::vector<Value>& r) {
+        rows.push_back(r);
+        return true;
+    });
+    ASSERT_EQ(rows.size(), 2u);
+    auto at = [&](std::size_t row, const char* name) { return rows[row][static_cast<std::size_t>(def.find_column(name) - def.columns.data())]; };
+    EXPECT_EQ(at(0, "ID"), Value::long_(1));
+    EXPECT_EQ(at(1, "ID"), Value::long_(2));
+    EXPECT_EQ(at(1, "Label"), Value::text("none"));   // DefaultValue from the properties we wrote
+    EXPECT_EQ(at(1, "Count"), Value::integer(7));
+    EXPECT_EQ(at(0, "Key"), Value::guid(sample_guid()));
+    const jet::TableProperties props = db->properties("Every Kind");
+    const auto* code_props = jet::column_properties(props, "Code");
+    ASSERT_NE(code_props, nullptr);
+    ASSERT_NE(jet::find_property(*code_props, "Required"), nullptr);
+    EXPECT_EQ(jet::find_property(*code_props, "Required")->value, Value::boolean(true));
+
+    const auto mdb = mdb_rows(file, "Every Kind");
+    ASSERT_EQ(mdb.size(), 2u);
+    EXPECT_EQ(mdb[0]["ID"], 1);
+    EXPECT_EQ(mdb[0]["Flag"], 1);
+    EXPECT_EQ(mdb[0]["Small"], 200);
+    EXPECT_EQ(mdb[0]["Count"], -12);
+    EXPECT_EQ(mdb[0]["Total"], 123456789);
+    EXPECT_EQ(mdb[0]["Measure"], -2.25);
+    EXPECT_EQ(mdb[0]["Code"], "O'Brien");
+    EXPECT_EQ(mdb[0]["Label"], "Müller");
+    EXPECT_EQ(mdb[0]["Notes"].get<std::string>().size(), 3000u);
+    EXPECT_EQ(mdb[0]["Stamp"], "12/06/26 18:16:25");
+    EXPECT_EQ(mdb[1]["Label"], "none");
+    EXPECT_EQ(mdb[1]["Flag"], 0);
+
+    auto node = node_tables(file);
+    ASSERT_EQ(node.count("Every Kind"), 1u);
+    const auto& nrows = node["Every Kind"]["rows"];
+    ASSERT_EQ(nrows.size(), 2u);
+    EXPECT_EQ(nrows[0]["ID"], 1);
+    EXPECT_EQ(nrows[0]["Flag"], true);
+    EXPECT_EQ(nrows[0]["Price"], "12.3450");
+    EXPECT_EQ(nrows[0]["Ratio"], 0.5);
+    EXPECT_EQ(nrows[0]["Stamp"], "2026-12-06T18:16:25");
+    EXPECT_EQ(nrows[0]["Code"], "O'Brien");
+    EXPECT_EQ(nrows[0]["Label"], "Müller");
+    EXPECT_EQ(nrows[0]["Picture"], "01020304");
+    EXPECT_EQ(nrows[0]["Key"], "13121110-1514-1716-1819-1a1b1c1d1e1f");
+    EXPECT_EQ(nrows[1]["Code"], "B");
+    EXPECT_EQ(nrows[1]["Notes"], nullptr);
+}
+
+TEST_P(NewDatabase, IndexFlagsOfNewTablesAreEnforced) {
+    jet::create_database(file, GetParam());
+    auto db = jet::Database::open(file, jet::PageFile::Access::ReadWrite);
+    jet::create_table(*db, every_kind());
+    {
+        jet::TableWrite w(*db, "Every Kind");
+        w.add(values_by_name(w.table(), {{"Code", Value::text("abc")}}));
+        w.commit();
+    }
+    auto duplicate = [&](const char* code) {
+        try {
+            jet::TableWrite w(*db, "Every Kind");
+            w.add(values_by_name(w.table(), {{"Code", Value::text(code)}}));
+            w.commit();
+        } catch (const jet::JetError& e) {
+            return e.number();
+        }
+        return 0;
+    };
+    EXPECT_EQ(duplicate("ABC"), 3022);   // unique, and General sort orders ignore case
+    EXPECT_EQ(duplicate("abd"), 0);      // the other indexes take duplicates of Count and Stamp
+    try {
+        jet::TableWrite w(*db, "Every Kind");
+        w.add(values_by_name(w.table(), {{"Label", Value::text("no code")}}));
+        w.commit();
+        FAIL() << "a Required column took Null";
+    } catch (const jet::JetError& e) {
+        EXPECT_EQ(e.number(), 3314);
+    }
+    try {
+        jet::create_table(*db, every_kind());
+        FAIL() << "a second table of the same name";
+    } catch (const jet::JetError& e) {
+        EXPECT_EQ(e.number(), 3010);
+    }
+    expect_checks_clean(file);
+}
+
+// So many columns that the definition runs over several pages.
+TEST_P(NewDatabase, WideTablesContinueTheirDefinitionOnMorePages) {
+    jet::create_database(file, GetParam());
+    jet::TableSpec wide;
+    wide.name = "Wide";
+    for (int i = 0; i < 200; ++i)
+        wide.columns.push_back(column(("A rather long column name number " + std::to_string(i)).c_str(),
+                                      i % 2 ? ColumnType::Long : ColumnType::Text, 20));
+    {
+        auto db = jet::Database::open(file, jet::PageFile::Access::ReadWrite);
+        jet::create_table(*db, wide);
+        const jet::TableDef def = db->table_def("Wide");
+        EXPECT_GT(def.tdef_pages.size(), 2u);
+        ASSERT_EQ(def.columns.size(), 200u);
+        EXPECT_EQ(def.columns[199].name, "A rather long column name number 199");
+        jet::TableWrite w(*db, "Wide");
+        w.add(values_by_name(w.table(), {{"A rather long column name number 0", Value::text("first")},
+                                         {"A rather long column name number 199", Value::long_(199)}}));
+        w.commit();
+    }
+    expect_checks_clean(file);
+    const auto mdb = mdb_rows(file, "Wide");
+    ASSERT_EQ(mdb.size(), 1u);
+    EXPECT_EQ(mdb[0]["A rather long column name number 0"], "first");
+    EXPECT_EQ(mdb[0]["A rather long column name number 199"], 199);
+    auto node = node_tables(file);
+    EXPECT_EQ(node["Wide"]["columns"].size(), 200u);
+}
+
+// Serialising the definitions Access wrote and parsing them again gives the same definitions,
+// also where they run over continuation pages.
+TEST(TdefWrite, ParsingWhatWeSerialiseGivesBackTheDefinition) {
+    for (const char* fixture : {"access/jet4/testV2000.mdb", "access/jet3/testV1997.mdb", "access/jet4/test2V2000.mdb",
+                                "scoring/club-evening.tlw"}) {
+        auto db = jet::Database::open(fs::path(TALLIMO_FIXTURES) / fixture);
+        std::vector<std::string> names = {"MSysObjects", "MSysACEs"};
+        for (const auto& e : db->tables()) names.push_back(e.name);
+        for (const auto& name : names) {
+            SCOPED_TRACE(std::string(fixture) + " " + name);
+            const jet::TableDef original = db->table_def(name);
+            jet::TableDef copy = original;
+            const auto pages = jet::tdef_page_images(db->format(), copy);
+            jet::TdefStream stream;
+            stream.pages = copy.tdef_pages;
+            for (std::size_t i = 0; i < pages.size(); ++i)
+                stream.bytes.insert(stream.bytes.end(), pages[i].begin() + (i == 0 ? 0 : 8), pages[i].end());
+            const jet::TableDef back = jet::parse_table_def(stream, db->format(), name, fixture, db->code_page());
+            EXPECT_EQ(jet::tdef_stream(db->format(), back), jet::tdef_stream(db->format(), original));
+            ASSERT_EQ(back.columns.size(), original.columns.size());
+            for (std::size_t i = 0; i < back.columns.size(); ++i) {
+                EXPECT_EQ(back.columns[i].name, original.columns[i].name);
+                EXPECT_EQ(back.columns[i].type, original.columns[i].type);
+                EXPECT_EQ(back.columns[i].number, original.columns[i].number);
+                EXPECT_EQ(back.columns[i].fixed_offset, original.columns[i].fixed_offset);
+                EXPECT_EQ(back.columns[i].var_index, original.columns[i].var_index);
+                EXPECT_EQ(back.columns[i].length, original.columns[i].length);
+                EXPECT_EQ(back.columns[i].flags, original.columns[i].flags);
+            }
+            ASSERT_EQ(back.real_indexes.size(), original.real_indexes.size());
+            for (std::size_t i = 0; i < back.real_indexes.size(); ++i) {
+                EXPECT_EQ(back.real_indexes[i].root_page, original.real_indexes[i].root_page);
+                EXPECT_EQ(back.real_indexes[i].flags, original.real_indexes[i].flags);
+                EXPECT_EQ(back.real_indexes[i].columns.size(), original.real_indexes[i].columns.size());
+            }
+            ASSERT_EQ(back.logical_indexes.size(), original.logical_indexes.size());
+            for (std::size_t i = 0; i < back.logical_indexes.size(); ++i)
+                EXPECT_EQ(back.logical_indexes[i].name, original.logical_indexes[i].name);
+            EXPECT_EQ(back.long_value_maps.size(), original.long_value_maps.size());
+            EXPECT_EQ(back.row_count, original.row_count);
+            EXPECT_EQ(back.owned_map, original.owned_map);
+            EXPECT_EQ(back.free_map, original.free_map);
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, NewDatabase, ::testing::Values(jet::Version::Jet4, jet::Version::Jet3),
                          [](const auto& info) { return version_name(info.param); });
 
