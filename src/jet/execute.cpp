@@ -3,6 +3,7 @@
 #include "coerce.h"
 #include "error.h"
 #include "lock_file.h"
+#include "query.h"
 #include "sql_eval.h"
 #include "sql_parser.h"
 #include "table_write.h"
@@ -51,17 +52,25 @@ long run_update(Database& db, sql::UpdateStmt& stmt) {
         NewValues changes;
     };
     std::vector<Change> changes;
-    db.scan(table, [&](RowId id, const std::vector<Value>& values) {
+    auto change = [&](RowId id, const std::vector<Value>& values) {
         const sql::ValuesRow row(values);
-        if (stmt.where && !sql::matches(*stmt.where, row)) return true;
         Change c{id, values, NewValues(table.columns.size())};
         for (std::size_t i = 0; i < stmt.assignments.size(); ++i) {
             const Column& column = table.columns[targets[i]];
             c.changes[targets[i]] = coerce_for_column(sql::evaluate(stmt.assignments[i].value, row), column.type, column.name);
         }
         changes.push_back(std::move(c));
-        return true;
-    });
+    };
+    if (stmt.where) {
+        std::vector<Value> values;
+        for (RowId id : matching_rows(db, table, *stmt.where))
+            if (db.read_row(table, id, values)) change(id, values);
+    } else {
+        db.scan(table, [&](RowId id, const std::vector<Value>& values) {
+            change(id, values);
+            return true;
+        });
+    }
     for (const Change& c : changes) write.change(c.id, c.current, c.changes);
     write.commit();
     return static_cast<long>(changes.size());

@@ -109,6 +109,40 @@ bool is_select(std::string_view text) {
     return std::isspace(static_cast<unsigned char>(t[6])) || t[6] == '*';
 }
 
+std::vector<RowId> matching_rows(Database& db, const TableDef& def, const sql::Expr& where,
+                                 std::optional<std::string>* index_used) {
+    std::vector<RowId> rows;
+
+    std::vector<sql::SimpleCondition> conditions;
+    for (const sql::Expr* part : sql::conjuncts(where))
+        if (std::optional<sql::SimpleCondition> c = sql::simple_condition(*part)) conditions.push_back(*c);
+    std::optional<Plan> best;
+    for (const LogicalIndex& li : def.logical_indexes) {
+        try {
+            std::optional<Plan> p = plan_for(db, def, li, conditions);
+            if (p && (!best || p->score > best->score)) best = std::move(p);
+        } catch (const JetError&) {
+            // A literal this engine cannot turn into key bytes: that index cannot serve it.
+        }
+    }
+
+    std::vector<Value> values;
+    auto keep = [&](RowId id) {
+        if (db.read_row(def, id, values) && sql::matches(where, sql::ValuesRow(values))) rows.push_back(id);
+    };
+    if (best) {
+        if (index_used) *index_used = best->logical->name;
+        IndexCursor cursor(db.file(), def, def.real_indexes[best->logical->real_index], best->range);
+        while (cursor.next()) keep(cursor.row());
+    } else {
+        db.scan(def, [&](RowId id, const std::vector<Value>& row) {
+            if (sql::matches(where, sql::ValuesRow(row))) rows.push_back(id);
+            return true;
+        });
+    }
+    return rows;
+}
+
 QueryResult run_query(Database& db, std::string_view text) {
     QueryResult result;
     if (!is_select(text)) {
@@ -136,34 +170,7 @@ QueryResult run_query(Database& db, std::string_view text) {
     }
     sql::Expr& where = *select->where;
     sql::bind(where, infos);
-
-    std::vector<sql::SimpleCondition> conditions;
-    for (const sql::Expr* part : sql::conjuncts(where))
-        if (std::optional<sql::SimpleCondition> c = sql::simple_condition(*part)) conditions.push_back(*c);
-    std::optional<Plan> best;
-    for (const LogicalIndex& li : def.logical_indexes) {
-        try {
-            std::optional<Plan> p = plan_for(db, def, li, conditions);
-            if (p && (!best || p->score > best->score)) best = std::move(p);
-        } catch (const JetError&) {
-            // A literal this engine cannot turn into key bytes: that index cannot serve it.
-        }
-    }
-
-    std::vector<Value> values;
-    auto keep = [&](RowId id) {
-        if (db.read_row(def, id, values) && sql::matches(where, sql::ValuesRow(values))) result.rows.push_back(id);
-    };
-    if (best) {
-        result.index_used = best->logical->name;
-        IndexCursor cursor(db.file(), def, def.real_indexes[best->logical->real_index], best->range);
-        while (cursor.next()) keep(cursor.row());
-    } else {
-        db.scan(def, [&](RowId id, const std::vector<Value>& row) {
-            if (sql::matches(where, sql::ValuesRow(row))) result.rows.push_back(id);
-            return true;
-        });
-    }
+    result.rows = matching_rows(db, def, where, &result.index_used);
     return result;
 }
 

@@ -25,6 +25,12 @@ struct QueryResult {
 // missing table, 3061 for an unknown column, syntax errors from the parser.
 QueryResult run_query(Database& db, std::string_view text);
 
+// The rows of `def` satisfying a condition already bound to its columns, through an index
+// when one fits (its logical name stored in `index_used`; rows in key order), else by a scan
+// (rows in table order).
+std::vector<RowId> matching_rows(Database& db, const TableDef& def, const sql::Expr& where,
+                                 std::optional<std::string>* index_used = nullptr);
+
 // Whether `text` is a statement rather than a table name.
 bool is_select(std::string_view text);
 
