@@ -4,6 +4,7 @@
 #include "jet/database.h"
 #include "jet/error.h"
 #include "jet/execute.h"
+#include "jet/lock_file.h"
 #include "jet/recordset.h"
 
 namespace db {
@@ -30,6 +31,14 @@ RecordSet Database::open_recordset(std::string_view table_or_select) {
 long Database::execute(std::string_view sql) {
     if (!engine_) closed();
     return jet::execute(*engine_, sql);
+}
+
+long Database::execute_if(const std::function<bool()>& read_first, std::string_view sql) {
+    if (!engine_) closed();
+    // The statement takes the same lock on the same open file: that changes nothing, and its
+    // release at the statement's end comes when nothing is left to guard.
+    jet::StatementLock lock(engine_->file().fd(), jet::StatementLock::Mode::Exclusive);
+    return read_first() ? jet::execute(*engine_, sql) : 0;
 }
 
 void Database::close() { engine_.reset(); }

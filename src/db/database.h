@@ -6,6 +6,7 @@
 
 #include "jet/value.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -35,6 +36,10 @@ public:
     RecordSet open_recordset(std::string_view table_or_select);
     // Runs an UPDATE (or INSERT INTO ... VALUES); returns the number of records changed.
     long execute(std::string_view sql);
+    // Runs `read_first`, then the statement when it returned true, both under the engine's
+    // exclusive lock: no other writer changes the file between the read and the statement.
+    // Returns the number of records changed, 0 when the statement was not run.
+    long execute_if(const std::function<bool()>& read_first, std::string_view sql);
     void close();
     bool is_open() const;
     const std::string& path() const;

@@ -15,25 +15,31 @@ bool flagged(const jet::Value& flag) {
 }  // namespace
 
 void Simulator::UpdateFromRound() {
-    auto tables = scoring().open_recordset("Tables");
-    TableCount = 0;
-    StartRound = 0;
-    while (!tables.at_end()) {
-        if (flagged(tables.field("UpdateFromRound"))) {
-            TableCount += 1;
-            TableList.redim_preserve(TableCount);
-            TableEntry& t = TableList[TableCount];
-            t.Section = Integer::from_value(tables.field("section"));
-            t.Table = Integer::from_value(tables.field("table"));
-            t.FromRound = Integer::from_value(tables.field("UpdateFromRound"));
-            if (StartRound == 0) StartRound = t.FromRound;
-            if (t.FromRound < StartRound) StartRound = t.FromRound;
-        }
-        tables.move_next();
-    }
+    // Flags are read and cleared under one write lock, so that a flag the scoring program
+    // writes meanwhile waits for the clearing instead of being cleared untaken.
+    scoring().execute_if(
+        [this] {
+            auto tables = scoring().open_recordset("Tables");
+            TableCount = 0;
+            StartRound = 0;
+            while (!tables.at_end()) {
+                if (flagged(tables.field("UpdateFromRound"))) {
+                    TableCount += 1;
+                    TableList.redim_preserve(TableCount);
+                    TableEntry& t = TableList[TableCount];
+                    t.Section = Integer::from_value(tables.field("section"));
+                    t.Table = Integer::from_value(tables.field("table"));
+                    t.FromRound = Integer::from_value(tables.field("UpdateFromRound"));
+                    if (StartRound == 0) StartRound = t.FromRound;
+                    if (t.FromRound < StartRound) StartRound = t.FromRound;
+                }
+                tables.move_next();
+            }
+            return TableCount > 0;
+        },
+        "UPDATE Tables SET UpdateFromRound = 0");
     if (TableCount == 0) return;
 
-    scoring().execute("UPDATE Tables SET UpdateFromRound = 0");
     load_last_rounds();
     UseMemberNumbers = false;
     Phase = "Begin";

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace simtest {
 namespace {
@@ -114,6 +117,31 @@ TEST_F(Polling, CycleRepeats) {
         run->run_until_waiting();
     }
     EXPECT_EQ(count(db, "ReceivedData"), 12 + 3 * 12);
+}
+
+// The scoring program may flag a table while a poll reads the flags: its write waits for the
+// clearing and so survives for the next poll, instead of being cleared untaken.
+TEST_F(Polling, FlagWrittenDuringThePollWaitsForTheClearing) {
+    auto poller = db::Database::open(db);
+    std::atomic<bool> written{false};
+    std::thread scoring_program;
+    poller.execute_if(
+        [&] {
+            scoring_program = std::thread([&] {
+                auto other = db::Database::open(db);
+                other.execute("UPDATE Tables SET UpdateFromRound = 5 WHERE Table = 2");
+                written = true;
+            });
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            EXPECT_FALSE(written) << "the other writer waits while the flags are read";
+            return true;
+        },
+        "UPDATE Tables SET UpdateFromRound = 0");
+    scoring_program.join();
+    EXPECT_EQ(count(db, "SELECT * FROM Tables WHERE UpdateFromRound = 5"), 1);
+    run->tick();
+    EXPECT_EQ(run->sim.Phase, "Begin");
+    EXPECT_EQ(run->sim.StartRound, sim::Integer(5));
 }
 
 }  // namespace
