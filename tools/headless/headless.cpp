@@ -65,10 +65,10 @@ public:
         drawn_ = false;
     }
 
-    void draw(bool force) {
+    void draw() {
         if (!shown_) return;
         const auto now = std::chrono::steady_clock::now();
-        if (!force && now - last_ < std::chrono::milliseconds(100)) return;
+        if (now - last_ < std::chrono::milliseconds(100)) return;
         last_ = now;
         const double elapsed = std::chrono::duration<double>(now - start_).count();
         std::fflush(stdout);
@@ -126,10 +126,9 @@ int run(const Options& options) {
             break;
         }
         simulator.Timer1_Timer();
-        progress.draw(false);
+        progress.draw();
         if (options.exit_when_done && simulator.Phase == "UpdateFromRound") break;
     }
-    progress.draw(true);
     progress.clear();
     std::fflush(stdout);
     if (!host.failure().empty()) return 1;

@@ -17,7 +17,9 @@ void HeadlessHost::add_log_line(const std::string& line) {
 void HeadlessHost::message_box(const std::string& text) {
     if (before_output) before_output();
     std::fflush(stdout);
-    std::fprintf(stderr, "%s\n", text.c_str());
+    std::string shown = text;  // the box's line breaks are Windows ones
+    for (auto at = shown.find("\r\n"); at != std::string::npos; at = shown.find("\r\n", at)) shown.erase(at, 1);
+    std::fprintf(stderr, "%s\n", shown.c_str());
     failure_ = text;
 }
 
