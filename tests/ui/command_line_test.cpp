@@ -1,0 +1,92 @@
+// Start-up with and without a database on the command line, and the file dialog behind
+// "TL File": what ends up in DatabasePath and which buttons can be used.
+#include "window_support.h"
+
+#include <QFileDialog>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string pathFrom(const QStringList& arguments) {
+    frmGenerate form(arguments);
+    return form.run().DatabasePath;
+}
+
+TEST(CommandLine, NoArgumentsLeaveTheChoiceToTheFileButton) {
+    frmGenerate form({});
+    EXPECT_EQ(form.run().DatabasePath, "");
+    EXPECT_FALSE(form.cmdFile->isHidden());
+    EXPECT_FALSE(form.cmdGenerate->isEnabled());
+}
+
+TEST(CommandLine, PathInTheSwitchHidesTheFileButtonAndEnablesGenerate) {
+    frmGenerate form({QStringLiteral("/f:[C:\\data\\club.tlw]")});
+    EXPECT_EQ(form.run().DatabasePath, "C:\\data\\club.tlw");
+    EXPECT_TRUE(form.cmdFile->isHidden());
+    EXPECT_TRUE(form.cmdGenerate->isEnabled());
+    EXPECT_TRUE(form.lstLog->count() == 0 && form.run().Phase.empty()) << "nothing opened yet";
+}
+
+TEST(CommandLine, ArgumentsAreJoinedWithSpacesAndKeptAsTheyStand) {
+    EXPECT_EQ(pathFrom({"/f:[/srv/club", "evening/Tuesday.tlw]"}), "/srv/club evening/Tuesday.tlw");
+    EXPECT_EQ(pathFrom({"/f:[/srv/club evening/ Tuesday.tlw ]"}), "/srv/club evening/ Tuesday.tlw ");
+    EXPECT_EQ(pathFrom({"/f:[\"quoted.tlw\"]"}), "\"quoted.tlw\"");
+}
+
+TEST(CommandLine, TextAroundTheSwitchIsIgnored) {
+    EXPECT_EQ(pathFrom({"-x", "before/f:[a.tlw]after", "b.tlw]"}), "a.tlw");
+}
+
+TEST(CommandLine, BracketBeforeTheMarkerDoesNotCount) {
+    EXPECT_EQ(pathFrom({"[x]", "/f:[a.tlw]"}), "a.tlw");
+}
+
+TEST(CommandLine, UnclosedCapitalOrEmptySwitchGivesNoPath) {
+    for (const QStringList& arguments : {QStringList{"/f:[a.tlw"}, QStringList{"/F:[a.tlw]"}, QStringList{"/f:[]"}}) {
+        frmGenerate form(arguments);
+        EXPECT_EQ(form.run().DatabasePath, "") << arguments.join(' ').toStdString();
+        EXPECT_FALSE(form.cmdFile->isHidden());
+        EXPECT_FALSE(form.cmdGenerate->isEnabled());
+    }
+}
+
+TEST(FileButton, DialogAsksForAnExistingTallimoFile) {
+    frmGenerate form({});
+    QString title;
+    QStringList filters;
+    QFileDialog::FileMode mode{};
+    QFileDialog::AcceptMode accept{};
+    uitest::whenModalOpens<QFileDialog>([&](QFileDialog* dialog) {
+        title = dialog->windowTitle();
+        filters = dialog->nameFilters();
+        mode = dialog->fileMode();
+        accept = dialog->acceptMode();
+        dialog->reject();
+    });
+    form.cmdFile->click();
+    EXPECT_EQ(title, QStringLiteral("Please locate the Tallimo database"));
+    EXPECT_EQ(filters, QStringList{QStringLiteral("Tallimo files(*.tlw)")});
+    EXPECT_EQ(mode, QFileDialog::ExistingFile);
+    EXPECT_EQ(accept, QFileDialog::AcceptOpen);
+}
+
+TEST(FileButton, ChosenFileBecomesThePathAndCancelEmptiesItAgain) {
+    uitest::ScoringCopy copy;
+    frmGenerate form({});
+
+    uitest::whenModalOpens<QFileDialog>([&](QFileDialog* dialog) {
+        dialog->selectFile(copy.database());
+        static_cast<QDialog*>(dialog)->accept();  // as the Open button does
+    });
+    form.cmdFile->click();
+    EXPECT_EQ(form.run().DatabasePath, copy.database().toStdString());
+    EXPECT_TRUE(form.cmdGenerate->isEnabled());
+
+    uitest::whenModalOpens<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    form.cmdFile->click();
+    EXPECT_EQ(form.run().DatabasePath, "");
+    EXPECT_TRUE(form.cmdGenerate->isEnabled()) << "cancel leaves Generate as it was";
+}
+
+}  // namespace

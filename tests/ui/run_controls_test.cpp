@@ -1,0 +1,132 @@
+// The run as the window drives it: the pace list, the pace taking effect at the timer's
+// next re-arm, Pause and Resume between two steps, Stop and closing the window ending the
+// program, and a failure shown in a message box with only OK before the end.
+#include "window_support.h"
+
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A window with a copy of the club evening named on its command line.
+class WindowRun : public ::testing::Test {
+protected:
+    WindowRun() {
+        form.run().MemberDatabaseOverride = copy.members().toStdString();
+        form.show();
+    }
+    int logOnLines() const { return int(uitest::logLines(form).filter(QStringLiteral("Log on Section")).size()); }
+
+    uitest::ScoringCopy copy;
+    frmGenerate form{{QStringLiteral("/f:[%1]").arg(copy.database())}};
+    QSignalSpy ended{&form, &frmGenerate::programEnded};
+};
+
+TEST(PaceList, ItemsGiveTheirMillisecondsAndZeroGivesOne) {
+    frmGenerate form({});
+    const std::pair<int, int> items[] = {{0, 1}, {1, 100}, {2, 500}, {3, 1000}, {4, 2000}, {7, 5000}};
+    for (const auto& [item, ms] : items) {
+        form.cboWait->setCurrentIndex(item);
+        EXPECT_EQ(form.run().PaceMs.value(), ms) << form.cboWait->currentText().toStdString();
+    }
+    EXPECT_FALSE(form.Timer1->isActive()) << "choosing a pace starts nothing";
+}
+
+TEST_F(WindowRun, GenerateStartsTheTimerAtOneMillisecondWithPauseShown) {
+    form.cmdGenerate->click();
+    EXPECT_TRUE(form.Timer1->isActive());
+    EXPECT_EQ(form.Timer1->interval(), 1);
+    EXPECT_EQ(form.run().Phase, "Begin");
+    EXPECT_TRUE(form.cmdPause->isVisible());
+    EXPECT_EQ(form.cmdResume->x(), form.cmdPause->x());
+    EXPECT_TRUE(form.cmdFile->isHidden() && form.cmdGenerate->isEnabled()) << "nothing else changes";
+}
+
+TEST_F(WindowRun, NewPaceWaitsForTheNextReArm) {
+    form.cmdGenerate->click();
+    ASSERT_TRUE(uitest::waitFor([&] { return logOnLines() == 1; }, 5000));
+    EXPECT_EQ(form.Timer1->interval(), 1000) << "the default pace, set after the first log-on";
+
+    form.cboWait->setCurrentIndex(1);  // 0.1 s
+    EXPECT_EQ(form.run().PaceMs.value(), 100);
+    EXPECT_EQ(form.Timer1->interval(), 1000);
+    EXPECT_GT(form.Timer1->remainingTime(), 500) << "the wait under way is not cut short";
+
+    ASSERT_TRUE(uitest::waitFor([&] { return logOnLines() == 2; }, 3000));
+    EXPECT_EQ(form.Timer1->interval(), 100);
+    ASSERT_TRUE(uitest::waitFor([&] { return logOnLines() == 4; }, 1000)) << "now at the new pace";
+}
+
+TEST_F(WindowRun, PauseThenResumeGoesOnWithTheStepThatWasDue) {
+    form.cboWait->setCurrentIndex(1);
+    form.cmdGenerate->click();
+    ASSERT_TRUE(uitest::waitFor([&] { return logOnLines() == 3; }, 5000));
+
+    form.cmdPause->click();
+    EXPECT_FALSE(form.Timer1->isActive());
+    EXPECT_TRUE(form.cmdPause->isHidden());
+    EXPECT_TRUE(form.cmdResume->isVisible());
+    EXPECT_EQ(form.cmdResume->pos(), form.cmdPause->pos()) << "Resume shows in Pause's place";
+    const std::string phase = form.run().Phase;
+    const int step = form.run().StepIndex.value();
+    const int round = form.run().CurRound.value();
+    QTest::qWait(400);
+    EXPECT_EQ(logOnLines(), 3) << "no step while paused";
+
+    form.cmdResume->click();
+    EXPECT_TRUE(form.Timer1->isActive());
+    EXPECT_TRUE(form.cmdPause->isVisible());
+    EXPECT_TRUE(form.cmdResume->isHidden());
+    EXPECT_EQ(form.run().Phase, phase);
+    EXPECT_EQ(form.run().StepIndex.value(), step);
+    EXPECT_EQ(form.run().CurRound.value(), round);
+    ASSERT_TRUE(uitest::waitFor([&] { return logOnLines() == 4; }, 2000));
+    EXPECT_EQ(uitest::logLines(form).at(3), QStringLiteral("Log on Section 1(A) - Table 4"));
+}
+
+TEST_F(WindowRun, StopEndsTheProgramAtOnce) {
+    form.cmdGenerate->click();
+    ASSERT_TRUE(uitest::waitFor([&] { return logOnLines() == 1; }, 5000));
+    form.cmdStop->click();
+    EXPECT_EQ(ended.count(), 1);
+    EXPECT_FALSE(form.Timer1->isActive());
+    const int lines = int(form.lstLog->count());
+    form.cmdGenerate->click();
+    QTest::qWait(50);
+    EXPECT_EQ(form.lstLog->count(), lines) << "nothing runs after the end";
+}
+
+TEST_F(WindowRun, ClosingTheWindowWhilePausedEndsTheProgram) {
+    form.cmdGenerate->click();
+    ASSERT_TRUE(uitest::waitFor([&] { return logOnLines() == 1; }, 5000));
+    form.cmdPause->click();
+    EXPECT_TRUE(form.close());
+    EXPECT_EQ(ended.count(), 1);
+    EXPECT_FALSE(form.Timer1->isActive());
+}
+
+TEST(Failure, ErrorIsShownWithOnlyOkThenTheProgramEnds) {
+    frmGenerate form({QStringLiteral("/f:[/nonexistent/club.tlw]")});
+    QSignalSpy ended(&form, &frmGenerate::programEnded);
+    QString text;
+    QMessageBox::StandardButtons buttons;
+    int endedWhileShown = -1;
+    uitest::whenModalOpens<QMessageBox>([&](QMessageBox* box) {
+        text = box->text();
+        buttons = box->standardButtons();
+        endedWhileShown = int(ended.count());
+        box->button(QMessageBox::Ok)->click();
+    });
+    form.cmdGenerate->click();
+    EXPECT_TRUE(text.startsWith(QStringLiteral("3024: "))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("/nonexistent/club.tlw"))) << text.toStdString();
+    EXPECT_EQ(buttons, QMessageBox::Ok);
+    EXPECT_EQ(endedWhileShown, 0) << "the end comes when the box is closed";
+    EXPECT_EQ(ended.count(), 1);
+    EXPECT_FALSE(form.Timer1->isActive());
+}
+
+}  // namespace

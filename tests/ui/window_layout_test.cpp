@@ -1,0 +1,114 @@
+// The window as it stands after start-up: where each control is, its caption, the tab
+// order, the states at start and that every caption can be read whole.
+#include "caption_font.h"
+#include "window_support.h"
+
+#include <QScreen>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QRect twipsRect(const frmGenerate& form, int left, int top, int width, int height) {
+    return {form.twips(left), form.twips(top), form.twips(width), form.twips(height)};
+}
+
+TEST(WindowLayout, ControlsStandWhereTheyWereDrawnInTwips) {
+    frmGenerate form({});
+    ASSERT_DOUBLE_EQ(form.screen()->logicalDotsPerInchX(), 96.0) << "the offscreen screen";
+    EXPECT_EQ(form.twips(1440), 96);  // 15 twips a pixel at 96 dots per inch
+
+    EXPECT_EQ(form.cmdFile->geometry(), QRect(48, 24, 81, 33));
+    EXPECT_EQ(form.cmdGenerate->geometry(), QRect(48, 72, 81, 33));
+    EXPECT_EQ(form.lstLog->geometry(), QRect(144, 8, 513, 602));
+    EXPECT_EQ(form.cmdPause->geometry(), QRect(48, 168, 81, 33));
+    EXPECT_EQ(form.cmdResume->geometry(), QRect(0, 168, 81, 33));
+    EXPECT_EQ(form.cmdStop->geometry(), QRect(48, 216, 81, 33));
+    EXPECT_EQ(form.Label1->geometry(), QRect(48, 120, 66, 13));
+    EXPECT_EQ(form.cboWait->geometry(), QRect(48, 136, 81, 21));
+    EXPECT_EQ(form.cboWait->geometry(), twipsRect(form, 720, 2040, 1215, 315));
+}
+
+TEST(WindowLayout, ClientAreaIsFixed) {
+    frmGenerate form({});
+    EXPECT_EQ(form.size(), QSize(750, 638));
+    EXPECT_EQ(form.minimumSize(), form.maximumSize());
+    form.show();
+    form.resize(1000, 900);
+    EXPECT_EQ(form.size(), QSize(750, 638));
+}
+
+TEST(WindowLayout, CaptionsAndTitle) {
+    frmGenerate form({});
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Tallimo Pro Simulator v1.14"));
+    EXPECT_EQ(form.cmdFile->text(), QStringLiteral("TL File"));
+    EXPECT_EQ(form.cmdGenerate->text(), QStringLiteral("Generate data"));
+    EXPECT_EQ(form.cmdPause->text(), QStringLiteral("Pause"));
+    EXPECT_EQ(form.cmdResume->text(), QStringLiteral("Resume"));
+    EXPECT_EQ(form.cmdStop->text(), QStringLiteral("Stop"));
+    EXPECT_EQ(form.Label1->text(), QStringLiteral("Interval (secs)"));
+}
+
+TEST(WindowLayout, EveryCaptionFitsItsControl) {
+    frmGenerate form({});
+    for (QWidget* control : std::initializer_list<QWidget*>{form.cmdFile, form.cmdGenerate, form.cmdPause,
+                                                            form.cmdResume, form.cmdStop, form.Label1}) {
+        EXPECT_TRUE(captionFits(control, control->font())) << control->objectName().toStdString();
+        EXPECT_GE(QFontInfo(control->font()).pixelSize(), 8) << "still legible";
+    }
+    // The label is the tightest: at the desktop's own font it would be cut off.
+    EXPECT_FALSE(captionFits(form.Label1, QApplication::font()));
+}
+
+TEST(WindowLayout, TabOrderFollowsTheDrawing) {
+    frmGenerate form({});
+    const QList<QWidget*> expected{form.cmdFile, form.cmdGenerate, form.lstLog, form.cmdPause,
+                                   form.cmdResume, form.cmdStop, form.Label1, form.cboWait};
+    QList<QWidget*> chain;
+    for (QWidget* w = form.cmdFile; chain.size() < expected.size(); w = w->nextInFocusChain()) {
+        if (expected.contains(w)) chain << w;
+    }
+    EXPECT_EQ(chain, expected);
+}
+
+TEST(WindowLayout, StatesAtStartUp) {
+    frmGenerate form({});
+    EXPECT_FALSE(form.cmdFile->isHidden());
+    EXPECT_TRUE(form.cmdFile->isEnabled());
+    EXPECT_FALSE(form.cmdGenerate->isHidden());
+    EXPECT_FALSE(form.cmdGenerate->isEnabled());
+    EXPECT_EQ(form.lstLog->count(), 0);
+    EXPECT_TRUE(form.cmdPause->isHidden());
+    EXPECT_TRUE(form.cmdResume->isHidden());
+    EXPECT_FALSE(form.cmdStop->isHidden());
+    EXPECT_TRUE(form.cmdStop->isEnabled());
+    EXPECT_FALSE(form.Label1->isHidden());
+    EXPECT_FALSE(form.cboWait->isEditable());
+    EXPECT_FALSE(form.Timer1->isActive());
+    EXPECT_EQ(form.Timer1->interval(), 0);
+    EXPECT_TRUE(form.run().Phase.empty());
+}
+
+TEST(PaceList, EightItemsInTheLocalesNumberFormatWithTheFourthChosen) {
+    frmGenerate form({});
+    QStringList items;
+    for (int i = 0; i < form.cboWait->count(); ++i) items << form.cboWait->itemText(i);
+    EXPECT_EQ(items, (QStringList{"0", "0.1", "0.5", "1", "2", "3", "4", "5"}));
+    EXPECT_EQ(form.cboWait->currentIndex(), 3);
+    EXPECT_EQ(form.run().PaceMs.value(), 1000);
+}
+
+TEST(PaceList, DecimalCommaLocaleWritesAndReadsItsOwnSeparator) {
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    {
+        frmGenerate form({});
+        EXPECT_EQ(form.cboWait->itemText(1), QStringLiteral("0,1"));
+        EXPECT_EQ(form.cboWait->itemText(2), QStringLiteral("0,5"));
+        form.cboWait->setCurrentIndex(2);
+        EXPECT_EQ(form.run().PaceMs.value(), 500);
+    }
+    QLocale::setDefault(before);
+}
+
+}  // namespace
