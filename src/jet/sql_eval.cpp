@@ -77,6 +77,28 @@ std::optional<bool> truth(const Value& v) {
     return number_of(v) != 0;
 }
 
+bool is_direct(const Expr& e) {
+    return e.kind == ExprKind::Literal || (e.kind == ExprKind::Column && e.column != Expr::unbound);
+}
+
+// A literal's or a bound column's value, without a copy.
+const Value& direct(const Expr& e, const RowAccess& row) {
+    return e.kind == ExprKind::Literal ? e.value : row.value(e.column);
+}
+
+std::optional<bool> apply(CompareOp op, std::optional<int> c) {
+    if (!c) return std::nullopt;
+    switch (op) {
+    case CompareOp::Eq: return *c == 0;
+    case CompareOp::Ne: return *c != 0;
+    case CompareOp::Lt: return *c < 0;
+    case CompareOp::Gt: return *c > 0;
+    case CompareOp::Le: return *c <= 0;
+    case CompareOp::Ge: return *c >= 0;
+    }
+    return std::nullopt;
+}
+
 std::optional<bool> test(const Expr& e, const RowAccess& row) {
     switch (e.kind) {
     case ExprKind::Not: {
@@ -101,20 +123,17 @@ std::optional<bool> test(const Expr& e, const RowAccess& row) {
         return false;
     }
     case ExprKind::Compare: {
-        const std::optional<int> c = compare_values(evaluate(e.args[0], row), evaluate(e.args[1], row));
-        if (!c) return std::nullopt;
-        switch (e.op) {
-        case CompareOp::Eq: return *c == 0;
-        case CompareOp::Ne: return *c != 0;
-        case CompareOp::Lt: return *c < 0;
-        case CompareOp::Gt: return *c > 0;
-        case CompareOp::Le: return *c <= 0;
-        case CompareOp::Ge: return *c >= 0;
-        }
-        return std::nullopt;
+        const Expr& l = e.args[0];
+        const Expr& r = e.args[1];
+        if (is_direct(l) && is_direct(r)) return apply(e.op, compare_values(direct(l, row), direct(r, row)));
+        return apply(e.op, compare_values(evaluate(l, row), evaluate(r, row)));
     }
-    case ExprKind::IsNull: return evaluate(e.args[0], row).is_null() != e.negated;
-    default: return truth(evaluate(e, row));
+    case ExprKind::IsNull:
+        if (is_direct(e.args[0])) return direct(e.args[0], row).is_null() != e.negated;
+        return evaluate(e.args[0], row).is_null() != e.negated;
+    default:
+        if (is_direct(e)) return truth(direct(e, row));
+        return truth(evaluate(e, row));
     }
 }
 
@@ -182,6 +201,14 @@ void collect_conjuncts(const Expr& e, std::vector<const Expr*>& out) {
 int compare_text(std::string_view a, std::string_view b) {
     std::size_t i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
+        const auto ca = static_cast<unsigned char>(a[i]), cb = static_cast<unsigned char>(b[j]);
+        if ((ca | cb) < 0x80) {   // both ASCII: the common case, without decoding
+            ++i, ++j;
+            if (ca == cb) continue;
+            const char32_t x = fold_case(ca), y = fold_case(cb);
+            if (x != y) return x < y ? -1 : 1;
+            continue;
+        }
         const char32_t x = fold_case(next_code_point(a, i)), y = fold_case(next_code_point(b, j));
         if (x != y) return x < y ? -1 : 1;
     }
@@ -193,8 +220,8 @@ bool same_name(std::string_view a, std::string_view b) { return compare_text(a, 
 std::optional<int> compare_values(const Value& a, const Value& b) {
     if (a.is_null() || b.is_null()) return std::nullopt;
     const ValueKind ka = a.kind(), kb = b.kind();
-    if (ka == ValueKind::Text && kb == ValueKind::Text) return compare_text(a.as_text_raw(), b.as_text_raw());
     if (ka == ValueKind::Long && kb == ValueKind::Long) return order(a.as_int32(), b.as_int32());
+    if (ka == ValueKind::Text && kb == ValueKind::Text) return compare_text(a.as_text_raw(), b.as_text_raw());
     if (ka == ValueKind::Currency && kb == ValueKind::Currency) return order(a.as_currency().scaled, b.as_currency().scaled);
     if (ka == ValueKind::Binary && kb == ValueKind::Binary) return order(a.as_binary(), b.as_binary());
     if (ka == ValueKind::Guid && kb == ValueKind::Guid) return order(a.as_guid().bytes, b.as_guid().bytes);

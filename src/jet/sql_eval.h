@@ -24,17 +24,18 @@ struct ColumnInfo {
 };
 
 // The values of one row, by the column positions of the list the expression was bound to.
+// Returned by reference: the evaluator reads them many times per row and copies none.
 class RowAccess {
 public:
     virtual ~RowAccess() = default;
-    virtual Value value(std::size_t column) const = 0;
+    virtual const Value& value(std::size_t column) const = 0;
 };
 
 // A row already decoded into values, one per bound column.
 class ValuesRow : public RowAccess {
 public:
     explicit ValuesRow(const std::vector<Value>& values) : values_(values) {}
-    Value value(std::size_t column) const override { return values_[column]; }
+    const Value& value(std::size_t column) const override { return values_[column]; }
 
 private:
     const std::vector<Value>& values_;
