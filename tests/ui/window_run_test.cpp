@@ -1,0 +1,54 @@
+// A whole club evening run through the window's own timer on a copy of a real scoring
+// database: the log lines in the list in their order, the records in the database, the
+// run left waiting for more rounds; and a picture of the window mid-run for anyone to see.
+#include "db/database.h"
+#include "window_support.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+long receivedRecords(const QString& database) {
+    db::Database scoring = db::Database::open(database.toStdString());
+    long records = 0;
+    for (db::RecordSet rows = scoring.open_recordset("ReceivedData"); !rows.at_end(); rows.move_next()) ++records;
+    return records;
+}
+
+TEST(WholeEvent, ClubEveningFromLogOnToWaitingForMoreRounds) {
+    uitest::ScoringCopy copy;
+    frmGenerate form({QStringLiteral("/f:[%1]").arg(copy.database())});
+    form.run().MemberDatabaseOverride = copy.members().toStdString();
+    QSignalSpy ended(&form, &frmGenerate::programEnded);
+    form.show();
+    form.cboWait->setCurrentIndex(0);  // as fast as the timer goes
+    form.cmdGenerate->click();
+
+    // Mid-run: some tables already have results for round 1.
+    ASSERT_TRUE(uitest::waitFor([&] { return form.lstLog->count() >= 40; }, 20000));
+    EXPECT_TRUE(form.grab().save(QStringLiteral(WINDOW_PNG)));
+
+    ASSERT_TRUE(uitest::waitFor([&] { return form.run().Phase == "UpdateFromRound"; }, 60000))
+        << form.lstLog->count() << " lines, phase " << form.run().Phase;
+    const QStringList lines = uitest::logLines(form);
+    EXPECT_EQ(lines.first(), QStringLiteral("Log on Section 1(A) - Table 1"));
+    EXPECT_EQ(lines.at(16), QStringLiteral("Player numbers Section 1(A) - Table 1"));
+    EXPECT_EQ(lines.at(32), QStringLiteral("Results for Round 1 - Section 1 - Table 1"));
+    EXPECT_EQ(lines.filter(QStringLiteral("Log on Section")).size(), 16);
+    EXPECT_EQ(lines.filter(QStringLiteral("Player numbers Section")).size(), 16);
+    EXPECT_EQ(lines.filter(QStringLiteral("Results for Round")).size(), 7 * 16);
+    EXPECT_EQ(lines.filter(QStringLiteral("Log off Section")).size(), 16);
+    EXPECT_EQ(lines.mid(lines.size() - 2), (QStringList{"All Done", "Waiting for more rounds"}));
+    EXPECT_EQ(form.lstLog->currentRow(), lines.size() - 1);
+
+    EXPECT_TRUE(form.Timer1->isActive()) << "polling for added rounds";
+    EXPECT_TRUE(form.cmdPause->isVisible());
+    EXPECT_EQ(ended.count(), 0);
+    form.cmdPause->click();
+    // 2 sections x 8 tables x 7 rounds x 3 boards, as a second reader of the file sees it.
+    EXPECT_EQ(receivedRecords(copy.database()), 336);
+}
+
+}  // namespace
