@@ -169,7 +169,9 @@ void frmGenerate::set_resume_visible(bool visible) { cmdResume->setVisible(visib
 void frmGenerate::move_resume_to_pause() { cmdResume->move(cmdPause->x(), cmdResume->y()); }
 
 void frmGenerate::message_box(const std::string& text) {
-    QMessageBox box(QMessageBox::NoIcon, windowTitle(), QString::fromStdString(text), QMessageBox::Ok, this);
+    QString shown = QString::fromStdString(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));  // a Windows line break is one break here
+    QMessageBox box(QMessageBox::NoIcon, windowTitle(), shown, QMessageBox::Ok, this);
     box.exec();
 }
 

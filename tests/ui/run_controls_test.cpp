@@ -129,4 +129,26 @@ TEST(Failure, ErrorIsShownWithOnlyOkThenTheProgramEnds) {
     EXPECT_FALSE(form.Timer1->isActive());
 }
 
+TEST(Failure, MissingMemberDatabaseIsShownAfterTheLastLogOnThenTheProgramEnds) {
+    uitest::ScoringCopy copy;
+    frmGenerate form({QStringLiteral("/f:[%1]").arg(copy.database())});
+    const QString members = copy.folder() + QStringLiteral("/gone/TLPlayerDB.mdb");
+    form.run().MemberDatabaseOverride = members.toStdString();
+    QSignalSpy ended(&form, &frmGenerate::programEnded);
+    QString text;
+    QMessageBox::StandardButtons buttons;
+    uitest::whenModalOpens<QMessageBox>([&](QMessageBox* box) {
+        text = box->text();
+        buttons = box->standardButtons();
+        box->button(QMessageBox::Ok)->click();
+    });
+    form.cboWait->setCurrentIndex(0);
+    form.cmdGenerate->click();
+    ASSERT_TRUE(uitest::waitFor([&] { return ended.count() == 1; }, 10000));
+    EXPECT_EQ(text, QStringLiteral("Cannot find the Tallimo database of members' names - \n") + members);
+    EXPECT_EQ(buttons, QMessageBox::Ok);
+    EXPECT_EQ(form.lstLog->count(), 16) << "every table logged on, no player numbers";
+    EXPECT_FALSE(form.Timer1->isActive());
+}
+
 }  // namespace
