@@ -60,13 +60,13 @@ std::vector<std::vector<int>> howell_sets(const std::vector<std::vector<Match>>&
     const std::size_t tables = rounds.front().size();
     const std::size_t slots = rounds.size() * tables;
     std::mt19937 random(12345);
-    for (int attempt = 0; attempt < 200; ++attempt) {
+    for (int attempt = 0; attempt < 30; ++attempt) {
         std::vector<std::vector<int>> chosen(rounds.size(), std::vector<int>(tables, -1));
         std::vector<std::vector<bool>> seen(static_cast<std::size_t>(pairs + 1), std::vector<bool>(static_cast<std::size_t>(sets)));
         std::vector<int> order(static_cast<std::size_t>(sets));
         for (int i = 0; i < sets; ++i) order[static_cast<std::size_t>(i)] = i;
         std::vector<std::vector<int>> options(slots);
-        long budget = 20000;
+        long budget = 4000;
         std::size_t slot = 0;
         std::vector<std::size_t> next_option(slots, 0);
         while (slot < slots && budget-- > 0) {
