@@ -1,9 +1,6 @@
-// Evaluating parsed expressions against rows, as Jet does: names resolved once by bind(),
-// Null comparisons unknown (three-valued NOT/AND/OR, a row matches only when its condition
-// is true), text compared without regard to case, Booleans as -1/0, dates as their number.
-// A Text column compared with a number, or a numeric column with a text, is Jet's 3464
-// "Data type mismatch in criteria expression." (found at bind time, before any row).
-// Also the analyses the executor and the planner need: column validation, conjuncts.
+// Evaluating parsed expressions against rows as Jet does (names resolved once by bind(),
+// three-valued logic, text without case, Text column against number refused with 3464),
+// and the analyses the executor and the planner need: column validation, conjuncts.
 #pragma once
 
 #include "jet/column_type.h"

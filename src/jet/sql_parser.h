@@ -1,10 +1,6 @@
-// The statements the engine runs, parsed from Jet SQL text into trees:
-//   SELECT * FROM name [WHERE cond]
-//   UPDATE name SET col = expr {, col = expr} [WHERE cond]
-//   INSERT INTO name (col, ...) VALUES (expr, ...)
-// with an optional trailing ';'. Syntax errors are thrown as JetError with the numbers Jet
-// uses: 3075 in an expression, 3144 in an UPDATE, 3134 in an INSERT, 3131 in a FROM clause,
-// 3142 after the end of the statement, 3129 for anything else.
+// Jet SQL text parsed into statement trees: SELECT * FROM t [WHERE c], UPDATE t SET col = e
+// {, col = e} [WHERE c], INSERT INTO t (cols) VALUES (es), optional ';'. Syntax errors carry
+// Jet's numbers: 3075 expression, 3144 UPDATE, 3134 INSERT, 3131 FROM, 3142 trailing, 3129 other.
 #pragma once
 
 #include "jet/column_type.h"
