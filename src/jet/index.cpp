@@ -33,6 +33,15 @@ bool backs_primary_key(const TableDef& table, const RealIndex& index) {
     throw JetError(err::CorruptDatabase, "Index page " + std::to_string(page) + " of " + where + " is damaged: " + what + ".");
 }
 
+PackedPage read_packed(const PageFile& file, const TableDef& table, std::uint32_t number, const std::string& where) {
+    if (number == 0 || number >= file.page_count())
+        throw JetError(err::CorruptDatabase, "The " + where + " names page " + std::to_string(number) +
+                                                 ", which is not in the file.");
+    PackedPage p = parse_packed_page(file.format(), number, file.read_page(number), where);
+    if (p.owner != table.tdef_page) damaged(where, number, "it belongs to the table at page " + std::to_string(p.owner));
+    return p;
+}
+
 IndexPage read_index_page(const PageFile& file, const TableDef& table, std::uint32_t number, const std::string& where) {
     if (number == 0 || number >= file.page_count())
         throw JetError(err::CorruptDatabase, "The " + where + " names page " + std::to_string(number) +
@@ -40,6 +49,18 @@ IndexPage read_index_page(const PageFile& file, const TableDef& table, std::uint
     IndexPage p = parse_index_page(file.format(), number, file.read_page(number), where);
     if (p.owner != table.tdef_page) damaged(where, number, "it belongs to the table at page " + std::to_string(p.owner));
     return p;
+}
+
+// First i in [0, n) with !pred(i), for a predicate true on a prefix of the range.
+template <typename Pred>
+std::size_t partition(std::size_t n, Pred pred) {
+    std::size_t lo = 0, hi = n;
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi) / 2;
+        if (pred(mid)) lo = mid + 1;
+        else hi = mid;
+    }
+    return lo;
 }
 
 }  // namespace
@@ -60,15 +81,15 @@ IndexCursor::IndexCursor(const PageFile& file, const TableDef& table, const Real
     : file_(file), table_(table), index_(index), range_(std::move(range)),
       where_(index_description(file, table, index)) {}
 
-IndexPage IndexCursor::read(std::uint32_t page) const { return read_index_page(file_, table_, page, where_); }
+PackedPage IndexCursor::read(std::uint32_t page) const { return read_packed(file_, table_, page, where_); }
 
-bool IndexCursor::below_lower(const Bytes& key) const {
+bool IndexCursor::below_lower(KeyView key) const {
     if (!range_.lower) return false;
     const int c = compare_keys(key, range_.lower->key);
     return c < 0 || (!range_.lower->inclusive && starts_with(key, range_.lower->key));
 }
 
-bool IndexCursor::above_upper(const Bytes& key) const {
+bool IndexCursor::above_upper(KeyView key) const {
     if (!range_.upper) return false;
     const int c = compare_keys(key, range_.upper->key);
     return range_.upper->inclusive ? c > 0 && !starts_with(key, range_.upper->key) : c >= 0;
@@ -78,27 +99,20 @@ void IndexCursor::start() {
     std::uint32_t number = index_.root_page;
     for (int depth = 0;; ++depth) {
         if (depth > kMaxDepth) damaged(where_, number, "the tree does not end (its pages form a cycle)");
-        IndexPage p = read(number);
+        PackedPage p = read(number);
         if (p.leaf) {
             leaf_ = std::move(p);
             break;
         }
         // The first child whose last entry is in range holds the first entry in range.
-        std::uint32_t child = 0;
-        for (const IndexEntry& e : p.entries)
-            if (!below_lower(e.key)) {
-                child = e.child;
-                break;
-            }
-        if (child == 0) child = p.tail != 0 ? p.tail : (p.entries.empty() ? 0 : p.entries.back().child);
+        const std::size_t slot = partition(p.size(), [&](std::size_t i) { return below_lower(p.key(i)); });
+        std::uint32_t child = slot < p.size() ? p.child(slot) : p.tail;
+        if (child == 0 && !p.empty()) child = p.child(p.size() - 1);
         if (child == 0) damaged(where_, number, "a node page without children");
         number = child;
     }
     visited_.insert(leaf_.number);
-    position_ = static_cast<std::size_t>(
-        std::partition_point(leaf_.entries.begin(), leaf_.entries.end(),
-                             [&](const IndexEntry& e) { return below_lower(e.key); }) -
-        leaf_.entries.begin());
+    position_ = partition(leaf_.size(), [&](std::size_t i) { return below_lower(leaf_.key(i)); });
 }
 
 bool IndexCursor::next() {
@@ -110,20 +124,21 @@ bool IndexCursor::next() {
         ++position_;
     }
     for (;;) {
-        if (position_ < leaf_.entries.size()) {
-            const IndexEntry& e = leaf_.entries[position_];
-            if (below_lower(e.key)) {
+        if (position_ < leaf_.size()) {
+            const KeyView key = leaf_.key(position_);
+            if (below_lower(key)) {
                 ++position_;
                 continue;
             }
-            if (above_upper(e.key)) break;
-            entry_ = e;
+            if (above_upper(key)) break;
+            entry_.key.assign(key.begin(), key.end());
+            entry_.row = leaf_.row(position_);
             return true;
         }
         const std::uint32_t next = leaf_.next;
         if (next == 0) break;
         if (!visited_.insert(next).second) damaged(where_, leaf_.number, "the leaf chain loops back to page " + std::to_string(next));
-        IndexPage p = read(next);
+        PackedPage p = read(next);
         if (!p.leaf) damaged(where_, leaf_.number, "the leaf chain leads to node page " + std::to_string(next));
         leaf_ = std::move(p);
         position_ = 0;
@@ -151,15 +166,19 @@ IndexEntry IndexEdit::last_entry_below(std::uint32_t child, int depth) {
     for (std::uint32_t number = child;; ++depth) {
         if (depth > kMaxDepth) corrupt(number, "the tree does not end (its pages form a cycle)");
         if (auto it = pages_.find(number); it != pages_.end()) {
-            if (it->second.page.entries.empty()) corrupt(number, "an empty page inside the tree");
-            return it->second.page.entries.back();
+            if (it->second.page.empty()) corrupt(number, "an empty page inside the tree");
+            return it->second.page.entry(it->second.page.size() - 1);
         }
-        IndexPage p = read_index_page(file_, table_, number, where_);
-        if (p.leaf || p.tail == 0) {
-            if (p.entries.empty()) corrupt(number, "an empty page inside the tree");
-            return p.entries.back();
+        if (number == 0 || number >= file_.page_count()) corrupt(number, "a child page beyond the end of the file");
+        const Bytes bytes = file_.read_page(number);
+        const std::uint32_t tail = get_u32(bytes, file_.format().index_tail_offset);
+        if (bytes[0] == kIndexNodePage && tail != 0) {
+            number = tail;
+            continue;
         }
-        number = p.tail;
+        const std::optional<IndexEntry> last = last_page_entry(file_.format(), bytes);
+        if (!last) corrupt(number, "an empty or unreadable page inside the tree");
+        return *last;
     }
 }
 
@@ -167,17 +186,17 @@ IndexEdit::Page& IndexEdit::load(std::uint32_t number, int level) {
     auto it = pages_.find(number);
     if (it == pages_.end()) {
         Page p;
-        p.page = read_index_page(file_, table_, number, where_);
+        p.page = read_packed(file_, table_, number, where_);
         p.level = -1;
         if (!p.page.leaf && p.page.tail != 0) {
             IndexEntry tail = last_entry_below(p.page.tail, 0);
             tail.child = p.page.tail;
-            if (!p.page.entries.empty() && compare_entries(p.page.entries.back(), tail) >= 0)
+            if (!p.page.empty() && p.page.compare(p.page.size() - 1, tail) >= 0)
                 corrupt(number, "the tail page's entries do not follow the page's other children");
-            p.page.entries.push_back(std::move(tail));
+            p.page.insert(p.page.size(), tail);
             p.page.tail = 0;
         }
-        if (!p.page.leaf && p.page.entries.empty()) corrupt(number, "a node page without children");
+        if (!p.page.leaf && p.page.empty()) corrupt(number, "a node page without children");
         it = pages_.emplace(number, std::move(p)).first;
     }
     Page& p = it->second;
@@ -211,18 +230,15 @@ std::vector<IndexEdit::Step> IndexEdit::descend(const IndexEntry& target) {
     std::uint32_t number = index_.root_page;
     for (int depth = 0;; ++depth) {
         if (depth > kMaxDepth) corrupt(number, "the tree does not end (its pages form a cycle)");
-        Page& p = load(number, -1);
-        const auto& es = p.page.entries;
-        const auto at = std::lower_bound(es.begin(), es.end(), target,
-                                         [](const IndexEntry& a, const IndexEntry& b) { return compare_entries(a, b) < 0; });
-        auto slot = static_cast<std::size_t>(at - es.begin());
+        const Page& p = load(number, -1);
+        std::size_t slot = p.page.lower_bound(target);
         if (p.page.leaf) {
             path.push_back({number, slot});
             break;
         }
-        if (slot == es.size()) slot = es.size() - 1;
+        if (slot == p.page.size()) slot = p.page.size() - 1;
         path.push_back({number, slot});
-        number = es[slot].child;
+        number = p.page.child(slot);
     }
     for (std::size_t i = 0; i < path.size(); ++i) load(path[i].page, static_cast<int>(path.size() - 1 - i));
     return path;
@@ -231,35 +247,27 @@ std::vector<IndexEdit::Step> IndexEdit::descend(const IndexEntry& target) {
 void IndexEdit::propagate_last(std::vector<Step>& path, std::size_t depth) {
     for (std::size_t d = depth; d > 0; --d) {
         const Page& child = pages_.at(path[d].page);
-        if (child.page.entries.empty()) break;
-        const IndexEntry& last = child.page.entries.back();
+        if (child.page.empty()) break;
+        const IndexEntry last = child.page.entry(child.page.size() - 1);
         Page& parent = pages_.at(path[d - 1].page);
         const std::size_t slot = path[d - 1].slot;
-        IndexEntry& entry = parent.page.entries[slot];
-        if (entry.key == last.key && entry.row == last.row) break;
-        entry.key = last.key;
-        entry.row = last.row;
-        const bool is_last = slot + 1 == parent.page.entries.size();
+        if (parent.page.compare(slot, last) == 0) break;
+        parent.page.replace(slot, last);
+        const bool is_last = slot + 1 == parent.page.size();
         // The tail child's key is not stored; the page changes only when the entry is explicit.
-        if (!is_last || parent.page.entries.size() == 1) touch(parent);
+        if (!is_last || parent.page.size() == 1) touch(parent);
         if (!is_last) break;
     }
 }
 
-IndexPage IndexEdit::stored_form(const Page& p) const {
-    IndexPage s = p.page;
-    s.tail = 0;
-    if (!s.leaf && s.entries.size() >= 2) {
-        s.tail = s.entries.back().child;
-        s.entries.pop_back();
-    }
-    return s;
+std::size_t IndexEdit::stored_count(const Page& p) {
+    const std::size_t n = p.page.size();
+    return !p.page.leaf && n >= 2 ? n - 1 : n;
 }
 
 bool IndexEdit::overflows(const Page& p) const {
     const Format& f = file_.format();
-    if (p.page.leaf || p.page.entries.size() < 2) return index_entry_space(f, p.page) > f.index_max_entry_space;
-    return index_entry_space(f, stored_form(p)) > f.index_max_entry_space;
+    return p.page.entry_space(f, stored_count(p)) > f.index_max_entry_space;
 }
 
 void IndexEdit::settle(std::vector<std::uint32_t> ancestors, std::uint32_t number) {
@@ -268,11 +276,11 @@ void IndexEdit::settle(std::vector<std::uint32_t> ancestors, std::uint32_t numbe
         // The root keeps its page number: its entries move to a new child below it.
         Page& child = create(pages_.at(number).page.leaf, pages_.at(number).level);
         Page& root = pages_.at(number);
-        child.page.entries = std::move(root.page.entries);
-        IndexEntry top = child.page.entries.back();
+        root.page.move_front(root.page.size(), child.page);
+        IndexEntry top = child.page.entry(child.page.size() - 1);
         top.child = child.page.number;
-        root.page.entries = {top};
         root.page.leaf = false;
+        root.page.insert(0, top);
         root.level += 1;
         touch(root);
         settle({number}, child.page.number);
@@ -292,10 +300,7 @@ void IndexEdit::split(std::uint32_t number, std::uint32_t parent_number) {
     const int level = pages_.at(number).level;
     Page& added = create(pages_.at(number).page.leaf, level);
     Page& p = pages_.at(number);
-    const std::size_t half = (p.page.entries.size() + 1) / 2;
-    added.page.entries.assign(std::make_move_iterator(p.page.entries.begin()),
-                              std::make_move_iterator(p.page.entries.begin() + static_cast<std::ptrdiff_t>(half)));
-    p.page.entries.erase(p.page.entries.begin(), p.page.entries.begin() + static_cast<std::ptrdiff_t>(half));
+    p.page.move_front((p.page.size() + 1) / 2, added.page);
     added.page.prev = p.page.prev;
     added.page.next = number;
     if (p.page.prev != 0) {
@@ -307,27 +312,27 @@ void IndexEdit::split(std::uint32_t number, std::uint32_t parent_number) {
     touch(p);
 
     Page& parent = pages_.at(parent_number);
-    auto& es = parent.page.entries;
-    const auto slot = std::find_if(es.begin(), es.end(), [&](const IndexEntry& e) { return e.child == number; });
-    if (slot == es.end()) corrupt(parent_number, "it does not list its child page " + std::to_string(number));
-    IndexEntry entry = added.page.entries.back();
+    std::size_t slot = 0;
+    while (slot < parent.page.size() && parent.page.child(slot) != number) ++slot;
+    if (slot == parent.page.size()) corrupt(parent_number, "it does not list its child page " + std::to_string(number));
+    IndexEntry entry = added.page.entry(added.page.size() - 1);
     entry.child = added.page.number;
-    es.insert(slot, std::move(entry));
+    parent.page.insert(slot, entry);
     touch(parent);
 }
 
-const IndexEntry* IndexEdit::neighbour(const Page& leaf, std::size_t position, bool before) {
-    const auto& es = leaf.page.entries;
-    if (before && position > 0) return &es[position - 1];
-    if (!before && position < es.size()) return &es[position];
-    std::uint32_t number = before ? leaf.page.prev : leaf.page.next;
+std::optional<KeyView> IndexEdit::neighbour(std::uint32_t leaf, std::size_t position, bool before) {
+    const PackedPage& page = pages_.at(leaf).page;
+    if (before && position > 0) return page.key(position - 1);
+    if (!before && position < page.size()) return page.key(position);
+    std::uint32_t number = before ? page.prev : page.next;
     for (int hops = 0; number != 0; ++hops) {
         if (hops > kMaxDepth * 64) corrupt(number, "the leaf chain does not end");
-        const Page& p = load(number, 0);
-        if (!p.page.entries.empty()) return before ? &p.page.entries.back() : &p.page.entries.front();
-        number = before ? p.page.prev : p.page.next;
+        const PackedPage& p = load(number, 0).page;
+        if (!p.empty()) return p.key(before ? p.size() - 1 : 0);
+        number = before ? p.prev : p.next;
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 bool IndexEdit::insert(const IndexKey& key, RowId row) {
@@ -340,22 +345,21 @@ bool IndexEdit::insert(const IndexKey& key, RowId row) {
         throw JetError(err::Unsupported, "The key of row " + row_text(row) + " is too long for the " + where_ + ".");
 
     std::vector<Step> path = descend(entry);
-    Page& leaf = pages_.at(path.back().page);
+    const std::uint32_t leaf = path.back().page;
     const std::size_t position = path.back().slot;
-    if (position < leaf.page.entries.size() && compare_entries(leaf.page.entries[position], entry) == 0)
-        corrupt(leaf.page.number, "it already holds an entry for row " + row_text(row));
-    const IndexEntry* before = neighbour(leaf, position, true);
-    const IndexEntry* after = neighbour(leaf, position, false);
-    const bool fresh = !(before && before->key == entry.key) && !(after && after->key == entry.key);
+    if (position < pages_.at(leaf).page.size() && pages_.at(leaf).page.compare(position, entry) == 0)
+        corrupt(leaf, "it already holds an entry for row " + row_text(row));
+    const auto same = [&](std::optional<KeyView> k) { return k && compare_keys(*k, entry.key) == 0; };
+    const bool fresh = !same(neighbour(leaf, position, true)) && !same(neighbour(leaf, position, false));
     if (!fresh && index_.unique() && !key.all_null) throw JetError(err::DuplicateKey, kDuplicateText);
 
-    Page& target = pages_.at(path.back().page);
-    target.page.entries.insert(target.page.entries.begin() + static_cast<std::ptrdiff_t>(position), entry);
+    Page& target = pages_.at(leaf);
+    target.page.insert(position, entry);
     touch(target);
-    if (position + 1 == target.page.entries.size()) propagate_last(path, path.size() - 1);
+    if (position + 1 == target.page.size()) propagate_last(path, path.size() - 1);
     std::vector<std::uint32_t> ancestors;
     for (std::size_t i = 0; i + 1 < path.size(); ++i) ancestors.push_back(path[i].page);
-    settle(ancestors, path.back().page);
+    settle(ancestors, leaf);
     return fresh;
 }
 
@@ -364,15 +368,14 @@ void IndexEdit::remove(const IndexKey& key, RowId row) {
     const IndexEntry entry{key.bytes, row, 0};
     std::vector<Step> path = descend(entry);
     Page& leaf = pages_.at(path.back().page);
-    auto& es = leaf.page.entries;
     const std::size_t position = path.back().slot;
-    if (position >= es.size() || compare_entries(es[position], entry) != 0)
+    if (position >= leaf.page.size() || leaf.page.compare(position, entry) != 0)
         throw JetError(err::CorruptDatabase, "The " + where_ + " has no entry for row " + row_text(row) + ".");
-    const bool was_last = position + 1 == es.size();
-    es.erase(es.begin() + static_cast<std::ptrdiff_t>(position));
+    const bool was_last = position + 1 == leaf.page.size();
+    leaf.page.erase(position);
     touch(leaf);
-    if (es.empty() && path.size() > 1) unlink_empty(path, path.size() - 1);
-    else if (was_last && !es.empty()) propagate_last(path, path.size() - 1);
+    if (leaf.page.empty() && path.size() > 1) unlink_empty(path, path.size() - 1);
+    else if (was_last && !leaf.page.empty()) propagate_last(path, path.size() - 1);
 }
 
 // Takes an emptied page out of its level's chain and its parent; parents emptied in turn follow.
@@ -397,10 +400,10 @@ void IndexEdit::unlink_empty(std::vector<Step>& path, std::size_t depth) {
 
     Page& parent = pages_.at(path[depth - 1].page);
     const std::size_t slot = path[depth - 1].slot;
-    const bool was_last = slot + 1 == parent.page.entries.size();
-    parent.page.entries.erase(parent.page.entries.begin() + static_cast<std::ptrdiff_t>(slot));
+    const bool was_last = slot + 1 == parent.page.size();
+    parent.page.erase(slot);
     touch(parent);
-    if (parent.page.entries.empty()) {
+    if (parent.page.empty()) {
         if (depth - 1 == 0) {
             parent.page.leaf = true;   // an emptied root becomes an empty leaf
             parent.level = 0;
@@ -425,10 +428,10 @@ void IndexEdit::commit() {
 void IndexEdit::commit(const IndexPageAllocator& allocate, const IndexPageReleaser& release) {
     const Format& f = file_.format();
     std::map<std::uint32_t, std::uint32_t> real;
-    IndexPage blank;
+    PackedPage blank;
     blank.owner = table_.tdef_page;
     for (std::uint32_t n : dirty_)
-        if (pages_.at(n).is_new) real[n] = allocate(serialise_index_page(f, blank));
+        if (pages_.at(n).is_new) real[n] = allocate(blank.serialise(f, 0));
     const auto fix = [&](std::uint32_t v) {
         const auto it = real.find(v);
         return it == real.end() ? v : it->second;
@@ -444,15 +447,18 @@ void IndexEdit::commit(const IndexPageAllocator& allocate, const IndexPageReleas
     std::vector<Out> out;
     for (std::uint32_t n : dirty_) {
         const Page& p = pages_.at(n);
-        IndexPage s = stored_form(p);
+        PackedPage s = p.page;
         s.number = fix(n);
         s.owner = table_.tdef_page;
         s.prev = fix(s.prev);
         s.next = fix(s.next);
-        s.tail = fix(s.tail);
-        for (IndexEntry& e : s.entries) e.child = fix(e.child);
+        s.tail = 0;
+        if (!s.leaf) {
+            for (std::size_t i = 0; i < s.size(); ++i) s.set_child(i, fix(s.child(i)));
+            if (s.size() >= 2) s.tail = s.child(s.size() - 1);
+        }
         const int rank = p.is_new ? 0 : (p.links_only ? 2 : 1);
-        out.push_back({rank, p.level, s.number, serialise_index_page(f, s)});
+        out.push_back({rank, p.level, s.number, s.serialise(f, stored_count(p))});
     }
     std::stable_sort(out.begin(), out.end(),
                      [](const Out& a, const Out& b) { return std::tie(a.rank, b.level) < std::tie(b.rank, a.level); });

@@ -58,9 +58,9 @@ public:
     const Bytes& key() const { return entry_.key; }
 
 private:
-    IndexPage read(std::uint32_t page) const;
-    bool below_lower(const Bytes& key) const;
-    bool above_upper(const Bytes& key) const;
+    PackedPage read(std::uint32_t page) const;
+    bool below_lower(KeyView key) const;
+    bool above_upper(KeyView key) const;
     void start();
 
     const PageFile& file_;
@@ -69,7 +69,7 @@ private:
     KeyRange range_;
     std::string where_;
     bool started_ = false, done_ = false;
-    IndexPage leaf_;
+    PackedPage leaf_;
     std::size_t position_ = 0;
     std::unordered_set<std::uint32_t> visited_;
     IndexEntry entry_;
@@ -103,7 +103,7 @@ public:
 
 private:
     struct Page {
-        IndexPage page;            // node pages: every child in entries, the tail child last
+        PackedPage page;           // node pages: every child in entries, the tail child last
         int level = 0;             // 0 = leaf
         bool is_new = false;
         bool links_only = true;    // changed only in its sibling links
@@ -120,11 +120,11 @@ private:
     std::vector<Step> descend(const IndexEntry& target);
     void propagate_last(std::vector<Step>& path, std::size_t depth);
     bool overflows(const Page& p) const;
-    IndexPage stored_form(const Page& p) const;
+    static std::size_t stored_count(const Page& p);
     void settle(std::vector<std::uint32_t> ancestors, std::uint32_t page);
     void split(std::uint32_t page, std::uint32_t parent);
     void unlink_empty(std::vector<Step>& path, std::size_t depth);
-    const IndexEntry* neighbour(const Page& leaf, std::size_t position, bool before);
+    std::optional<KeyView> neighbour(std::uint32_t leaf, std::size_t position, bool before);
     [[noreturn]] void corrupt(std::uint32_t page, const std::string& what) const;
 
     PageFile& file_;

@@ -7,60 +7,54 @@
 #include "jet/page_io.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace jet {
 
 namespace {
-
-constexpr std::size_t kRowIdSize = 4;
-constexpr std::size_t kChildSize = 4;
 
 [[noreturn]] void corrupt(std::uint32_t number, const std::string& where, const std::string& what) {
     throw JetError(err::CorruptDatabase,
                    "Index page " + std::to_string(number) + " of " + where + " is damaged: " + what + ".");
 }
 
-std::uint32_t get_be(const Bytes& b, std::size_t at, int size) {
+void put_be(std::uint8_t* out, std::uint32_t v, int size) {
+    for (int i = 0; i < size; ++i) out[i] = static_cast<std::uint8_t>(v >> (8 * (size - 1 - i)));
+}
+
+std::uint32_t get_be(const std::uint8_t* in, int size) {
     std::uint32_t v = 0;
-    for (int i = 0; i < size; ++i) v = v << 8 | b[at + static_cast<std::size_t>(i)];
+    for (int i = 0; i < size; ++i) v = v << 8 | in[i];
     return v;
 }
 
-void put_be(Bytes& out, std::uint32_t v, int size) {
-    for (int i = size - 1; i >= 0; --i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
-Bytes entry_bytes(const IndexEntry& e, bool leaf) {
-    Bytes b = e.key;
-    put_be(b, e.row.page, 3);
-    b.push_back(e.row.row);
-    if (!leaf) put_be(b, e.child, 4);
+Bytes whole_entry(const IndexEntry& e, bool leaf) {
+    Bytes b(e.key.size() + (leaf ? 4 : 8));
+    std::copy(e.key.begin(), e.key.end(), b.begin());
+    put_be(b.data() + e.key.size(), e.row.page, 3);
+    b[e.key.size() + 3] = e.row.row;
+    if (!leaf) put_be(b.data() + e.key.size() + 4, e.child, 4);
     return b;
 }
 
-std::size_t common_prefix(const Bytes& a, const Bytes& b, std::size_t limit) {
-    std::size_t n = 0;
-    while (n < limit && n < a.size() && n < b.size() && a[n] == b[n]) ++n;
-    return n;
-}
-
-// The prefix every entry of the page shares: the first and last keys' common prefix, reaching
-// into the row's page bytes when all keys are equal (entries then differ by row id alone).
-std::size_t shared_prefix(const Format& format, const IndexPage& page) {
-    if (!format.jet4() || page.entries.size() < 2) return 0;
-    const IndexEntry& first = page.entries.front();
-    const IndexEntry& last = page.entries.back();
-    std::size_t n = common_prefix(first.key, last.key, first.key.size());
-    if (n == first.key.size() && first.key.size() == last.key.size()) {
-        Bytes a = entry_bytes(first, true), b = entry_bytes(last, true);
-        n = common_prefix(a, b, first.key.size() + 3);
+PackedPage pack(const IndexPage& page) {
+    PackedPage p;
+    p.number = page.number;
+    p.leaf = page.leaf;
+    p.owner = page.owner;
+    p.prev = page.prev;
+    p.next = page.next;
+    p.tail = page.tail;
+    for (const IndexEntry& e : page.entries) {
+        const Bytes whole = whole_entry(e, page.leaf);
+        p.append_raw(whole.data(), whole.size(), nullptr, 0);
     }
-    return n;
+    return p;
 }
 
 }  // namespace
 
-int compare_keys(const Bytes& a, const Bytes& b) {
+int compare_keys(KeyView a, KeyView b) {
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i)
         if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
@@ -72,92 +66,230 @@ int compare_entries(const IndexEntry& a, const IndexEntry& b) {
     return a.row == b.row ? 0 : (a.row < b.row ? -1 : 1);
 }
 
-bool starts_with(const Bytes& key, const Bytes& prefix) {
+bool starts_with(KeyView key, KeyView prefix) {
     return key.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), key.begin());
 }
 
-IndexPage parse_index_page(const Format& f, std::uint32_t number, const Bytes& b, const std::string& where) {
+// ---- PackedPage ----
+
+KeyView PackedPage::key(std::size_t i) const {
+    return KeyView(data_.data() + begin(i), ends_[i] - begin(i) - trailer());
+}
+
+RowId PackedPage::row(std::size_t i) const {
+    const std::uint8_t* at = data_.data() + ends_[i] - trailer();
+    return RowId{get_be(at, 3), at[3]};
+}
+
+std::uint32_t PackedPage::child(std::size_t i) const { return leaf ? 0 : get_be(data_.data() + ends_[i] - 4, 4); }
+
+IndexEntry PackedPage::entry(std::size_t i) const {
+    const KeyView k = key(i);
+    return IndexEntry{Bytes(k.begin(), k.end()), row(i), child(i)};
+}
+
+int PackedPage::compare(std::size_t i, const IndexEntry& e) const {
+    if (int c = compare_keys(key(i), e.key)) return c;
+    const RowId r = row(i);
+    return r == e.row ? 0 : (r < e.row ? -1 : 1);
+}
+
+int PackedPage::compare_adjacent(std::size_t i) const {
+    if (int c = compare_keys(key(i - 1), key(i))) return c;
+    const RowId a = row(i - 1), b = row(i);
+    return a == b ? 0 : (a < b ? -1 : 1);
+}
+
+std::size_t PackedPage::lower_bound(const IndexEntry& e) const {
+    std::size_t lo = 0, hi = size();
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi) / 2;
+        if (compare(mid, e) < 0) lo = mid + 1;
+        else hi = mid;
+    }
+    return lo;
+}
+
+void PackedPage::reserve(std::size_t bytes, std::size_t entries) {
+    data_.reserve(bytes);
+    ends_.reserve(entries);
+}
+
+void PackedPage::append_raw(const std::uint8_t* head, std::size_t head_size, const std::uint8_t* rest,
+                            std::size_t rest_size) {
+    data_.insert(data_.end(), head, head + head_size);
+    data_.insert(data_.end(), rest, rest + rest_size);
+    ends_.push_back(static_cast<std::uint32_t>(data_.size()));
+}
+
+void PackedPage::insert(std::size_t i, const IndexEntry& e) {
+    const Bytes whole = whole_entry(e, leaf);
+    const std::size_t at = begin(i);
+    data_.insert(data_.begin() + static_cast<std::ptrdiff_t>(at), whole.begin(), whole.end());
+    ends_.insert(ends_.begin() + static_cast<std::ptrdiff_t>(i), static_cast<std::uint32_t>(at));
+    for (std::size_t k = i; k < ends_.size(); ++k) ends_[k] += static_cast<std::uint32_t>(whole.size());
+}
+
+void PackedPage::erase(std::size_t i) {
+    const std::size_t at = begin(i), length = ends_[i] - at;
+    data_.erase(data_.begin() + static_cast<std::ptrdiff_t>(at), data_.begin() + static_cast<std::ptrdiff_t>(at + length));
+    ends_.erase(ends_.begin() + static_cast<std::ptrdiff_t>(i));
+    for (std::size_t k = i; k < ends_.size(); ++k) ends_[k] -= static_cast<std::uint32_t>(length);
+}
+
+void PackedPage::replace(std::size_t i, const IndexEntry& e) {
+    IndexEntry copy = e;
+    copy.child = child(i);
+    erase(i);
+    insert(i, copy);
+}
+
+void PackedPage::set_child(std::size_t i, std::uint32_t value) { put_be(data_.data() + ends_[i] - 4, value, 4); }
+
+void PackedPage::move_front(std::size_t n, PackedPage& to) {
+    const std::size_t bytes = begin(n);
+    to.data_.assign(data_.begin(), data_.begin() + static_cast<std::ptrdiff_t>(bytes));
+    to.ends_.assign(ends_.begin(), ends_.begin() + static_cast<std::ptrdiff_t>(n));
+    data_.erase(data_.begin(), data_.begin() + static_cast<std::ptrdiff_t>(bytes));
+    ends_.erase(ends_.begin(), ends_.begin() + static_cast<std::ptrdiff_t>(n));
+    for (std::uint32_t& end : ends_) end -= static_cast<std::uint32_t>(bytes);
+}
+
+// The prefix every stored entry shares: the first and last keys' common prefix, reaching into
+// the row's page bytes when all keys are equal (entries then differ by row id alone).
+std::size_t PackedPage::shared_prefix(const Format& format, std::size_t count) const {
+    if (!format.jet4() || count < 2) return 0;
+    const KeyView first = key(0), last = key(count - 1);
+    const std::size_t limit = first.size() == last.size() ? first.size() + 3 : std::min(first.size(), last.size());
+    const std::uint8_t* a = data_.data();
+    const std::uint8_t* b = data_.data() + begin(count - 1);
+    std::size_t n = 0;
+    while (n < limit && a[n] == b[n]) ++n;
+    return n;
+}
+
+std::size_t PackedPage::entry_space(const Format& format, std::size_t count) const {
+    if (count == 0) return 0;
+    const std::size_t prefix = shared_prefix(format, count);
+    return ends_[count - 1] - (count - 1) * prefix;
+}
+
+Bytes PackedPage::serialise(const Format& f, std::size_t count) const {
+    Bytes b(f.page_size, 0);
+    b[0] = leaf ? kIndexLeafPage : kIndexNodePage;
+    b[1] = 0x01;
+    put_u32(b, 4, owner);
+    put_u32(b, f.index_prev_offset, prev);
+    put_u32(b, f.index_next_offset, next);
+    put_u32(b, f.index_tail_offset, leaf ? 0 : tail);
+    const std::size_t prefix = shared_prefix(f, count);
+    if (f.index_prefix_size == 1) b[f.index_prefix_offset] = static_cast<std::uint8_t>(prefix);
+    else put_u16(b, f.index_prefix_offset, static_cast<std::uint16_t>(prefix));
+    // Access marks node pages here; readers ignore it.
+    b[f.index_prefix_offset + f.index_prefix_size] = leaf ? 0 : 1;
+    if (entry_space(f, count) > f.index_max_entry_space)
+        throw JetError(err::CorruptDatabase, "Index page " + std::to_string(number) + " overflows.");
+
+    std::size_t at = f.index_first_entry_offset;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t skip = i == 0 ? 0 : prefix;
+        const std::size_t from = begin(i) + skip, length = ends_[i] - from;
+        std::memcpy(b.data() + at, data_.data() + from, length);
+        at += length;
+        const std::size_t bit = at - f.index_first_entry_offset;
+        b[f.index_bitmap_offset + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
+    }
+    put_u16(b, 2, static_cast<std::uint16_t>(f.page_size - at));
+    return b;
+}
+
+// ---- parsing ----
+
+PackedPage parse_packed_page(const Format& f, std::uint32_t number, const Bytes& b, const std::string& where) {
     if (b.size() != f.page_size) corrupt(number, where, "short page");
     if (b[0] != kIndexNodePage && b[0] != kIndexLeafPage)
         corrupt(number, where, "page type " + std::to_string(b[0]) + " is not an index page");
-    IndexPage page;
+    PackedPage page;
     page.number = number;
     page.leaf = b[0] == kIndexLeafPage;
     page.owner = get_u32(b, 4);
     page.prev = get_u32(b, f.index_prev_offset);
     page.next = get_u32(b, f.index_next_offset);
     page.tail = get_u32(b, f.index_tail_offset);
+    if (page.leaf && page.tail != 0) corrupt(number, where, "a leaf page names a child page");
     const std::size_t prefix = f.index_prefix_size == 1 ? b[f.index_prefix_offset] : get_u16(b, f.index_prefix_offset);
-    const std::size_t trailer = kRowIdSize + (page.leaf ? 0 : kChildSize);
+    const std::size_t trailer = page.leaf ? 4 : 8;
     const std::size_t space = std::min<std::size_t>(f.page_size - f.index_first_entry_offset, f.index_bitmap_size * 8);
 
-    Bytes first;
+    // Entry i is the first entry's first `prefix` bytes followed by its stored bytes.
+    const std::uint8_t* base = b.data() + f.index_first_entry_offset;
+    if (prefix > space) corrupt(number, where, "the shared prefix is longer than the page");
+    page.reserve(space + 64 * prefix, space / 8);
     std::size_t start = 0;
-    for (std::size_t bit = 1; bit <= space; ++bit) {
-        if ((b[f.index_bitmap_offset + bit / 8] >> (bit % 8) & 1) == 0) continue;
-        Bytes whole;
-        if (page.entries.empty()) {
-            whole.assign(b.begin() + static_cast<std::ptrdiff_t>(f.index_first_entry_offset),
-                         b.begin() + static_cast<std::ptrdiff_t>(f.index_first_entry_offset + bit));
-            if (whole.size() < prefix) corrupt(number, where, "the first entry is shorter than the shared prefix");
-            first = whole;
-        } else {
-            whole.assign(first.begin(), first.begin() + static_cast<std::ptrdiff_t>(prefix));
-            whole.insert(whole.end(), b.begin() + static_cast<std::ptrdiff_t>(f.index_first_entry_offset + start),
-                         b.begin() + static_cast<std::ptrdiff_t>(f.index_first_entry_offset + bit));
+    for (std::size_t byte = 0; byte * 8 <= space; ++byte) {
+        const std::uint8_t bits = b[f.index_bitmap_offset + byte];
+        if (bits == 0) continue;
+        for (std::size_t k = 0; k < 8; ++k) {
+            const std::size_t bit = byte * 8 + k;
+            if (bit == 0 || bit > space || (bits >> k & 1) == 0) continue;
+            const std::size_t shared = page.empty() ? 0 : prefix;
+            if (page.empty() && bit < prefix) corrupt(number, where, "the first entry is shorter than the shared prefix");
+            const std::size_t size = shared + bit - start;
+            if (size < trailer) corrupt(number, where, "an entry is too short");
+            const std::size_t n = page.size();
+            page.append_raw(base, shared, base + start, bit - start);
+            if (n > 0 && page.compare_adjacent(n) >= 0) corrupt(number, where, "entries are out of order");
+            start = bit;
         }
-        if (whole.size() < trailer) corrupt(number, where, "an entry is too short");
-        IndexEntry e;
-        const std::size_t key_size = whole.size() - trailer;
-        e.key.assign(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(key_size));
-        e.row = RowId{get_be(whole, key_size, 3), whole[key_size + 3]};
-        if (!page.leaf) e.child = get_be(whole, key_size + 4, 4);
-        if (!page.entries.empty() && compare_entries(page.entries.back(), e) >= 0)
-            corrupt(number, where, "entries are out of order");
-        page.entries.push_back(std::move(e));
-        start = bit;
     }
-    if (page.leaf && page.tail != 0) corrupt(number, where, "a leaf page names a child page");
+    return page;
+}
+
+std::optional<IndexEntry> last_page_entry(const Format& f, const Bytes& b) {
+    if (b.size() != f.page_size || (b[0] != kIndexNodePage && b[0] != kIndexLeafPage)) return std::nullopt;
+    const bool leaf = b[0] == kIndexLeafPage;
+    const std::size_t prefix = f.index_prefix_size == 1 ? b[f.index_prefix_offset] : get_u16(b, f.index_prefix_offset);
+    const std::size_t space = std::min<std::size_t>(f.page_size - f.index_first_entry_offset, f.index_bitmap_size * 8);
+    std::size_t ends[2] = {0, 0};
+    int found = 0;
+    for (std::size_t bit = space; bit > 0 && found < 2; --bit)
+        if (b[f.index_bitmap_offset + bit / 8] >> (bit % 8) & 1) ends[found++] = bit;
+    if (found == 0) return std::nullopt;
+    const std::size_t start = found == 2 ? ends[1] : 0, end = ends[0];
+    const std::size_t shared = found == 2 ? prefix : 0;
+    const std::size_t trailer = leaf ? 4 : 8;
+    if (shared > start || shared + end - start < trailer) return std::nullopt;
+    const std::uint8_t* base = b.data() + f.index_first_entry_offset;
+    Bytes whole(base, base + shared);
+    whole.insert(whole.end(), base + start, base + end);
+    const std::size_t key_size = whole.size() - trailer;
+    IndexEntry e;
+    e.key.assign(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(key_size));
+    e.row = RowId{get_be(whole.data() + key_size, 3), whole[key_size + 3]};
+    if (!leaf) e.child = get_be(whole.data() + key_size + 4, 4);
+    return e;
+}
+
+IndexPage parse_index_page(const Format& f, std::uint32_t number, const Bytes& bytes, const std::string& where) {
+    const PackedPage p = parse_packed_page(f, number, bytes, where);
+    IndexPage page;
+    page.number = p.number;
+    page.leaf = p.leaf;
+    page.owner = p.owner;
+    page.prev = p.prev;
+    page.next = p.next;
+    page.tail = p.tail;
+    page.entries.reserve(p.size());
+    for (std::size_t i = 0; i < p.size(); ++i) page.entries.push_back(p.entry(i));
     return page;
 }
 
 std::size_t index_entry_space(const Format& format, const IndexPage& page) {
-    const std::size_t trailer = kRowIdSize + (page.leaf ? 0 : kChildSize);
-    const std::size_t prefix = shared_prefix(format, page);
-    std::size_t total = prefix;
-    for (const IndexEntry& e : page.entries) total += e.key.size() + trailer - prefix;
-    return total;
+    return pack(page).entry_space(format, page.entries.size());
 }
 
-Bytes serialise_index_page(const Format& f, const IndexPage& page) {
-    Bytes b(f.page_size, 0);
-    b[0] = page.leaf ? kIndexLeafPage : kIndexNodePage;
-    b[1] = 0x01;
-    put_u32(b, 4, page.owner);
-    put_u32(b, f.index_prev_offset, page.prev);
-    put_u32(b, f.index_next_offset, page.next);
-    put_u32(b, f.index_tail_offset, page.leaf ? 0 : page.tail);
-    const std::size_t prefix = shared_prefix(f, page);
-    if (f.index_prefix_size == 1) b[f.index_prefix_offset] = static_cast<std::uint8_t>(prefix);
-    else put_u16(b, f.index_prefix_offset, static_cast<std::uint16_t>(prefix));
-    // Access marks node pages here; readers ignore it.
-    b[f.index_prefix_offset + f.index_prefix_size] = page.leaf ? 0 : 1;
-
-    std::size_t at = f.index_first_entry_offset;
-    const std::size_t limit = f.index_first_entry_offset + f.index_max_entry_space;
-    for (std::size_t i = 0; i < page.entries.size(); ++i) {
-        const Bytes whole = entry_bytes(page.entries[i], page.leaf);
-        const std::size_t skip = i == 0 ? 0 : prefix;
-        if (at + whole.size() - skip > limit)
-            throw JetError(err::CorruptDatabase, "Index page " + std::to_string(page.number) + " overflows.");
-        std::copy(whole.begin() + static_cast<std::ptrdiff_t>(skip), whole.end(),
-                  b.begin() + static_cast<std::ptrdiff_t>(at));
-        at += whole.size() - skip;
-        const std::size_t bit = at - f.index_first_entry_offset;
-        b[f.index_bitmap_offset + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
-    }
-    put_u16(b, 2, static_cast<std::uint16_t>(f.page_size - at));
-    return b;
+Bytes serialise_index_page(const Format& format, const IndexPage& page) {
+    return pack(page).serialise(format, page.entries.size());
 }
 
 }  // namespace jet

@@ -1,0 +1,67 @@
+// Index page bytes: prefix compression (also when the shared prefix reaches into the row ids
+// of equal keys), the entry bitmap and free space, and Jet 3 pages written without prefixes.
+#include "jet/index_page.h"
+#include "jet/page_io.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using jet::Bytes;
+using jet::Format;
+
+jet::IndexPage equal_keys_page(std::size_t n) {
+    jet::IndexPage page;
+    page.number = 9;
+    page.owner = 2;
+    for (std::size_t i = 0; i < n; ++i)
+        page.entries.push_back({Bytes{0x7F, 0x80, 0x00, 0x00, 0x02}, jet::RowId{0x000105, static_cast<std::uint8_t>(i)}, 0});
+    return page;
+}
+
+void expect_same_entries(const jet::IndexPage& a, const jet::IndexPage& b) {
+    ASSERT_EQ(a.entries.size(), b.entries.size());
+    for (std::size_t i = 0; i < a.entries.size(); ++i) {
+        EXPECT_EQ(a.entries[i].key, b.entries[i].key) << i;
+        EXPECT_EQ(a.entries[i].row, b.entries[i].row) << i;
+        EXPECT_EQ(a.entries[i].child, b.entries[i].child) << i;
+    }
+}
+
+TEST(IndexPageBytes, Jet4PrefixReachesIntoTheRowIdOfEqualKeys) {
+    const Format& f = Format::jet4_format();
+    const jet::IndexPage page = equal_keys_page(40);
+    const Bytes image = jet::serialise_index_page(f, page);
+    EXPECT_EQ(jet::get_u16(image, f.index_prefix_offset), 5u + 3u);   // key and the 3 page bytes
+    // First entry whole (9 bytes), the others only their row byte.
+    EXPECT_EQ(jet::get_u16(image, 2), f.page_size - f.index_first_entry_offset - (9 + 39));
+    expect_same_entries(jet::parse_index_page(f, 9, image, "test index"), page);
+}
+
+TEST(IndexPageBytes, Jet3PagesAreWrittenWithoutPrefix) {
+    const Format& f = Format::jet3_format();
+    const jet::IndexPage page = equal_keys_page(40);
+    const Bytes image = jet::serialise_index_page(f, page);
+    EXPECT_EQ(image[f.index_prefix_offset], 0);
+    EXPECT_EQ(jet::get_u16(image, 2), f.page_size - f.index_first_entry_offset - 40 * 9);
+    expect_same_entries(jet::parse_index_page(f, 9, image, "test index"), page);
+}
+
+TEST(IndexPageBytes, NodePagesKeepChildPointersAndTail) {
+    const Format& f = Format::jet4_format();
+    jet::IndexPage node;
+    node.leaf = false;
+    node.owner = 2;
+    node.tail = 77;
+    node.entries.push_back({Bytes{0x7F, 0x41, 0x01, 0x00}, jet::RowId{300, 4}, 70});
+    node.entries.push_back({Bytes{0x7F, 0x42, 0x01, 0x00}, jet::RowId{12, 1}, 71});
+    const Bytes image = jet::serialise_index_page(f, node);
+    EXPECT_EQ(image[0], jet::kIndexNodePage);
+    const jet::IndexPage back = jet::parse_index_page(f, 5, image, "test index");
+    EXPECT_EQ(back.tail, 77u);
+    expect_same_entries(back, node);
+    ASSERT_TRUE(jet::last_page_entry(f, image));
+    EXPECT_EQ(jet::last_page_entry(f, image)->child, 71u);
+}
+
+}  // namespace
