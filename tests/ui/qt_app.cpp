@@ -10,7 +10,8 @@ namespace {
 class QtApplication : public ::testing::Environment {
 public:
     void SetUp() override {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // A test may choose the offscreen screen's settings (offscreen:configfile=...).
+        if (!qgetenv("QT_QPA_PLATFORM").startsWith("offscreen")) qputenv("QT_QPA_PLATFORM", "offscreen");
         app_ = new QApplication(argc_, argv_);
     }
     void TearDown() override { delete app_; }
