@@ -1,0 +1,145 @@
+// Damaged files and files that change under us: a damaged definition, page or row is a
+// JetError naming the table and the page, never a crash or an endless loop; a change made by
+// another program between two calls is always seen.
+#include "jet/database.h"
+#include "jet/error.h"
+#include "jet/row_codec.h"
+#include "support/child_process.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void patch(const fs::path& file, std::uint64_t at, const std::vector<std::uint8_t>& bytes) {
+    std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(static_cast<std::streamoff>(at));
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::uint8_t> le32(std::uint32_t v) {
+    return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v >> 16),
+            static_cast<std::uint8_t>(v >> 24)};
+}
+
+// Reads every table completely; returns the JetError message, "" when all was read.
+std::string read_everything(const fs::path& file) {
+    try {
+        auto db = jet::Database::open(file.string());
+        for (const jet::CatalogEntry& e : db->tables()) {
+            const jet::TableDef def = db->table_def(e.name);
+            db->scan(def, [](jet::RowId, const std::vector<jet::Value>&) { return true; });
+        }
+    } catch (const jet::JetError& e) {
+        return e.description();
+    }
+    return "";
+}
+
+struct Copy {
+    fs::path file;
+    std::uint32_t page_size = 4096;
+    jet::TableDef round_data;
+    explicit Copy(const std::string& name) {
+        file = testsupport::copy_fixture("scoring/club-evening.tlw", testsupport::fresh_dir(name));
+        round_data = jet::Database::open(file.string())->table_def("RoundData");
+    }
+    std::uint64_t page_at(std::uint32_t page) const { return std::uint64_t{page} * page_size; }
+};
+
+TEST(ReaderDamage, TdefChainThatLoopsNamesTableAndPage) {
+    Copy c("damage_tdef_loop");
+    patch(c.file, c.page_at(c.round_data.tdef_page) + 4, le32(c.round_data.tdef_page));
+    const std::string message = read_everything(c.file);
+    EXPECT_NE(message.find("'RoundData'"), std::string::npos) << message;
+    EXPECT_NE(message.find(std::to_string(c.round_data.tdef_page)), std::string::npos) << message;
+}
+
+TEST(ReaderDamage, ImpossibleColumnCountNamesTable) {
+    Copy c("damage_columns");
+    patch(c.file, c.page_at(c.round_data.tdef_page) + 45, {0xFF, 0x7F});
+    const std::string message = read_everything(c.file);
+    EXPECT_NE(message.find("'RoundData'"), std::string::npos) << message;
+}
+
+TEST(ReaderDamage, DataPageOfTheWrongTypeNamesPageAndTable) {
+    Copy c("damage_page_type");
+    auto db = jet::Database::open(c.file.string());
+    const std::uint32_t page = db->data_pages(c.round_data).at(0);
+    patch(c.file, c.page_at(page), {0x04});
+    const std::string message = read_everything(c.file);
+    EXPECT_NE(message.find("Page " + std::to_string(page)), std::string::npos) << message;
+    EXPECT_NE(message.find("'RoundData'"), std::string::npos) << message;
+}
+
+TEST(ReaderDamage, RowOffsetsOutsideThePageAreAnError) {
+    Copy c("damage_row_offset");
+    auto db = jet::Database::open(c.file.string());
+    const std::uint32_t page = db->data_pages(c.round_data).at(0);
+    patch(c.file, c.page_at(page) + 14 + 2, {0xFF, 0x1F});  // row 1 starts past row 0's start
+    const std::string message = read_everything(c.file);
+    EXPECT_NE(message.find("'RoundData'"), std::string::npos) << message;
+}
+
+TEST(ReaderDamage, EveryByteOfATdefFlippedGivesValuesOrAnError) {
+    Copy c("damage_flips");
+    const fs::path work = c.file.parent_path() / "work.tlw";
+    for (std::uint32_t at = 0; at < 700; at += 3) {
+        fs::copy_file(c.file, work, fs::copy_options::overwrite_existing);
+        std::ifstream in(c.file, std::ios::binary);
+        in.seekg(static_cast<std::streamoff>(c.page_at(c.round_data.tdef_page) + at));
+        const auto old = static_cast<std::uint8_t>(in.get());
+        patch(work, c.page_at(c.round_data.tdef_page) + at, {static_cast<std::uint8_t>(old ^ 0xA5)});
+        (void)read_everything(work);  // must return, with or without an error
+    }
+}
+
+TEST(ReaderSharing, ChangedRowBytesAreSeenByTheNextScan) {
+    Copy c("sharing_rows");
+    auto db = jet::Database::open(c.file.string());
+    const jet::TableDef def = db->table_def("RoundData");
+    const jet::Column* low = def.find_column("LowBoard");
+    const auto k = static_cast<std::size_t>(low - def.columns.data());
+    std::vector<jet::Value> first;
+    db->scan(def, [&](jet::RowId, const std::vector<jet::Value>& v) {
+        first = v;
+        return false;
+    });
+    EXPECT_EQ(first[k], jet::Value::long_(1));
+
+    const std::uint32_t page = db->data_pages(def).at(0);
+    const jet::Bytes bytes = db->file().read_page(page);
+    const auto row0 = jet::checked_row(db->format(), bytes, 0);
+    ASSERT_TRUE(row0);
+    patch(c.file, c.page_at(page) + row0->start + 2 + low->fixed_offset, le32(41));  // "another program"
+
+    db->scan(db->table_def("RoundData"), [&](jet::RowId, const std::vector<jet::Value>& v) {
+        first = v;
+        return false;
+    });
+    EXPECT_EQ(first[k], jet::Value::long_(41));
+}
+
+TEST(ReaderSharing, ChangedDefinitionIsSeenByTheNextCall) {
+    Copy c("sharing_tdef");
+    auto db = jet::Database::open(c.file.string());
+    ASSERT_NE(db->table_def("RoundData").find_column("HighBoard"), nullptr);
+    // Rename the column in the tdef bytes (UTF-16: "H\0i\0g\0h\0B\0" -> "Z\0i\0g\0h\0B\0").
+    std::ifstream in(c.file, std::ios::binary);
+    std::string page(c.page_size, '\0');
+    in.seekg(static_cast<std::streamoff>(c.page_at(c.round_data.tdef_page)));
+    in.read(page.data(), c.page_size);
+    const std::string needle("H\0i\0g\0h\0B\0", 10);
+    const std::size_t at = page.find(needle);
+    ASSERT_NE(at, std::string::npos);
+    patch(c.file, c.page_at(c.round_data.tdef_page) + at, {'Z'});
+    const jet::TableDef after = db->table_def("RoundData");
+    EXPECT_EQ(after.find_column("HighBoard"), nullptr);
+    EXPECT_NE(after.find_column("ZighBoard"), nullptr);
+}
+
+}  // namespace
