@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -85,6 +87,58 @@ TEST(IndexKeysAgainstAccess, Jet4TextKeysOfLatin1AndRefusalBeyond) {
     const Tally t = check_file("access/jet4/testUnicodeCompV2003.mdb");
     EXPECT_EQ(t.entries, 8u + 5u);
     EXPECT_EQ(t.unencodable, 3u);
+}
+
+}  // namespace
+
+namespace {
+
+// An Access-written tree (prefix-compressed pages, tail pointers) grown by our inserts with
+// pages from the page allocator, then shrunk again: it must keep every old entry.
+TEST(IndexOnAccessTree, GrowsAndShrinksThroughThePageAllocator) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("index-access-tree-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const fs::path copy = dir / "compIndexTestV2000.mdb";
+    fs::copy_file(fixture("access/jet4/compIndexTestV2000.mdb"), copy, fs::copy_options::overwrite_existing);
+    {
+        auto db = jet::Database::open(copy.string(), jet::PageFile::Access::ReadWrite);
+        const jet::TableDef def = db->table_def("Table1");
+        const jet::RealIndex& index = def.real_indexes.at(0);
+        Rows rows = all_rows(*db, def);
+        const std::uint32_t pages_before = db->file().page_count();
+        std::vector<jet::IndexEntry> expected;
+        for (const auto& [id, values] : rows)
+            expected.push_back({jet::encode_index_key(db->format(), def, index, values).bytes, id, 0});
+        ASSERT_GE(expected.size(), 500u);
+
+        // New keys below, between and above the existing ones, for rows on made-up pages.
+        std::vector<jet::IndexEntry> added;
+        for (std::int32_t k = 0; k < 1500; ++k) {
+            std::vector<jet::Value> values(def.columns.size());
+            values[0] = jet::Value::long_(k * 7 - 3000);
+            const jet::RowId id{5000 + static_cast<std::uint32_t>(k / 100), static_cast<std::uint8_t>(k % 100)};
+            jet::IndexEdit edit(db->file(), def, index);
+            const jet::IndexKey key = jet::encode_index_key(db->format(), def, index, values);
+            edit.insert(key, id);
+            edit.commit();
+            added.push_back({key.bytes, id, 0});
+        }
+        EXPECT_GT(db->file().page_count(), pages_before);
+        std::vector<jet::IndexEntry> all = expected;
+        all.insert(all.end(), added.begin(), added.end());
+        auto problems = jet::verify_index(db->file(), def, index, all);
+        EXPECT_TRUE(problems.empty()) << problems.front();
+
+        for (const jet::IndexEntry& e : added) {
+            jet::IndexEdit edit(db->file(), def, index);
+            edit.remove(jet::IndexKey{e.key, false, false}, e.row);
+            edit.commit();
+        }
+        problems = jet::verify_index(db->file(), def, index, expected);
+        EXPECT_TRUE(problems.empty()) << problems.front();
+    }
+    fs::remove_all(dir);
 }
 
 }  // namespace
