@@ -71,12 +71,12 @@ void invert(Bytes& out, std::size_t from) {
 
 // Access 97: inline codes, then (only when accents occur) a stream of 4-bit accent codes that
 // starts and ends with a 0 nibble; base letters since the previous accent count as nibble 2.
-bool general97_key(Bytes& out, const std::u32string& chars) {
+bool general97_key(Bytes& out, const std::u32string& chars, bool ascii_only) {
     Bytes nibbles;
     bool any_accent = false;
     std::size_t base_letters = 0;
     for (char32_t c : chars) {
-        const CharCode* code = general97_code(c);
+        const CharCode* code = ascii_only && c >= 0x80 ? nullptr : general97_code(c);
         if (code == nullptr) return false;
         out.insert(out.end(), code->bytes, code->bytes + code->length);
         if (code->kind == 'G') {
@@ -149,8 +149,9 @@ bool general_legacy_key(Bytes& out, const std::u32string& chars) {
 std::optional<TextCollation> text_collation(const Format& format, const Column& column) {
     // Jet 3 files record 1033 or leave the sort order 0 for "General".
     if (format.jet3()) {
-        if (column.sort_order == 0x0409 || column.sort_order == 0) return TextCollation::General97;
-        return std::nullopt;
+        if (column.sort_order != 0x0409 && column.sort_order != 0) return std::nullopt;
+        return column.code_page == 1252 || column.code_page == 0 ? TextCollation::General97
+                                                                 : TextCollation::General97Ascii;
     }
     if ((column.sort_order == 0x0409 || column.sort_order == 0) && column.sort_version == 0)
         return TextCollation::GeneralLegacy;
@@ -162,13 +163,14 @@ bool append_text_sort_key(Bytes& out, std::string_view utf8, TextCollation colla
     const std::u32string chars = key_chars(utf8, ok);
     if (!ok) return false;
     const std::size_t start = out.size();
-    const bool encoded = collation == TextCollation::General97 ? general97_key(out, chars)
-                                                                : general_legacy_key(out, chars);
+    const bool jet3 = collation != TextCollation::GeneralLegacy;
+    const bool encoded = jet3 ? general97_key(out, chars, collation == TextCollation::General97Ascii)
+                              : general_legacy_key(out, chars);
     if (!encoded) {
         out.resize(start);
         return false;
     }
-    if (collation == TextCollation::General97) {
+    if (jet3) {
         if (!ascending) invert(out, start);
         return true;
     }

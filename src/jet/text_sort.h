@@ -12,7 +12,9 @@
 
 namespace jet {
 
-enum class TextCollation { General97, GeneralLegacy };
+// General97Ascii: Access 97 "General" in a database whose code page is not Windows-1252; our
+// tables follow Windows-1252, so only ASCII is encoded there.
+enum class TextCollation { General97, General97Ascii, GeneralLegacy };
 
 // The collation of a Text/Memo column's index entries; nullopt for a sort order we cannot write.
 std::optional<TextCollation> text_collation(const Format& format, const Column& column);

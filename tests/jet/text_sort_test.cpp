@@ -70,4 +70,16 @@ TEST(TextSortKeys, CharactersBeyondTheTablesAreRefused) {
     EXPECT_TRUE(jet::append_text_sort_key(out, "5 €", TextCollation::General97, true));
 }
 
+TEST(TextSortKeys, Jet3DatabaseInAnotherCodePageEncodesAsciiOnly) {
+    jet::Column column;
+    column.code_page = 1250;
+    const auto collation = jet::text_collation(jet::Format::jet3_format(), column);
+    ASSERT_TRUE(collation);
+    Bytes out;
+    EXPECT_TRUE(jet::append_text_sort_key(out, "Novak", *collation, true));
+    EXPECT_FALSE(jet::append_text_sort_key(out, "Müller", *collation, true));
+    column.code_page = 1252;
+    EXPECT_EQ(jet::text_collation(jet::Format::jet3_format(), column), TextCollation::General97);
+}
+
 }  // namespace
