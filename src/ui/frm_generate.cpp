@@ -1,4 +1,4 @@
-// The window's layout (in twips, as the run's people drew it), its start-up, the file
+// The window's layout (in twips, the unit its layout was first drawn in), its start-up, the file
 // dialog, the event log and the Host side of the run.
 #include "frm_generate.h"
 

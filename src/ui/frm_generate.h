@@ -27,7 +27,7 @@ public:
 
     sim::Simulator& run() { return run_; }
 
-    // The controls, under the names the run's people know.
+    // The controls, under the names the scoring program's people know them by.
     QPushButton* cmdFile;
     QPushButton* cmdGenerate;
     EventLog* lstLog;
