@@ -6,7 +6,6 @@
 #include "jet/text_sort.h"
 
 #include <bit>
-#include <cstring>
 #include <string>
 
 namespace jet {

@@ -3,7 +3,11 @@
 #include "jet/index_page.h"
 #include "jet/page_io.h"
 
+#include "jet/error.h"
+
 #include <gtest/gtest.h>
+
+#include <random>
 
 namespace {
 
@@ -62,6 +66,28 @@ TEST(IndexPageBytes, NodePagesKeepChildPointersAndTail) {
     expect_same_entries(back, node);
     ASSERT_TRUE(jet::last_page_entry(f, image));
     EXPECT_EQ(jet::last_page_entry(f, image)->child, 71u);
+}
+
+// Damaged pages: every parse ends in a page or an error, never outside the page.
+TEST(IndexPageBytes, DamagedPagesAreErrorsOrPages) {
+    for (const Format* f : {&Format::jet3_format(), &Format::jet4_format()}) {
+        const Bytes good = jet::serialise_index_page(*f, equal_keys_page(30));
+        std::mt19937 rng(3);
+        for (int trial = 0; trial < 3000; ++trial) {
+            Bytes page = good;
+            const int changes = 1 + static_cast<int>(rng() % 8);
+            for (int c = 0; c < changes; ++c) {
+                const std::size_t at = rng() % (f->index_first_entry_offset + 300);
+                page[at] = static_cast<std::uint8_t>(rng());
+            }
+            try {
+                jet::parse_index_page(*f, 9, page, "test index");
+            } catch (const jet::JetError& e) {
+                EXPECT_NE(e.description().find("Index page 9"), std::string::npos) << e.description();
+            }
+            (void)jet::last_page_entry(*f, page);
+        }
+    }
 }
 
 }  // namespace
