@@ -1,0 +1,146 @@
+// Record sets as the simulator uses them: dynasets on a table or a SELECT, rows in table order
+// or index order, field access by name, the old engine's errors, and values read afresh on
+// each move so that changes by another program show.
+#include "db/database.h"
+#include "jet/database.h"
+#include "jet/error.h"
+#include "jet/recordset.h"
+#include "support/child_process.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path club_copy(const std::string& name) {
+    return testsupport::copy_fixture("scoring/club-evening.tlw", testsupport::fresh_dir(name));
+}
+
+int error_number(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const jet::JetError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+std::vector<std::vector<long>> rows_of(db::RecordSet& rs, const std::vector<std::string>& fields) {
+    std::vector<std::vector<long>> out;
+    for (; !rs.at_end(); rs.move_next()) {
+        std::vector<long> row;
+        for (const std::string& f : fields) row.push_back(jet::to_long(rs.field(f)));
+        out.push_back(row);
+    }
+    return out;
+}
+
+TEST(RecordSet, TableNameGivesEveryRowInTableOrder) {
+    db::Database d = db::Database::open(club_copy("rs_table").string());
+    db::RecordSet rs = d.open_recordset("RoundData");
+    const auto rows = rows_of(rs, {"Section", "Table", "Round"});
+    ASSERT_EQ(rows.size(), 112u);
+    auto engine = jet::Database::open(d.path());
+    std::vector<std::vector<long>> scanned;
+    engine->scan(engine->table_def("RoundData"), [&](jet::RowId, const std::vector<jet::Value>& v) {
+        scanned.push_back({jet::to_long(v[0]), jet::to_long(v[1]), jet::to_long(v[2])});
+        return true;
+    });
+    EXPECT_EQ(rows, scanned);
+}
+
+TEST(RecordSet, WhereOnThePrimaryKeySeeksAndDeliversIndexOrder) {
+    auto engine = jet::Database::open(club_copy("rs_seek").string());
+    auto rs = jet::RecordSet::open(engine, "SELECT * FROM RoundData WHERE Section = 2 And Table = 3 And Round > 4");
+    ASSERT_TRUE(rs->index_used());
+    EXPECT_EQ(*rs->index_used(), "PrimaryKey");
+    std::vector<long> rounds;
+    for (; !rs->at_end(); rs->move_next()) {
+        EXPECT_EQ(jet::to_long(rs->field("section")), 2);
+        EXPECT_EQ(jet::to_long(rs->field("TABLE")), 3);
+        rounds.push_back(jet::to_long(rs->field("Round")));
+    }
+    EXPECT_EQ(rounds, (std::vector<long>{5, 6, 7}));
+}
+
+TEST(RecordSet, IndexedAndScannedAnswersAgree) {
+    auto engine = jet::Database::open(club_copy("rs_agree").string());
+    for (const char* where : {"Section = 1 And Table = 8", "Section = 1 And Table = 2 And Round >= 7",
+                              "Section = 2 And Table = 1 And Round < 3", "Section = 1 And Round = 2",
+                              "Section = 2 And Table = 5 And Round > 2 And Round <= 4 And NSPair > 0"}) {
+        SCOPED_TRACE(where);
+        auto indexed = jet::RecordSet::open(engine, std::string("SELECT * FROM RoundData WHERE ") + where);
+        // The same condition written so that no index can serve it.
+        auto scanned = jet::RecordSet::open(engine, std::string("SELECT * FROM RoundData WHERE (") + where + ") Or 1 = 0");
+        EXPECT_FALSE(scanned->index_used());
+        std::multiset<std::tuple<long, long, long>> a, b;
+        for (; !indexed->at_end(); indexed->move_next())
+            a.emplace(jet::to_long(indexed->field("Section")), jet::to_long(indexed->field("Table")), jet::to_long(indexed->field("Round")));
+        for (; !scanned->at_end(); scanned->move_next())
+            b.emplace(jet::to_long(scanned->field("Section")), jet::to_long(scanned->field("Table")), jet::to_long(scanned->field("Round")));
+        EXPECT_EQ(a, b);
+        EXPECT_FALSE(a.empty());
+    }
+}
+
+TEST(RecordSet, MoveLastAndAtEnd) {
+    db::Database d = db::Database::open(club_copy("rs_move").string());
+    db::RecordSet rs = d.open_recordset("SELECT * FROM Section");
+    EXPECT_EQ(rs.field("Letter"), jet::Value::text("A"));
+    rs.move_last();
+    EXPECT_EQ(rs.field("Letter"), jet::Value::text("B"));
+    rs.move_next();
+    EXPECT_TRUE(rs.at_end());
+    EXPECT_EQ(error_number([&] { rs.field("Letter"); }), jet::err::NoCurrentRecord);
+    rs.move_first();
+    EXPECT_FALSE(rs.at_end());
+    db::RecordSet empty = d.open_recordset("SELECT * FROM ReceivedData");
+    EXPECT_TRUE(empty.at_end());
+}
+
+TEST(RecordSet, ErrorsUsersOfTheOldEngineKnow) {
+    db::Database d = db::Database::open(club_copy("rs_errors").string());
+    db::RecordSet rs = d.open_recordset("Section");
+    try {
+        rs.field("Lettre");
+        FAIL();
+    } catch (const jet::JetError& e) {
+        EXPECT_EQ(e.number(), jet::err::ItemNotFound);
+        EXPECT_EQ(e.description(), "Item not found in this collection.");
+    }
+    EXPECT_EQ(error_number([&] { d.open_recordset("SELECT * FROM Nowhere"); }), jet::err::TableNotFound);
+    EXPECT_EQ(error_number([&] { d.open_recordset("SELECT * FROM Section WHERE Nothing = 1"); }),
+              jet::err::TooFewParameters);
+    EXPECT_EQ(error_number([] { db::Database::open("/no/such/club.tlw"); }), jet::err::FileNotFound);
+}
+
+TEST(RecordSet, ValuesAreReadWhenMovingOntoARow) {
+    const fs::path file = club_copy("rs_fresh");
+    db::Database reader = db::Database::open(file.string());
+    db::RecordSet rs = reader.open_recordset("SELECT * FROM Tables WHERE Section = 1");
+    ASSERT_FALSE(rs.at_end());
+    // Another connection changes the rows after the record set opened.
+    db::Database writer = db::Database::open(file.string());
+    EXPECT_EQ(writer.execute("UPDATE Tables SET Status = 5 WHERE Section = 1"), 8);
+    rs.move_next();
+    EXPECT_EQ(jet::to_long(rs.field("Status")), 5);
+}
+
+TEST(RecordSet, AddNewStoresARecord) {
+    db::Database d = db::Database::open(club_copy("rs_add").string());
+    db::RecordSet rs = d.open_recordset("ReceivedData");
+    rs.add_new();
+    rs.set_field("Section", jet::Value::long_(1));
+    rs.set_field("Table", jet::Value::long_(2));
+    rs.set_field("Round", jet::Value::long_(1));
+    rs.set_field("Board", jet::Value::long_(4));
+    rs.update();
+    db::RecordSet check = d.open_recordset("SELECT * FROM ReceivedData WHERE Board = 4");
+    ASSERT_FALSE(check.at_end());
+    EXPECT_EQ(check.field("Source"), jet::Value::text("terminal"));  // its DefaultValue
+}
+
+}  // namespace
