@@ -42,7 +42,8 @@ struct KeyBound {
 };
 // E.g. Section = 1 And Table = 2 And Round > 3 on (Section, Table, Round):
 // lower = {prefix(1, 2, 3), exclusive}, upper = {prefix(1, 2), inclusive}. Null keys sort
-// first (ascending columns), so callers still test the condition on each row.
+// first (ascending columns), so callers still test the condition on each row; a descending
+// column inverts its bytes, so there "greater" is a bound from above.
 struct KeyRange {
     std::optional<KeyBound> lower;
     std::optional<KeyBound> upper;
@@ -96,8 +97,9 @@ public:
     void remove(const IndexKey& key, RowId row);
 
     bool changed() const { return !dirty_.empty(); }
-    // Writes every changed page. Without arguments pages come from page_alloc and go back to
-    // nobody (a released page is marked empty and leaves the index's usage map).
+    // Writes every changed page; the edit is empty again afterwards. Without arguments pages
+    // come from page_alloc; a released page gets type 0 and leaves the index's usage map (the
+    // global map keeps it as used).
     void commit();
     void commit(const IndexPageAllocator& allocate, const IndexPageReleaser& release);
 
