@@ -35,7 +35,12 @@ char32_t next_code_point(std::string_view s, std::size_t& i) {
 
 char32_t fold_case(char32_t c) {
     if (c >= 'A' && c <= 'Z') return c + 32;
-    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;   // Latin-1 capitals, not the multiplication sign
+    if (c < 0xC0) return c;
+    if (c <= 0xDE) return c == 0xD7 ? c : c + 32;   // Latin-1 capitals, not the multiplication sign
+    // Latin Extended-A pairs capital and small letter side by side (names such as Dvořák).
+    if ((c >= 0x100 && c <= 0x12F) || (c >= 0x132 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) return c | 1;
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c & 1) ? c + 1 : c;
+    if (c == 0x178) return 0xFF;
     return c;
 }
 

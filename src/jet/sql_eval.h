@@ -38,11 +38,11 @@ private:
     const std::vector<Value>& values_;
 };
 
-// Jet's name comparison: ASCII and Latin-1 letters without regard to case.
+// Jet's name comparison: letters (ASCII, Latin-1, Latin Extended-A) without regard to case.
 bool same_name(std::string_view a, std::string_view b);
 
 // Text order of the General sort order as far as this engine needs it: case-folded code
-// points (ASCII and Latin-1), accents significant. <0, 0, >0.
+// points (ASCII, Latin-1, Latin Extended-A), accents significant. <0, 0, >0.
 int compare_text(std::string_view a, std::string_view b);
 
 // Order of two non-Null values as a WHERE comparison sees them; nullopt when either is Null.

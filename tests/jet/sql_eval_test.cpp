@@ -95,6 +95,9 @@ TEST(SqlWhere, TextComparesWithoutCaseIncludingLatin1LettersButKeepsAccents) {
     EXPECT_EQ(count(m, "Name = \"hélène lefèvre\""), 1u);
     EXPECT_EQ(count(m, "Name = 'Sean O''Brien'"), 0u);
     EXPECT_EQ(count(m, "Club = 'ÅLESUND BK' AND Name = 'bjørn sørensen'"), 1u);
+    EXPECT_EQ(count(m, "Name = 'TOMASZ DVOŘÁK'"), count(m, "Name = 'Tomasz Dvořák'"));
+    EXPECT_GE(count(m, "Name = 'TOMASZ DVOŘÁK'"), 1u);
+    EXPECT_EQ(count(m, "Name = 'Tomasz Dvorak'"), 0u);
     EXPECT_EQ(count(m, "Name >= 'zoë' AND Name < 'zoëz'"), count(m, "Name >= 'ZOË' AND Name < 'ZOËZ'"));
     EXPECT_LT(compare_text("Müller", "MÜLLERS"), 0);
     EXPECT_GT(compare_text("b", "A"), 0);
