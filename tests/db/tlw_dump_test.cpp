@@ -1,0 +1,81 @@
+// `tlw info` and `tlw dump` as scripts use them: the JSON object's shape and value types, CSV,
+// help on each subcommand, and errors as "number: description" with exit status 1.
+#include "support/child_process.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+namespace {
+
+std::string fixture(const std::string& relative) { return std::string(TALLIMO_FIXTURES) + "/" + relative; }
+
+testsupport::ProcessResult tlw(std::vector<std::string> args) {
+    args.insert(args.begin(), TLW_PATH);
+    return testsupport::run_process(args);
+}
+
+TEST(TlwDump, JsonHasTypedValuesUserTablesInCatalogOrder) {
+    const auto r = tlw({"dump", fixture("scoring/club-evening.tlw"), "--json"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const nlohmann::json j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["format"], "jet4");
+    std::vector<std::string> names;
+    for (const auto& t : j["tables"]) names.push_back(t["name"]);
+    EXPECT_EQ(names, (std::vector<std::string>{"Section", "Tables", "RoundData", "PlayerNumbers", "Settings",
+                                               "ReceivedData"}));
+    const auto& settings = j["tables"][4];
+    EXPECT_EQ(settings["rows"][0]["MemberNumbers"], true);
+    EXPECT_EQ(settings["rows"][0]["AutoShutdownTPC"], false);
+    const auto& rounds = j["tables"][2];
+    EXPECT_EQ(rounds["rows"].size(), 112u);
+    EXPECT_TRUE(rounds["rows"][0]["Section"].is_number_integer());
+    EXPECT_EQ(rounds["indexes"][0]["name"], "PrimaryKey");
+    EXPECT_EQ(rounds["indexes"][0]["columns"], (nlohmann::json{"Section", "Table", "Round"}));
+    EXPECT_EQ(rounds["indexes"][0]["primary"], true);
+    EXPECT_EQ(rounds["columns"][0], (nlohmann::json{{"name", "Section"}, {"type", "Long"}, {"length", 4}}));
+}
+
+TEST(TlwDump, JsonDatesCurrencyAndNulls) {
+    const auto r = tlw({"dump", fixture("access/jet3/testV1997.mdb"), "Table1", "--json"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(nlohmann::json::parse(r.out)["format"], "jet3");
+    EXPECT_NE(r.out.find("\"G\": \"1974-09-21T00:00:00\""), std::string::npos);
+    EXPECT_NE(r.out.find("\"H\": 3.5000"), std::string::npos);  // Currency keeps its four decimals
+    EXPECT_NE(r.out.find("\"I\": true"), std::string::npos);
+}
+
+TEST(TlwDump, CsvOfOneTable) {
+    const auto r = tlw({"dump", fixture("access/jet3/delTestV1997.mdb"), "table", "--csv"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out, "a,b\nz,y\nv,u\n");
+}
+
+TEST(TlwDump, MissingTableAndFileAreJetErrors) {
+    auto r = tlw({"dump", fixture("scoring/club-evening.tlw"), "Nowhere"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("3078: The Microsoft Jet database engine cannot find the input table or query 'Nowhere'."),
+              std::string::npos);
+    r = tlw({"info", "/no/such.mdb"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("3024: Could not find file '/no/such.mdb'."), std::string::npos);
+}
+
+TEST(TlwInfo, FormatPageSizeCodePageTablesAndIndexes) {
+    const auto r = tlw({"info", fixture("scoring/club-evening.tlw")});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.out.find("Jet 4"), std::string::npos);
+    EXPECT_NE(r.out.find("Page size: 4096"), std::string::npos);
+    EXPECT_NE(r.out.find("Code page: 1252"), std::string::npos);
+    EXPECT_NE(r.out.find("RoundData: 112 rows"), std::string::npos);
+    EXPECT_NE(r.out.find("index SectionTableRoundBoard (Section, Table, Round, Board)"), std::string::npos);
+}
+
+TEST(TlwInfo, EverySubcommandHasHelp) {
+    for (const char* cmd : {"info", "dump"}) {
+        const auto r = tlw({cmd, "--help"});
+        EXPECT_EQ(r.exit_code, 0) << cmd;
+        EXPECT_NE(r.out.find("FILE"), std::string::npos) << cmd;
+    }
+}
+
+}  // namespace
