@@ -21,6 +21,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <sys/stat.h>
 
 namespace jet {
 namespace {
@@ -503,7 +504,13 @@ CheckReport Checker::run() {
 }  // namespace
 
 CheckReport check_database(const std::string& path) {
-    return Checker(path).run();
+    struct stat st {};
+    const bool unfinished = ::stat(PageFile::journal_path_for(path).c_str(), &st) == 0 && st.st_size > 0;
+    CheckReport report = Checker(path).run();
+    if (unfinished)
+        report.notes.insert(report.notes.begin(),
+                            "a write left unfinished by a stopped writer was undone from its rollback journal");
+    return report;
 }
 
 }  // namespace jet

@@ -1,7 +1,9 @@
 // The database verifier behind `tlw check`: reads a file page by page and checks that its
 // structures agree with each other (page types and owners, the global and table usage maps,
 // row counts, rows, indexes against their tables, autonumber counters, long-value chains).
-// It never writes; what it finds is returned as a report, not thrown.
+// Like every open of ours, opening the file first undoes a write that a killed writer of ours
+// left unfinished (its rollback journal); otherwise it never writes. What it finds is returned
+// as a report, not thrown.
 #pragma once
 
 #include <string>
