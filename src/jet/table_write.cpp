@@ -369,14 +369,15 @@ void TableWrite::place_moved_row(Staged& s, const Bytes& image) {
         space = find_row_space(file_, table_.tdef_page, table_.free_map, image.size());
     }
     const std::uint8_t number = data_page_add_row(space.image, format, image, row_flags::Deleted);
-    const Bytes stub = pointer_stub(l.header.length(), space.page, number);
     if (space.page == s.id.page) {
-        data_page_replace_row(space.image, format, s.id.page, s.id.row, stub, row_flags::Overflow);
+        data_page_replace_row(space.image, format, s.id.page, s.id.row, pointer_stub(l.header.length(), space.page, number),
+                              row_flags::Overflow);
         store_row_space(file_, space);
         return;
     }
-    store_row_space(file_, space);
+    store_row_space(file_, space);   // a new page gets its number here
     register_row_space(file_, space, table_.owned_map, table_.free_map);
+    const Bytes stub = pointer_stub(l.header.length(), space.page, number);
     Bytes header_page = file_.read_page(s.id.page);
     data_page_replace_row(header_page, format, s.id.page, s.id.row, stub, row_flags::Overflow);
     file_.write_page(s.id.page, header_page);
