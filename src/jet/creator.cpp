@@ -1,8 +1,9 @@
 // Database creation. The page layout is the one the Jet engine itself produces for a new
 // database: header, global map, the four system tdefs on pages 2-5, one shared usage-map area
 // (inline maps only), empty or filled index leaves, then the catalog and ACE data pages.
-// Security rows follow an engine-made file: the Admin user (A6 33), the Creator (A7 33) and the
-// Admins group (A7 36); objects are owned by the engine (A7 31) or, for MSysDb, by Admin.
+// Security rows are those Access keeps for these objects under the default workgroup: the Admin
+// user (A6 33), the Creator (A7 33) and the Admins group (A7 36); objects are owned by the
+// engine (A7 31) or, for MSysDb, by Admin.
 #include "creator.h"
 
 #include "database.h"
@@ -58,14 +59,14 @@ ColumnSpec col(const char* name, ColumnType type) {
     c.size = 255;
     return c;
 }
-IndexSpec index(const char* name, std::vector<IndexColumnSpec> columns) {
+IndexSpec index_spec(const char* name, std::vector<IndexColumnSpec> columns) {
     IndexSpec s;
     s.name = name;
     s.columns = std::move(columns);
     return s;
 }
 IndexSpec unique_index(const char* name, std::vector<IndexColumnSpec> columns) {
-    IndexSpec s = index(name, std::move(columns));
+    IndexSpec s = index_spec(name, std::move(columns));
     s.unique = true;
     return s;
 }
@@ -83,7 +84,7 @@ TableSpec msys_objects_spec() {
 
 TableSpec msys_aces_spec() {
     using T = ColumnType;
-    IndexSpec object = index("ObjectId", {{"ObjectId"}});
+    IndexSpec object = index_spec("ObjectId", {{"ObjectId"}});
     object.required = true;
     return TableSpec{"MSysACEs",
                      {col("ObjectId", T::Long), col("SID", T::Binary), col("ACM", T::Long), col("FInheritable", T::Boolean)},
@@ -103,7 +104,7 @@ TableSpec msys_queries_spec(const Format& format) {
 TableSpec msys_relationships_spec() {
     using T = ColumnType;
     auto by = [](const char* name) {
-        IndexSpec s = index(name, {{name}});
+        IndexSpec s = index_spec(name, {{name}});
         s.ignore_nulls = true;
         return s;
     };
