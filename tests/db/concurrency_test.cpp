@@ -1,7 +1,7 @@
 // Two processes of ours writing one file at once: one appends records, the other flips a flag
 // on each of those records as it appears and counts the tables' Status up meanwhile. Both must
 // finish, every record and every last update must be there, and the file must stay valid for
-// our checker, our reader and mdbtools.
+// our checker, our reader and mdbtools. TALLIMO_SHARING_OPERATIONS sets the records (2500).
 #include "db/database.h"
 #include "support/child_process.h"
 #include "support/readers.h"
@@ -21,7 +21,7 @@ using namespace testsupport;
 
 long operations() {
     const char* n = std::getenv("TALLIMO_SHARING_OPERATIONS");
-    return n ? std::atol(n) : 1500;
+    return n ? std::atol(n) : 2500;
 }
 
 // Lines "word a [b]" of a writer's output.
