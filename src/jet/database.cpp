@@ -28,7 +28,9 @@ constexpr int kMaxMoves = 8;  // a moved row is re-pointed from its header row, 
 std::shared_ptr<Database> Database::open(const std::string& path, PageFile::Access access) {
     std::unique_ptr<PageFile> file = PageFile::open(path, access);
     const HeaderInfo info = read_header(path, file->fd());
-    return std::shared_ptr<Database>(new Database(std::move(file), info.code_page, info.sort_order));
+    std::shared_ptr<Database> db(new Database(std::move(file), info.code_page, info.sort_order));
+    if (access == PageFile::Access::ReadWrite) db->lock_file_ = LockFile::acquire(path);
+    return db;
 }
 
 Database::Database(std::unique_ptr<PageFile> file, std::uint16_t code_page, std::uint16_t sort_order)
@@ -49,13 +51,12 @@ std::vector<std::uint32_t> Database::data_pages(const TableDef& table) {
 
 bool Database::locate_row(const TableDef& table, RowId id, Bytes& page, std::size_t& start, std::size_t& size) {
     for (int hop = 0; hop <= kMaxMoves; ++hop) {
-        if (id.page == 0 || id.page >= file_->page_count()) {
+        if (id.page == 0) {
             if (hop == 0) return false;
             throw JetError(err::CorruptDatabase,
-                           fmt::format("A moved row of table '{}' in '{}' points outside the file (page {}).",
-                                       table.name, path(), id.page));
+                           fmt::format("A moved row of table '{}' in '{}' points to page 0.", table.name, path()));
         }
-        page = file_->read_page(id.page);
+        page = file_->read_page(id.page);  // 3049 naming the page when it lies past the end
         if (page[0] != DataPageType || data_page_owner_of(page) != table.tdef_page) return false;
         const std::optional<RowBounds> b = checked_row(format(), page, id.row);
         if (!b) return false;
@@ -81,8 +82,9 @@ bool Database::locate_row(const TableDef& table, RowId id, Bytes& page, std::siz
 void Database::scan_raw(const TableDef& table,
                         const std::function<bool(RowId, const std::uint8_t*, std::size_t)>& visit) {
     Bytes moved;
+    const std::uint32_t page_count = file_->page_count();
     for (std::uint32_t page_number : data_pages(table)) {
-        if (page_number >= file_->page_count())
+        if (page_number >= page_count)
             throw JetError(err::CorruptDatabase,
                            fmt::format("Page {} is listed as a data page of table '{}' in '{}' but lies outside the file.",
                                        page_number, table.name, path()));
@@ -144,10 +146,13 @@ bool Database::read_row(const TableDef& table, RowId id, std::vector<Value>& out
 
 std::vector<CatalogEntry> Database::catalog() {
     TdefStream stream = read_tdef_stream(*file_, kCatalogTdefPage, kCatalogTable);
-    const TableDef def = table_def_at(kCatalogTdefPage, kCatalogTable);
+    const TableDef def = catalog_ && catalog_->stream == stream
+                             ? catalog_->def
+                             : table_def_at(kCatalogTdefPage, kCatalogTable);
     std::vector<Bytes> pages;
+    const std::uint32_t page_count = file_->page_count();
     for (std::uint32_t p : data_pages(def))
-        if (p < file_->page_count()) pages.push_back(file_->read_page(p));
+        if (p < page_count) pages.push_back(file_->read_page(p));
     if (catalog_ && catalog_->stream == stream && catalog_->pages == pages) return catalog_->entries;
 
     std::vector<CatalogEntry> entries;
@@ -165,7 +170,7 @@ std::vector<CatalogEntry> Database::catalog() {
         entries.push_back(catalog_entry(def, id, values));
         return true;
     });
-    catalog_ = CachedCatalog{std::move(stream), std::move(pages), entries};
+    catalog_ = CachedCatalog{std::move(stream), def, std::move(pages), entries};
     return entries;
 }
 

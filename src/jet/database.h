@@ -5,6 +5,7 @@
 #pragma once
 
 #include "catalog.h"
+#include "lock_file.h"
 #include "page_io.h"
 #include "properties.h"
 #include "table_def.h"
@@ -71,6 +72,7 @@ private:
     bool locate_row(const TableDef& table, RowId id, Bytes& page, std::size_t& start, std::size_t& size);
 
     std::unique_ptr<PageFile> file_;
+    std::unique_ptr<LockFile> lock_file_;   // held while open for writing, as Jet keeps the .ldb
     std::uint16_t code_page_ = 0;
     std::uint16_t sort_order_ = 0;
 
@@ -81,6 +83,7 @@ private:
     std::unordered_map<std::uint32_t, CachedDef> defs_;
     struct CachedCatalog {
         TdefStream stream;
+        TableDef def;
         std::vector<Bytes> pages;
         std::vector<CatalogEntry> entries;
     };

@@ -1,0 +1,136 @@
+// Read speed: rows per second of a full scan of a 100k-row table, and microseconds per
+// "SELECT * FROM RoundData WHERE Section = s And Table = t And Round > r" over 20k rows with
+// and without an index, beside mdbtools (mdb-export) on the same files.
+#include "jet/creator.h"
+#include "jet/database.h"
+#include "jet/recordset.h"
+#include "jet/table_write.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fmt/format.h>
+#include <random>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double seconds_since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+
+jet::ColumnSpec col(const char* name, jet::ColumnType type, std::uint16_t size = 0) {
+    jet::ColumnSpec c;
+    c.name = name;
+    c.type = type;
+    if (size) c.size = size;
+    c.allow_zero_length = true;
+    return c;
+}
+
+void fill_big(const std::string& path, int rows) {
+    auto db = jet::Database::open(path, jet::PageFile::Access::ReadWrite);
+    jet::TableSpec spec{"Big",
+                        {col("ID", jet::ColumnType::Long), col("Section", jet::ColumnType::Long),
+                         col("Name", jet::ColumnType::Text, 30), col("Amount", jet::ColumnType::Double),
+                         col("Stamp", jet::ColumnType::DateTime), col("Flag", jet::ColumnType::Boolean)},
+                        {}};
+    jet::create_table(*db, spec);
+    for (int done = 0; done < rows;) {
+        jet::TableWrite w(*db, "Big");
+        for (int k = 0; k < 5000 && done < rows; ++k, ++done)
+            w.add({jet::Value::long_(done), jet::Value::long_(done % 26), jet::Value::text(fmt::format("Player {}", done)),
+                   jet::Value::double_(done * 0.25), jet::Value::date(jet::DateTime{45000.5 + done % 100}),
+                   jet::Value::boolean(done % 2 == 0)});
+        w.commit();
+    }
+}
+
+void fill_round_data(const std::string& path, const char* table, bool indexed) {
+    auto db = jet::Database::open(path, jet::PageFile::Access::ReadWrite);
+    jet::TableSpec spec{table,
+                        {col("Section", jet::ColumnType::Long), col("Table", jet::ColumnType::Long),
+                         col("Round", jet::ColumnType::Long), col("NSPair", jet::ColumnType::Long),
+                         col("EWPair", jet::ColumnType::Long), col("LowBoard", jet::ColumnType::Long),
+                         col("HighBoard", jet::ColumnType::Long)},
+                        {}};
+    if (indexed) spec.indexes.push_back(jet::IndexSpec{"PrimaryKey", {{"Section"}, {"Table"}, {"Round"}}, true, true, false, true});
+    jet::create_table(*db, spec);
+    jet::TableWrite w(*db, table);
+    for (int s = 1; s <= 20; ++s)
+        for (int t = 1; t <= 50; ++t)
+            for (int r = 1; r <= 20; ++r)
+                w.add({jet::Value::long_(s), jet::Value::long_(t), jet::Value::long_(r), jet::Value::long_(t),
+                       jet::Value::long_(t), jet::Value::long_(r * 3 - 2), jet::Value::long_(r * 3)});
+    w.commit();
+}
+
+double run_seconds(const std::string& command) {
+    const auto t = Clock::now();
+    if (std::system(command.c_str()) != 0) return -1;
+    return seconds_since(t);
+}
+
+double query_micros(const std::shared_ptr<jet::Database>& db, const char* table, int count, std::size_t& rows_seen) {
+    std::mt19937 rng(7);
+    rows_seen = 0;
+    const auto t = Clock::now();
+    for (int i = 0; i < count; ++i) {
+        const auto s = rng() % 20 + 1, tb = rng() % 50 + 1, r = rng() % 20;
+        auto rs = jet::RecordSet::open(
+            db, fmt::format("SELECT * FROM {} WHERE Section = {} And Table = {} And Round > {}", table, s, tb, r));
+        for (; !rs->at_end(); rs->move_next()) {
+            (void)rs->field("LowBoard");
+            ++rows_seen;
+        }
+    }
+    return seconds_since(t) * 1e6 / count;
+}
+
+}  // namespace
+
+int main() {
+    const fs::path dir = fs::temp_directory_path() / "tallimo_scan_bench";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string big = (dir / "big.mdb").string(), rounds = (dir / "rounds.mdb").string();
+    jet::create_database(big);
+    jet::create_database(rounds);
+    std::printf("building files in %s ...\n", dir.c_str());
+    fill_big(big, 100000);
+    fill_round_data(rounds, "RoundData", true);
+    fill_round_data(rounds, "RoundDataPlain", false);
+
+    auto db = jet::Database::open(big);
+    const jet::TableDef def = db->table_def("Big");
+    double best = 1e9;
+    std::size_t rows = 0;
+    for (int i = 0; i < 5; ++i) {
+        rows = 0;
+        const auto t = Clock::now();
+        db->scan(def, [&](jet::RowId, const std::vector<jet::Value>&) {
+            ++rows;
+            return true;
+        });
+        best = std::min(best, seconds_since(t));
+    }
+    const double export_s = run_seconds("mdb-export " + big + " Big > /dev/null");
+    const auto n = static_cast<double>(rows);
+    std::printf("full scan, %zu rows:   ours %.0f rows/s (%.1f ms)   mdb-export %.0f rows/s (%.1f ms)   ratio %.1fx\n",
+                rows, n / best, best * 1e3, n / export_s, export_s * 1e3, export_s / best);
+
+    auto rdb = jet::Database::open(rounds);
+    std::size_t seen_indexed = 0, seen_plain = 0;
+    const double indexed = query_micros(rdb, "RoundData", 5000, seen_indexed);
+    const double plain = query_micros(rdb, "RoundDataPlain", 200, seen_plain);
+    const double export_rounds = run_seconds("mdb-export " + rounds + " RoundData > /dev/null");
+    std::printf("SELECT ... WHERE Section = s And Table = t And Round > r over 20000 rows:\n"
+                "  ours with index      %8.1f us/query (%.1f rows each)\n"
+                "  ours without index   %8.1f us/query (%.1f rows each)\n"
+                "  mdb-export of the whole table           %8.0f us\n",
+                indexed, static_cast<double>(seen_indexed) / 5000, plain, static_cast<double>(seen_plain) / 200, export_rounds * 1e6);
+    fs::remove_all(dir);
+    return 0;
+}
