@@ -1,6 +1,8 @@
-// A large event run headless with --fast: 26 sections of 30 tables, 26 rounds of 3 boards
-// (prepared by `tlw new-event`), from log-on to "All Done". Prints wall time, steps and
-// records per second and the runner's peak memory. Usage: event_bench [SECTIONS TABLES ROUNDS BOARDS]
+// A large event run headless with --fast: 26 sections of 30 tables, 26 rounds of 3 boards,
+// from log-on through player numbers to "All Done". Prints wall time, steps and records per
+// second and the runner's peak memory.
+// Usage: event_bench [SECTIONS TABLES ROUNDS BOARDS [MEMBER_NUMBERS 1|0]]
+#include "../tests/sim/event_builder.h"
 #include "db/database.h"
 
 #include <chrono>
@@ -22,6 +24,7 @@ fs::path program_folder() { return fs::read_symlink("/proc/self/exe").parent_pat
 
 // Runs a program with its standard output in `out`; returns its exit status and usage.
 int run(const std::vector<std::string>& argv, const fs::path& out, rusage& usage) {
+    std::fflush(stdout);  // the child must not write our buffered lines again
     const pid_t pid = fork();
     if (pid == 0) {
         if (!std::freopen(out.c_str(), "w", stdout)) _exit(126);
@@ -39,8 +42,8 @@ int run(const std::vector<std::string>& argv, const fs::path& out, rusage& usage
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> shape{"26", "30", "26", "3"};
-    for (int i = 1; i < argc && i <= 4; ++i) shape[static_cast<std::size_t>(i - 1)] = argv[i];
+    std::vector<int> shape{26, 30, 26, 3, 1};
+    for (int i = 1; i < argc && i <= 5; ++i) shape[static_cast<std::size_t>(i - 1)] = std::atoi(argv[i]);
 
     const fs::path dir = fs::temp_directory_path() / ("event-bench-" + std::to_string(getpid()));
     fs::create_directories(dir);
@@ -49,14 +52,18 @@ int main(int argc, char** argv) {
     const fs::path bin = program_folder();
     rusage usage{};
 
-    const int made = run({(bin / "tlw").string(), "new-event", event.string(), "--sections", shape[0], "--tables",
-                          shape[1], "--rounds", shape[2], "--boards", shape[3], "--members-db", members.string(),
-                          "--members", "4000"},
-                         dir / "new-event.txt", usage);
-    if (made != 0) {
-        std::fprintf(stderr, "tlw new-event failed with status %d\n", made);
-        return 1;
-    }
+    simtest::EventShape event_shape;
+    event_shape.sections = shape[0];
+    event_shape.tables = shape[1];
+    event_shape.rounds = shape[2];
+    event_shape.boards = shape[3];
+    event_shape.member_numbers = shape[4] != 0;
+    const auto built = std::chrono::steady_clock::now();
+    simtest::build_event(event.string(), event_shape);
+    std::vector<simtest::Member> names;
+    for (int i = 1; i <= shape[0] * shape[1] * 4; ++i) names.push_back({100000 + i, "Member " + std::to_string(i)});
+    simtest::build_members(members.string(), names);
+    std::printf("prepared in %.2f s\n", std::chrono::duration<double>(std::chrono::steady_clock::now() - built).count());
 
     const auto start = std::chrono::steady_clock::now();
     const int status = run({(bin / "tallimo-sim-headless").string(), "/f:[" + event.string() + "]", "--fast",
@@ -80,8 +87,8 @@ int main(int argc, char** argv) {
         for (auto set = database.open_recordset("ReceivedData"); !set.at_end(); set.move_next()) ++records;
     }
 
-    std::printf("event: %s sections x %s tables, %s rounds of %s boards\n", shape[0].c_str(), shape[1].c_str(),
-                shape[2].c_str(), shape[3].c_str());
+    std::printf("event: %d sections x %d tables, %d rounds of %d boards, member numbers %s\n", shape[0], shape[1],
+                shape[2], shape[3], shape[4] != 0 ? "on" : "off");
     std::printf("wall time: %.2f s\n", seconds);
     std::printf("steps: %ld (%.0f per second)\n", steps, static_cast<double>(steps) / seconds);
     std::printf("records: %ld (%.0f per second)\n", records, static_cast<double>(records) / seconds);

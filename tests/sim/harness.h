@@ -4,6 +4,7 @@
 #pragma once
 
 #include "db/database.h"
+#include "event_builder.h"
 #include "run/simulator.h"
 
 #include <filesystem>
@@ -77,25 +78,5 @@ std::vector<std::vector<jet::Value>> rows(const std::string& path, const std::st
                                           const std::vector<std::string>& columns);
 long count(const std::string& path, const std::string& select);
 long execute(const std::string& path, const std::string& sql);
-
-// A scoring database as the scoring program prepares it (same tables, columns and types as
-// the club-evening fixture), built by our engine: sections of `tables` tables each,
-// `rounds` rounds of `boards` boards, NS pair = table, EW pair moving up one table a round.
-struct EventShape {
-    int sections = 1;
-    int tables = 3;
-    int rounds = 2;
-    int boards = 2;
-    bool member_numbers = true;
-    bool auto_shutdown = false;
-    bool settings_table = true;
-};
-void build_event(const std::string& path, const EventShape& shape);
-
-struct Member {
-    std::optional<double> id;
-    std::optional<std::string> name;
-};
-void build_members(const std::string& path, const std::vector<Member>& members);
 
 }  // namespace simtest
