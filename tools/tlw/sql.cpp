@@ -1,6 +1,6 @@
 // `tlw sql FILE "STATEMENT"`: runs one statement. SELECT prints the rows as CSV with a header
-// line; UPDATE and INSERT INTO print the number of records they changed. While it runs the
-// database's lock file is held, as for any user of the file.
+// line; UPDATE and INSERT INTO print the number of records they changed (the database is open
+// for writing meanwhile, its .ldb lock file held).
 #include "commands.h"
 #include "value_text.h"
 
@@ -53,7 +53,6 @@ void add_sql_command(CLI::App& app) {
             return;
         }
         auto db = jet::Database::open(*path, jet::PageFile::Access::ReadWrite);
-        const auto lock_file = jet::LockFile::acquire(*path);
         std::printf("%ld\n", jet::execute(*db, *statement));
     });
 }

@@ -1,0 +1,183 @@
+// Appending records to files other programs wrote and to tables we created: defaults,
+// autonumbers, row counts, indexes and usage maps as every reader sees them afterwards, and
+// refusals (Required, AllowZeroLength, text length, duplicate keys) that leave the file
+// byte for byte as it was.
+#include "jet/creator.h"
+#include "jet/database.h"
+#include "jet/error.h"
+#include "jet/execute.h"
+#include "write_readers.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+namespace fs = std::filesystem;
+using jet::Value;
+using testsupport::copy_fixture;
+using testsupport::fresh_dir;
+using writetest::column_spec;
+using writetest::expect_check_passes;
+using writetest::file_bytes;
+using writetest::mdb_rows;
+using writetest::node_rows;
+
+std::vector<std::vector<Value>> rows_of(jet::Database& db, const std::string& table) {
+    std::vector<std::vector<Value>> rows;
+    db.scan(db.table_def(table), [&](jet::RowId, const std::vector<Value>& v) {
+        rows.push_back(v);
+        return true;
+    });
+    return rows;
+}
+
+std::size_t column(const jet::TableDef& def, const std::string& name) {
+    for (std::size_t i = 0; i < def.columns.size(); ++i)
+        if (def.columns[i].name == name) return i;
+    ADD_FAILURE() << "no column " << name;
+    return 0;
+}
+
+const std::string kResult =
+    "INSERT INTO ReceivedData (Section, [Table], Round, Board, PairNS, PairEW, Declarer, [NS/EW], Contract, Result, "
+    "LeadCard, Remarks, DateLog, TimeLog, Processed) VALUES (1, 2, 3, 7, 1, 2, 3, 'NS', '3NT', '+1', 'SA', '', "
+    "'2026-12-06', '18:16:25', False)";
+
+TEST(WriteAppend, ResultRecordsGetDefaultsAutonumbersAndAreSeenByEveryReader) {
+    const fs::path dir = fresh_dir("write_append_results");
+    const fs::path file = copy_fixture("scoring/club-evening.tlw", dir);
+    {
+        auto db = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
+        EXPECT_EQ(jet::execute(*db, kResult), 1);
+        for (int board = 8; board <= 9; ++board)
+            jet::append_record(*db, "ReceivedData", {{"Section", Value::long_(1)}, {"Table", Value::long_(2)},
+                                                     {"Round", Value::long_(3)}, {"Board", Value::long_(board)},
+                                                     {"Contract", Value::text("4S")}});
+        const jet::TableDef def = db->table_def("ReceivedData");
+        EXPECT_EQ(def.row_count, 3u);
+        EXPECT_EQ(def.last_autonumber, 3u);
+        const auto rows = rows_of(*db, "ReceivedData");
+        ASSERT_EQ(rows.size(), 3u);
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            EXPECT_EQ(rows[i][column(def, "ID")], Value::long_(static_cast<std::int32_t>(i + 1)));
+            EXPECT_EQ(rows[i][column(def, "Source")], Value::text("terminal"));   // DefaultValue
+            EXPECT_EQ(rows[i][column(def, "Score")], Value::long_(0));
+        }
+        EXPECT_EQ(rows[0][column(def, "Remarks")], Value::text(""));
+        EXPECT_EQ(rows[1][column(def, "Remarks")], Value::null());
+        EXPECT_EQ(jet::iso_text(rows[0][column(def, "TimeLog")].as_date()), "1899-12-30T18:16:25");
+    }
+    expect_check_passes(file);
+    const auto mdb = mdb_rows(file, "ReceivedData");
+    ASSERT_EQ(mdb.size(), 3u);
+    EXPECT_EQ(mdb[0]["Contract"], "3NT");
+    EXPECT_EQ(mdb[2]["Board"], 9);
+    EXPECT_EQ(mdb[2]["Source"], "terminal");
+    if (writetest::node_reader_installed()) {
+        const auto node = node_rows(file, "ReceivedData");
+        ASSERT_EQ(node.size(), 3u);
+        EXPECT_EQ(node[1]["ID"], 2);
+        EXPECT_EQ(node[0]["Result"], "+1");
+    }
+}
+
+// Thousands of records: new data pages, the owned map beyond its inline window, index splits.
+TEST(WriteAppend, ManyRecordsGrowTheFileAndKeepEveryIndex) {
+    const fs::path dir = fresh_dir("write_append_many");
+    for (const char* fixture : {"access/jet4/indexTestV2000.mdb", "access/jet4/compIndexTestV2000.mdb",
+                                "access/jet3/indexTestV1997.mdb"}) {
+        SCOPED_TRACE(fixture);
+        const fs::path file = copy_fixture(fixture, dir);
+        std::size_t before = 0;
+        {
+            auto db = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
+            const jet::TableDef def = db->table_def("Table1");
+            before = rows_of(*db, "Table1").size();
+            for (int i = 0; i < 1500; ++i) {
+                std::vector<std::pair<std::string, Value>> fields;
+                for (const jet::Column& c : def.columns) {
+                    if (c.type == jet::ColumnType::Long) fields.emplace_back(c.name, Value::long_(100000 + i * 7));
+                    if (c.type == jet::ColumnType::Text) fields.emplace_back(c.name, Value::text("row " + std::to_string(i)));
+                }
+                jet::append_record(*db, "Table1", fields);
+            }
+            EXPECT_EQ(rows_of(*db, "Table1").size(), before + 1500);
+        }
+        expect_check_passes(file);
+        EXPECT_EQ(mdb_rows(file, "Table1").size(), before + 1500);
+        if (writetest::node_reader_installed()) {
+            EXPECT_EQ(node_rows(file, "Table1").size(), before + 1500);
+        }
+    }
+}
+
+class Refusals : public ::testing::Test {
+protected:
+    void SetUp() override {
+        jet::create_database(file.string());
+        auto db = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
+        jet::TableSpec spec;
+        spec.name = "Players";
+        spec.columns = {column_spec("ID", jet::ColumnType::Long, 0, true), column_spec("Number", jet::ColumnType::Long),
+                        column_spec("Name", jet::ColumnType::Text, 10, false, true),
+                        column_spec("Club", jet::ColumnType::Text, 20)};
+        spec.indexes = {{"PrimaryKey", {{"ID"}}, true}, {"Number", {{"Number"}}, false, true}};
+        jet::create_table(*db, spec);
+        jet::execute(*db, "INSERT INTO Players (Number, Name, Club) VALUES (7, 'Ann', 'North')");
+    }
+
+    // The statement fails with `number` and `message`, and the file is unchanged.
+    void expect_refused(const std::string& sql, int number, const std::string& message) {
+        const std::string before = file_bytes(file);
+        auto db = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
+        try {
+            jet::execute(*db, sql);
+            ADD_FAILURE() << "accepted: " << sql;
+        } catch (const jet::JetError& e) {
+            EXPECT_EQ(e.number(), number) << e.description();
+            if (!message.empty()) {
+                EXPECT_EQ(e.description(), message);
+            }
+        }
+        EXPECT_EQ(file_bytes(file), before) << sql;
+    }
+
+    fs::path file = fresh_dir("write_refusals") / "players.mdb";
+};
+
+TEST_F(Refusals, RequiredFieldLeftNull) {
+    expect_refused("INSERT INTO Players (Number, Club) VALUES (8, 'South')", 3314,
+                   "The field 'Players.Name' cannot contain a Null value because the Required property for this "
+                   "field is set to True. Enter a value in this field.");
+}
+
+TEST_F(Refusals, ZeroLengthText) {
+    expect_refused("INSERT INTO Players (Number, Name, Club) VALUES (8, 'Bo', '')", 3315,
+                   "Field 'Players.Club' cannot be a zero-length string.");
+}
+
+TEST_F(Refusals, TextLongerThanTheColumn) {
+    expect_refused("INSERT INTO Players (Number, Name) VALUES (8, 'Bartholomew')", 3163,
+                   "The field is too small to accept the amount of data you attempted to add. Try inserting or "
+                   "pasting less data.");
+}
+
+TEST_F(Refusals, DuplicateInUniqueIndex) {
+    expect_refused("INSERT INTO Players (Number, Name) VALUES (7, 'Bo')", 3022, "");
+}
+
+TEST_F(Refusals, UpdateToAValueThatDoesNotConvert) {
+    expect_refused("UPDATE Players SET Number = 'seven'", 3464, "Data type mismatch in criteria expression.");
+}
+
+TEST_F(Refusals, UpdateMakingTwoRowsEqualInAUniqueIndex) {
+    {
+        auto db = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
+        jet::execute(*db, "INSERT INTO Players (Number, Name) VALUES (8, 'Bo')");
+    }
+    expect_refused("UPDATE Players SET Number = 9", 3022, "");
+}
+
+}  // namespace

@@ -1,0 +1,78 @@
+// What the write tests compare against: the bytes of a file, our checker, and the rows that
+// the independent readers (mdbtools' mdb-json, node's mdb-reader when installed) see.
+#pragma once
+
+#include "jet/check.h"
+#include "jet/table_spec.h"
+#include "support/child_process.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace writetest {
+
+namespace fs = std::filesystem;
+
+inline jet::ColumnSpec column_spec(std::string name, jet::ColumnType type, std::uint16_t size = 50,
+                                   bool autonumber = false, bool required = false) {
+    jet::ColumnSpec c;
+    c.name = std::move(name);
+    c.type = type;
+    c.size = size;
+    c.autonumber = autonumber;
+    c.required = required;
+    return c;
+}
+
+inline std::string file_bytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void expect_check_passes(const fs::path& file) {
+    const jet::CheckReport report = jet::check_database(file.string());
+    std::string problems;
+    for (const auto& p : report.problems) problems += p + "\n";
+    EXPECT_TRUE(report.ok()) << problems;
+}
+
+// mdbtools' rows of a table, one JSON object each.
+inline std::vector<nlohmann::json> mdb_rows(const fs::path& file, const std::string& table) {
+    const auto r = testsupport::run_process({"mdb-json", file.string(), table});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    std::vector<nlohmann::json> rows;
+    std::size_t at = 0;
+    while (at < r.out.size()) {
+        const std::size_t end = r.out.find('\n', at);
+        const std::string line = r.out.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        if (!line.empty()) rows.push_back(nlohmann::json::parse(line));
+        if (end == std::string::npos) break;
+        at = end + 1;
+    }
+    return rows;
+}
+
+inline bool node_reader_installed() {
+    return fs::exists(fs::path(TALLIMO_NODE_DIR) / "node_modules" / "mdb-reader");
+}
+
+// mdb-reader's rows of a table (empty when it is not installed).
+inline std::vector<nlohmann::json> node_rows(const fs::path& file, const std::string& table) {
+    if (!node_reader_installed()) return {};
+    const auto r = testsupport::run_process({"node", (fs::path(TALLIMO_NODE_DIR) / "dump.mjs").string(), file.string()});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    if (r.exit_code != 0) return {};
+    const nlohmann::json doc = nlohmann::json::parse(r.out);
+    for (const auto& t : doc["tables"])
+        if (t["name"] == table) return t["rows"].get<std::vector<nlohmann::json>>();
+    ADD_FAILURE() << "mdb-reader does not list table " << table;
+    return {};
+}
+
+}  // namespace writetest
