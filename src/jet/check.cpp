@@ -18,6 +18,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <set>
@@ -350,7 +351,7 @@ void Checker::check_rows(const TableDef& table, const std::set<std::uint32_t>& o
     RowDecoder decoder(*file_, table);
     std::vector<FieldRef> fields;
     std::vector<std::pair<RowId, std::vector<Value>>> rows;
-    std::set<std::uint32_t> move_targets;
+    std::set<std::uint32_t> move_targets, moved_rows;
     std::uint32_t max_autonumber = 0;
     bool has_autonumber = false;
     for (std::uint32_t p : owned) {
@@ -359,6 +360,8 @@ void Checker::check_rows(const TableDef& table, const std::set<std::uint32_t>& o
         if (!s) continue;
         for (std::size_t i = 0; i < s->size(); ++i) {
             const Slot& slot = (*s)[i];
+            if ((slot.flags & (RowDeleted | RowOverflow)) == RowDeleted)
+                moved_rows.insert(RowId{p, static_cast<std::uint8_t>(i)}.to_u32());
             if (slot.deleted()) continue;
             const RowId id{p, static_cast<std::uint8_t>(i)};
             const std::string row_who = fmt::format("{} row {} of page {}", who, i, p);
@@ -413,6 +416,15 @@ void Checker::check_rows(const TableDef& table, const std::set<std::uint32_t>& o
             rows.emplace_back(id, std::move(values));
         }
     }
+    // mdbtools and mdb-reader read a moved row where it now is, not through its pointer: a
+    // moved row that nothing points to any more would be a record to them.
+    std::vector<std::uint32_t> orphans;
+    std::set_difference(moved_rows.begin(), moved_rows.end(), move_targets.begin(), move_targets.end(),
+                        std::back_inserter(orphans));
+    if (!orphans.empty())
+        problem("{}: {} row(s) are flagged as the new place of a moved row but no row points to them, first row {} of "
+                "page {} (mdbtools and mdb-reader read them as records; a superseded copy must be deleted)",
+                who, orphans.size(), orphans.front() & 0xFF, orphans.front() >> 8);
     if (rows.size() != table.row_count) {
         // Access itself leaves the counts of its system tables behind (MSysACEs in Access 2000
         // files); a user table's count is what readers report, so it must be exact.

@@ -224,6 +224,30 @@ TEST_F(Damaged, MovedRowPointingOutsideItsTable) {
     FAIL() << "no moved row in " << path_;
 }
 
+TEST_F(Damaged, MovedRowThatNothingPointsTo) {
+    copy("access/jet4/overflowTestV2000.mdb");
+    auto db = jet::Database::open(path_);
+    for (const auto& entry : db->tables()) {
+        const jet::TableDef def = db->table_def(entry.name);
+        for (std::uint32_t p : db->data_pages(def)) {
+            const jet::Bytes bytes = db->file().read_page(p);
+            for (std::uint16_t r = 0; r < jet::data_page_row_count(bytes, db->format()); ++r) {
+                const auto b = jet::checked_row(db->format(), bytes, r);
+                if (!b || b->flags != jet::row_flags::Overflow) continue;
+                // Delete the pointing row, as a careless delete would: its moved copy stays behind.
+                const std::size_t entry_at = db->format().data_first_row_offset + 2u * r;
+                patch(p, [&](jet::Bytes& page) {
+                    jet::put_u16(page, entry_at, static_cast<std::uint16_t>(jet::get_u16(page, entry_at) | 0xC000));
+                });
+                const auto report = check();
+                EXPECT_TRUE(mentions(report, "'" + def.name + "'", "no row points to them")) << joined(report.problems);
+                return;
+            }
+        }
+    }
+    FAIL() << "no moved row in " << path_;
+}
+
 TEST_F(Damaged, RowOffsetOutsideItsPage) {
     copy("scoring/club-evening.tlw");
     auto db = jet::Database::open(path_);
