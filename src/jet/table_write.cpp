@@ -364,7 +364,7 @@ void TableWrite::place_moved_row(Staged& s, const Bytes& image) {
     RowSpace space;
     if (data_page_fits(l.header_image, format, image.size())) {
         space.page = l.header_page;
-        space.image = std::move(l.header_image);
+        space.image = l.header_image;
     } else {
         space = find_row_space(file_, table_.tdef_page, table_.free_map, image.size());
     }
@@ -373,14 +373,26 @@ void TableWrite::place_moved_row(Staged& s, const Bytes& image) {
         data_page_replace_row(space.image, format, s.id.page, s.id.row, pointer_stub(l.header.length(), space.page, number),
                               row_flags::Overflow);
         store_row_space(file_, space);
-        return;
+    } else {
+        store_row_space(file_, space);   // a new page gets its number here
+        register_row_space(file_, space, table_.owned_map, table_.free_map);
+        const Bytes stub = pointer_stub(l.header.length(), space.page, number);
+        Bytes header_page = file_.read_page(s.id.page);
+        data_page_replace_row(header_page, format, s.id.page, s.id.row, stub, row_flags::Overflow);
+        file_.write_page(s.id.page, header_page);
     }
-    store_row_space(file_, space);   // a new page gets its number here
-    register_row_space(file_, space, table_.owned_map, table_.free_map);
-    const Bytes stub = pointer_stub(l.header.length(), space.page, number);
-    Bytes header_page = file_.read_page(s.id.page);
-    data_page_replace_row(header_page, format, s.id.page, s.id.row, stub, row_flags::Overflow);
-    file_.write_page(s.id.page, header_page);
+    if (l.moved()) delete_superseded_copy(l.page, l.row);
+}
+
+// The copy an earlier move left: nothing points to it any more, and readers that scan pages
+// (mdbtools, mdb-reader) would take it for a record unless it is marked deleted.
+void TableWrite::delete_superseded_copy(std::uint32_t page, std::uint8_t row) {
+    const Format& format = file_.format();
+    Bytes image = file_.read_page(page);
+    const std::size_t entry = format.data_first_row_offset + 2u * row;
+    put_u16(image, entry, static_cast<std::uint16_t>((get_u16(image, entry) & row_flags::OffsetMask) |
+                                                     row_flags::Deleted | row_flags::Overflow));
+    file_.write_page(page, image);
 }
 
 void TableWrite::write_changed(Staged& s) {

@@ -60,6 +60,7 @@ private:
     void write_appended(Staged& s);
     void write_changed(Staged& s);
     void place_moved_row(Staged& s, const Bytes& image);
+    void delete_superseded_copy(std::uint32_t page, std::uint8_t row);
 
     Database& db_;
     PageFile& file_;
