@@ -43,7 +43,7 @@ std::vector<nlohmann::json> mdb_rows(const std::string& file, const std::string&
 }
 
 // Why a value may differ, or "" when it must be equal.
-std::string compare(const jet::Column& column, const jet::Value& ours, const nlohmann::json& theirs) {
+std::string compare(const jet::Value& ours, const nlohmann::json& theirs) {
     using K = jet::ValueKind;
     // mdbtools reports a zero-length text as null; the null mask says the value is present.
     if (ours.kind() == K::Text && ours.as_text_raw().empty() && theirs.is_null()) return "";
@@ -72,12 +72,6 @@ std::string compare(const jet::Column& column, const jet::Value& ours, const nlo
     }
     default: return "";
     }
-}
-
-std::string row_key(const std::vector<jet::Value>& row) {
-    std::string key;
-    for (const jet::Value& v : row) key += (v.is_null() ? std::string("~") : jet::to_text(v)) + "\x1F";
-    return key;
 }
 
 void compare_file(const std::string& file) {
@@ -116,7 +110,7 @@ void compare_file(const std::string& file) {
             for (std::size_t k = 0; k < def.columns.size(); ++k) {
                 const jet::Column& c = def.columns[k];
                 const nlohmann::json value = row.contains(c.name) ? row[c.name] : nlohmann::json();
-                const std::string why = compare(c, ours[r][k], value);
+                const std::string why = compare(ours[r][k], value);
                 if (!why.empty() && ++differences <= 5)
                     ADD_FAILURE() << "row " << r << " column " << c.name << ": " << why << " ours "
                                   << (ours[r][k].is_null() ? "Null" : jet::to_text(ours[r][k])) << " mdbtools "
@@ -145,8 +139,8 @@ std::vector<std::string> fixture_files() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, ReaderCompare, testing::ValuesIn(fixture_files()),
-                         [](const testing::TestParamInfo<std::string>& info) {
-                             std::string name = fs::path(info.param).stem().string();
+                         [](const testing::TestParamInfo<std::string>& param) {
+                             std::string name = fs::path(param.param).stem().string();
                              for (char& c : name)
                                  if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
                              return name;
