@@ -26,7 +26,6 @@
 #include <ctime>
 #include <fcntl.h>
 #include <fmt/format.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 namespace jet {
@@ -319,18 +318,8 @@ void write_new_file(const std::string& path, bool overwrite, const std::vector<B
 }  // namespace
 
 DateTime local_now() {
-    timeval tv{};
-    ::gettimeofday(&tv, nullptr);
-    std::tm tm{};
-    const time_t seconds = tv.tv_sec;
-    ::localtime_r(&seconds, &tm);
-    CivilTime c;
-    c.year = tm.tm_year + 1900;
-    c.month = tm.tm_mon + 1;
-    c.day = tm.tm_mday;
-    c.hour = tm.tm_hour;
-    c.minute = tm.tm_min;
-    c.second = tm.tm_sec;
+    CivilTime c = local_civil_now();
+    c.millisecond = 0;
     return from_civil(c);
 }
 

@@ -3,6 +3,7 @@
 #include "database.h"
 
 #include "error.h"
+#include "names.h"
 #include "file_header.h"
 #include "row_codec.h"
 #include "usage_map.h"
@@ -13,13 +14,6 @@
 namespace jet {
 namespace {
 
-bool iequals(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 constexpr int kMaxMoves = 8;  // a moved row is re-pointed from its header row, so chains stay short
 
@@ -183,7 +177,7 @@ std::vector<CatalogEntry> Database::tables() {
 
 std::optional<CatalogEntry> Database::find_table(std::string_view name) {
     for (CatalogEntry& e : catalog())
-        if (e.is_table() && iequals(e.name, name)) return std::move(e);
+        if (e.is_table() && names_equal(e.name, name)) return std::move(e);
     return std::nullopt;
 }
 

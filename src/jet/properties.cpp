@@ -2,6 +2,7 @@
 #include "properties.h"
 
 #include "error.h"
+#include "names.h"
 #include "row_codec.h"
 #include "text_codec.h"
 
@@ -12,13 +13,6 @@
 namespace jet {
 namespace {
 
-bool iequals(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 constexpr std::uint16_t kNameTableChunk = 0x80;
 
@@ -121,13 +115,13 @@ TableProperties parse_properties(const Format& format, const Bytes& blob, std::u
 
 const Property* find_property(const std::vector<Property>& properties, std::string_view name) {
     for (const Property& p : properties)
-        if (iequals(p.name, name)) return &p;
+        if (names_equal(p.name, name)) return &p;
     return nullptr;
 }
 
 const std::vector<Property>* column_properties(const TableProperties& properties, std::string_view column) {
     for (const ColumnProperties& c : properties.columns)
-        if (iequals(c.column, column)) return &c.properties;
+        if (names_equal(c.column, column)) return &c.properties;
     return nullptr;
 }
 

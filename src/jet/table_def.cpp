@@ -4,6 +4,7 @@
 #include "table_def.h"
 
 #include "error.h"
+#include "names.h"
 #include "page_io.h"
 #include "text_codec.h"
 
@@ -16,13 +17,6 @@ namespace {
 
 constexpr std::uint8_t kTdefPageType = 0x02;
 
-bool iequals(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 // Bounds-checked reads from the logical tdef stream; errors name the page the offset lies on.
 class StreamReader {
@@ -81,7 +75,7 @@ std::string read_name(const StreamReader& r, const Format& f, std::size_t& at, s
 
 const Column* TableDef::find_column(std::string_view column_name) const {
     for (const Column& c : columns)
-        if (iequals(c.name, column_name)) return &c;
+        if (names_equal(c.name, column_name)) return &c;
     return nullptr;
 }
 

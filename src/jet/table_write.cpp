@@ -10,8 +10,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
-#include <ctime>
 #include <fmt/format.h>
 #include <random>
 
@@ -30,18 +28,10 @@ std::string trim(const std::string& s) {
     return s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
 }
 
+// Access's Now() and Time() keep whole seconds.
 CivilTime local_now() {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t t = std::chrono::system_clock::to_time_t(now);
-    std::tm tm {};
-    localtime_r(&t, &tm);
-    CivilTime c;
-    c.year = tm.tm_year + 1900;
-    c.month = tm.tm_mon + 1;
-    c.day = tm.tm_mday;
-    c.hour = tm.tm_hour;
-    c.minute = tm.tm_min;
-    c.second = tm.tm_sec;
+    CivilTime c = local_civil_now();
+    c.millisecond = 0;
     return c;
 }
 

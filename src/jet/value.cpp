@@ -6,6 +6,8 @@
 #include <cctype>
 #include <cfenv>
 #include <charconv>
+#include <chrono>
+#include <ctime>
 #include <cmath>
 #include <cstdio>
 #include <fmt/format.h>
@@ -171,6 +173,16 @@ DateTime from_civil(const CivilTime& c) {
     const double day = static_cast<double>(days_from_civil(c.year, c.month, c.day) + kEpochOffset);
     const double frac = (c.hour * 3600000.0 + c.minute * 60000.0 + c.second * 1000.0 + c.millisecond) / 86400000.0;
     return DateTime{day >= 0 ? day + frac : day - frac};
+}
+
+CivilTime local_civil_now() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    return CivilTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+                     local.tm_sec, static_cast<int>(ms)};
 }
 
 std::string iso_text(DateTime d) {

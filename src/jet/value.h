@@ -100,6 +100,7 @@ struct CivilTime {
 };
 CivilTime to_civil(DateTime d);
 DateTime from_civil(const CivilTime& c);
+CivilTime local_civil_now();                   // the local clock, to the millisecond
 std::string iso_text(DateTime d);              // "1974-09-21T00:00:00"
 // Reads "yyyy-mm-dd[ hh:mm[:ss]]", "mm/dd/yyyy[ hh:mm[:ss] [AM|PM]]", "hh:mm[:ss]"; false if not a date.
 bool parse_date_text(const std::string& text, DateTime& out);

@@ -7,7 +7,6 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -181,18 +180,7 @@ void frmGenerate::end_program() {
     emit programEnded();
 }
 
-jet::DateTime frmGenerate::now() const {
-    const QDateTime now = QDateTime::currentDateTime();
-    jet::CivilTime c;
-    c.year = now.date().year();
-    c.month = now.date().month();
-    c.day = now.date().day();
-    c.hour = now.time().hour();
-    c.minute = now.time().minute();
-    c.second = now.time().second();
-    c.millisecond = now.time().msec();
-    return jet::from_civil(c);
-}
+jet::DateTime frmGenerate::now() const { return jet::from_civil(jet::local_civil_now()); }
 
 std::string frmGenerate::executable_folder() const {
     return QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString();

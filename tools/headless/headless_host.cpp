@@ -1,9 +1,7 @@
 // Headless Host: standard streams, the local clock and the program's own folder.
 #include "headless/headless_host.h"
 
-#include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 
 namespace headless {
@@ -23,22 +21,7 @@ void HeadlessHost::message_box(const std::string& text) {
     failure_ = text;
 }
 
-jet::DateTime HeadlessHost::now() const {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    jet::CivilTime c;
-    c.year = local.tm_year + 1900;
-    c.month = local.tm_mon + 1;
-    c.day = local.tm_mday;
-    c.hour = local.tm_hour;
-    c.minute = local.tm_min;
-    c.second = local.tm_sec;
-    c.millisecond = static_cast<int>(ms);
-    return jet::from_civil(c);
-}
+jet::DateTime HeadlessHost::now() const { return jet::from_civil(jet::local_civil_now()); }
 
 std::string HeadlessHost::executable_folder() const {
     std::error_code ec;
