@@ -111,7 +111,7 @@ TEST(KilledWriter, EveryKillLeavesAValidFileHoldingEverySavedRecord) {
     }
     RecordProperty("interrupted_writes", std::to_string(interrupted_writes));
     // The test only means something if kills land inside writes, not just between them.
-    if (trials >= 50) EXPECT_GT(interrupted_writes, trials / 20) << "kills rarely landed inside a write";
+    if (trials >= 50) { EXPECT_GT(interrupted_writes, trials / 20) << "kills rarely landed inside a write"; }
 }
 
 }  // namespace

@@ -45,9 +45,10 @@ void expect_sound(MovementKind kind, int tables, int rounds, bool odd) {
         sitting_out[s.round] += (s.ns_pair == 0) + (s.ew_pair == 0);
         EXPECT_GE(s.low_board, 1);
         EXPECT_EQ(s.high_board - s.low_board, 2);
-        if (kind == MovementKind::Mitchell && s.ew_pair != 0)
+        if (kind == MovementKind::Mitchell && s.ew_pair != 0) {
             EXPECT_TRUE(met.insert({s.ns_pair, s.ew_pair}).second) << "NS " << s.ns_pair << " meets EW " << s.ew_pair
                                                                     << " twice";
+        }
     }
     for (int r = 1; r <= rounds; ++r) {
         EXPECT_EQ(present[r], odd ? pairs - 1 : pairs) << "round " << r;
@@ -236,7 +237,7 @@ TEST_P(NewEvent, MemberNamesKeepApostrophesAndAccents) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, NewEvent, ::testing::Values(jet::Version::Jet4, jet::Version::Jet3),
-                         [](const auto& info) { return info.param == jet::Version::Jet3 ? "Jet3" : "Jet4"; });
+                         [](const auto& p) { return p.param == jet::Version::Jet3 ? "Jet3" : "Jet4"; });
 
 TEST(NewEventCommand, MakesASmallClubEveningByDefault) {
     const fs::path dir = fresh_dir("new_event_command");

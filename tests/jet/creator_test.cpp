@@ -362,6 +362,6 @@ TEST(TdefWrite, ParsingWhatWeSerialiseGivesBackTheDefinition) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, NewDatabase, ::testing::Values(jet::Version::Jet4, jet::Version::Jet3),
-                         [](const auto& info) { return version_name(info.param); });
+                         [](const auto& p) { return version_name(p.param); });
 
 }  // namespace
