@@ -1,0 +1,70 @@
+// Events prepared by `tlw new-event` run from log-on to "All Done" in the headless runner,
+// in both formats, with and without member numbers, Mitchell and Howell, with a pair short;
+// afterwards the file checks and mdbtools reads one result record per board played.
+#include "harness.h"
+#include "support/child_process.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+
+namespace simtest {
+namespace {
+
+using testsupport::run_process;
+
+struct EventKind {
+    const char* name;
+    std::vector<std::string> options;
+};
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+class NewEventRun : public ::testing::TestWithParam<EventKind> {};
+
+TEST_P(NewEventRun, PlaysToTheEndAndLeavesAValidFile) {
+    ScratchDir dir;
+    const std::string event = dir.file("event.tlw");
+    const std::string members = dir.file("TLPlayerDB.mdb");
+    std::vector<std::string> make = {TLW_PATH, "new-event", event, "--rounds", "5", "--boards", "2",
+                                     "--members-db", members, "--members", "30"};
+    make.insert(make.end(), GetParam().options.begin(), GetParam().options.end());
+    const auto made = run_process(make);
+    ASSERT_EQ(made.exit_code, 0) << made.out << made.err;
+
+    const std::string headless = (std::filesystem::path(TLW_PATH).parent_path() / "tallimo-sim-headless").string();
+    const auto run = run_process({headless, "/f:[" + event + "]", "--fast", "--seed", "3", "--exit-when-done",
+                                  "--members", members});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    const auto log = lines(run.out);
+    ASSERT_FALSE(log.empty());
+    EXPECT_TRUE(std::find(log.begin(), log.end(), "All Done") != log.end());
+    const auto results = std::count_if(log.begin(), log.end(),
+                                       [](const std::string& l) { return l.rfind("Results for Round ", 0) == 0; });
+    EXPECT_GT(results, 0);
+
+    const auto check = run_process({TLW_PATH, "check", event});
+    EXPECT_EQ(check.exit_code, 0) << check.out << check.err;
+    const auto exported = run_process({"mdb-export", event, "ReceivedData"});
+    ASSERT_EQ(exported.exit_code, 0) << exported.err;
+    EXPECT_EQ(static_cast<long>(lines(exported.out).size()) - 1, results * 2) << "two boards a table and round";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, NewEventRun,
+    ::testing::Values(EventKind{"MitchellWithMembers", {"--sections", "2", "--tables", "5"}},
+                      EventKind{"MitchellWithoutMembers", {"--tables", "5", "--member-numbers", "no"}},
+                      EventKind{"MitchellPairShort", {"--tables", "5", "--odd-pairs"}},
+                      EventKind{"HowellPairShortJet3", {"--tables", "3", "--movement", "howell", "--odd-pairs", "--jet3"}},
+                      EventKind{"AutoShutdown", {"--tables", "4", "--auto-shutdown", "yes"}}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+}  // namespace
+}  // namespace simtest
