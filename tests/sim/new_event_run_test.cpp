@@ -63,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
                       EventKind{"MitchellWithoutMembers", {"--tables", "5", "--member-numbers", "no"}},
                       EventKind{"MitchellPairShort", {"--tables", "5", "--odd-pairs"}},
                       EventKind{"HowellPairShortJet3", {"--tables", "3", "--movement", "howell", "--odd-pairs", "--jet3"}},
-                      EventKind{"AutoShutdown", {"--tables", "4", "--auto-shutdown", "yes"}}),
+                      EventKind{"AutoShutdown", {"--tables", "5", "--auto-shutdown", "yes"}}),
     [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace
