@@ -21,8 +21,8 @@ using Clock = std::chrono::steady_clock;
 
 double seconds_since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
-jet::ColumnSpec col(const char* name, jet::ColumnType type, std::uint16_t size = 0) {
-    jet::ColumnSpec c;
+jet::ColumnDesign col(const char* name, jet::ColumnType type, std::uint16_t size = 0) {
+    jet::ColumnDesign c;
     c.name = name;
     c.type = type;
     if (size) c.size = size;
@@ -32,12 +32,12 @@ jet::ColumnSpec col(const char* name, jet::ColumnType type, std::uint16_t size =
 
 void fill_big(const std::string& path, int rows) {
     auto db = jet::Database::open(path, jet::PageFile::Access::ReadWrite);
-    jet::TableSpec spec{"Big",
+    jet::TableDesign design{"Big",
                         {col("ID", jet::ColumnType::Long), col("Section", jet::ColumnType::Long),
                          col("Name", jet::ColumnType::Text, 30), col("Amount", jet::ColumnType::Double),
                          col("Stamp", jet::ColumnType::DateTime), col("Flag", jet::ColumnType::Boolean)},
                         {}};
-    jet::create_table(*db, spec);
+    jet::create_table(*db, design);
     for (int done = 0; done < rows;) {
         jet::TableWrite w(*db, "Big");
         for (int k = 0; k < 5000 && done < rows; ++k, ++done)
@@ -50,14 +50,14 @@ void fill_big(const std::string& path, int rows) {
 
 void fill_round_data(const std::string& path, const char* table, bool indexed) {
     auto db = jet::Database::open(path, jet::PageFile::Access::ReadWrite);
-    jet::TableSpec spec{table,
+    jet::TableDesign design{table,
                         {col("Section", jet::ColumnType::Long), col("Table", jet::ColumnType::Long),
                          col("Round", jet::ColumnType::Long), col("NSPair", jet::ColumnType::Long),
                          col("EWPair", jet::ColumnType::Long), col("LowBoard", jet::ColumnType::Long),
                          col("HighBoard", jet::ColumnType::Long)},
                         {}};
-    if (indexed) spec.indexes.push_back(jet::IndexSpec{"PrimaryKey", {{"Section"}, {"Table"}, {"Round"}}, true, true, false, true});
-    jet::create_table(*db, spec);
+    if (indexed) design.indexes.push_back(jet::IndexDesign{"PrimaryKey", {{"Section"}, {"Table"}, {"Round"}}, true, true, false, true});
+    jet::create_table(*db, design);
     jet::TableWrite w(*db, table);
     for (int s = 1; s <= 20; ++s)
         for (int t = 1; t <= 50; ++t)

@@ -19,18 +19,18 @@ double seconds_since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-jet::TableSpec bench_table() {
-    jet::TableSpec spec;
-    spec.name = "Results";
-    spec.columns = {{"ID", jet::ColumnType::Long, 0, true},
+jet::TableDesign bench_table() {
+    jet::TableDesign design;
+    design.name = "Results";
+    design.columns = {{"ID", jet::ColumnType::Long, 0, true},
                     {"Section", jet::ColumnType::Long},
                     {"Board", jet::ColumnType::Long},
                     {"Contract", jet::ColumnType::Text, 10},
                     {"Score", jet::ColumnType::Long},
                     {"Processed", jet::ColumnType::Boolean}};
-    spec.indexes = {{"PrimaryKey", {{"ID"}}, true},
+    design.indexes = {{"PrimaryKey", {{"ID"}}, true},
                     {"SectionBoard", {{"Section"}, {"Board"}}}};
-    return spec;
+    return design;
 }
 
 void run(const std::filesystem::path& dir, int records, int updates) {

@@ -51,28 +51,28 @@ constexpr std::int32_t kFullAccess = 0xFFFFF;
 // System table tdef pages, fixed by every Jet version.
 constexpr std::uint32_t kMSysObjectsPage = 2, kMSysACEsPage = 3, kMSysQueriesPage = 4, kMSysRelationshipsPage = 5;
 
-ColumnSpec col(const char* name, ColumnType type) {
-    ColumnSpec c;
+ColumnDesign col(const char* name, ColumnType type) {
+    ColumnDesign c;
     c.name = name;
     c.type = type;
     c.size = 255;
     return c;
 }
-IndexSpec index_spec(const char* name, std::vector<IndexColumnSpec> columns) {
-    IndexSpec s;
+IndexDesign index_spec(const char* name, std::vector<IndexColumnDesign> columns) {
+    IndexDesign s;
     s.name = name;
     s.columns = std::move(columns);
     return s;
 }
-IndexSpec unique_index(const char* name, std::vector<IndexColumnSpec> columns) {
-    IndexSpec s = index_spec(name, std::move(columns));
+IndexDesign unique_index(const char* name, std::vector<IndexColumnDesign> columns) {
+    IndexDesign s = index_spec(name, std::move(columns));
     s.unique = true;
     return s;
 }
 
-TableSpec msys_objects_spec() {
+TableDesign msys_objects_spec() {
     using T = ColumnType;
-    return TableSpec{"MSysObjects",
+    return TableDesign{"MSysObjects",
                      {col("Id", T::Long), col("ParentId", T::Long), col("Name", T::Text), col("Type", T::Integer),
                       col("DateCreate", T::DateTime), col("DateUpdate", T::DateTime), col("Owner", T::Binary),
                       col("Flags", T::Long), col("Database", T::Memo), col("Connect", T::Memo),
@@ -81,18 +81,18 @@ TableSpec msys_objects_spec() {
                      {unique_index("ParentIdName", {{"ParentId"}, {"Name"}}), unique_index("Id", {{"Id"}})}};
 }
 
-TableSpec msys_aces_spec() {
+TableDesign msys_aces_spec() {
     using T = ColumnType;
-    IndexSpec object = index_spec("ObjectId", {{"ObjectId"}});
+    IndexDesign object = index_spec("ObjectId", {{"ObjectId"}});
     object.required = true;
-    return TableSpec{"MSysACEs",
+    return TableDesign{"MSysACEs",
                      {col("ObjectId", T::Long), col("SID", T::Binary), col("ACM", T::Long), col("FInheritable", T::Boolean)},
                      {object}};
 }
 
-TableSpec msys_queries_spec(const Format& format) {
+TableDesign msys_queries_spec(const Format& format) {
     using T = ColumnType;
-    TableSpec s{"MSysQueries",
+    TableDesign s{"MSysQueries",
                 {col("ObjectId", T::Long), col("Attribute", T::Byte), col("Order", T::Binary), col("Name1", T::Text),
                  col("Name2", T::Text), col("Expression", T::Memo), col("Flag", T::Integer)},
                 {unique_index("ObjectIdAttribute", {{"ObjectId"}, {"Attribute"}, {"Order"}})}};
@@ -100,14 +100,14 @@ TableSpec msys_queries_spec(const Format& format) {
     return s;
 }
 
-TableSpec msys_relationships_spec() {
+TableDesign msys_relationships_spec() {
     using T = ColumnType;
     auto by = [](const char* name) {
-        IndexSpec s = index_spec(name, {{name}});
+        IndexDesign s = index_spec(name, {{name}});
         s.ignore_nulls = true;
         return s;
     };
-    return TableSpec{"MSysRelationships",
+    return TableDesign{"MSysRelationships",
                      {col("szRelationship", T::Text), col("grbit", T::Long), col("ccolumn", T::Long), col("icolumn", T::Long),
                       col("szObject", T::Text), col("szColumn", T::Text), col("szReferencedObject", T::Text),
                       col("szReferencedColumn", T::Text)},
@@ -117,8 +117,8 @@ TableSpec msys_relationships_spec() {
 // A user-table layout turned into the system form: 'S' table, system flag on every column,
 // no unicode compression, Binary as long as Text, the security-id columns marked, and the
 // primary key a plain unique index.
-TableDef system_table(const Format& format, const TableSpec& spec, std::uint32_t tdef_page, const char* primary) {
-    TableDef t = layout_table(format, spec);
+TableDef system_table(const Format& format, const TableDesign& design, std::uint32_t tdef_page, const char* primary) {
+    TableDef t = layout_table(format, design);
     t.table_type = 0x53;
     t.tdef_page = tdef_page;
     t.tdef_pages = {tdef_page};
@@ -446,14 +446,14 @@ NewValues by_name(const TableDef& t, const std::vector<std::pair<const char*, Va
 
 }  // namespace
 
-void create_table(Database& db, const TableSpec& spec) {
+void create_table(Database& db, const TableDesign& design) {
     PageFile& file = db.file();
     const Format& format = file.format();
     StatementLock lock(file.fd(), StatementLock::Mode::Exclusive);
     AtomicWrite atomic(file);
-    if (db.find_table(spec.name))
-        throw JetError(kTableExists, fmt::format("Table '{}' already exists in '{}'.", spec.name, file.path()));
-    TableDef t = layout_table(format, spec);
+    if (db.find_table(design.name))
+        throw JetError(kTableExists, fmt::format("Table '{}' already exists in '{}'.", design.name, file.path()));
+    TableDef t = layout_table(format, design);
     const Bytes owner = new_object_owner(db);
     const std::vector<Bytes> sids = table_sids(db);
 
@@ -483,16 +483,16 @@ void create_table(Database& db, const TableSpec& spec) {
     for (std::size_t i = 0; i < images.size(); ++i)
         if (allocate_page(file, images[i]) != t.tdef_page + i)
             throw JetError(err::CorruptDatabase, fmt::format("The file '{}' grew while table '{}' was being created.",
-                                                             file.path(), spec.name));
+                                                             file.path(), design.name));
 
-    const TableProperties props = table_properties(spec);
+    const TableProperties props = table_properties(design);
     const DateTime now = local_now();
     {
         TableWrite objects(db, "MSysObjects");
         std::vector<std::pair<const char*, Value>> row = {
             {"Id", Value::long_(static_cast<std::int32_t>(t.tdef_page))},
             {"ParentId", Value::long_(kTablesId)},
-            {"Name", Value::text(spec.name)},
+            {"Name", Value::text(design.name)},
             {"Type", Value::integer(kTypeTable)},
             {"DateCreate", Value::date(now)},
             {"DateUpdate", Value::date(now)},

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "format.h"
-#include "table_spec.h"
+#include "table_design.h"
 #include "value.h"
 
 #include <memory>
@@ -21,8 +21,8 @@ void create_database(const std::string& path, Version version = Version::Jet4, b
 
 // Adds an empty user table to a database opened for writing: tdef, usage maps, empty index
 // roots, its catalog row with the column properties, and its access-control rows. 3010 when
-// a table of that name exists; layout errors of table_spec.h.
-void create_table(Database& db, const TableSpec& spec);
+// a table of that name exists; layout errors of table_design.h.
+void create_table(Database& db, const TableDesign& design);
 
 // The local date and time now, as Jet stores it.
 DateTime local_now();

@@ -113,8 +113,8 @@ TEST_P(NewDatabase, RefusesToReplaceAFileUnlessAsked) {
     EXPECT_NE(jet::Database::open(file)->format().version, GetParam());
 }
 
-jet::ColumnSpec column(const char* name, ColumnType type, std::uint16_t size = 50) {
-    jet::ColumnSpec c;
+jet::ColumnDesign column(const char* name, ColumnType type, std::uint16_t size = 50) {
+    jet::ColumnDesign c;
     c.name = name;
     c.type = type;
     c.size = size;
@@ -123,8 +123,8 @@ jet::ColumnSpec column(const char* name, ColumnType type, std::uint16_t size = 5
 
 // A table with a column of every common type, an autonumber primary key, a unique index, a
 // descending multi-column index and the properties the engine enforces.
-jet::TableSpec every_kind() {
-    jet::TableSpec t;
+jet::TableDesign every_kind() {
+    jet::TableDesign t;
     t.name = "Every Kind";
     auto id = column("ID", ColumnType::Long);
     id.autonumber = true;
@@ -149,11 +149,11 @@ jet::TableSpec every_kind() {
                  column("Notes", ColumnType::Memo),
                  column("Picture", ColumnType::Ole),
                  column("Key", ColumnType::Guid)};
-    jet::IndexSpec pk{"PrimaryKey", {{"ID"}}};
+    jet::IndexDesign pk{"PrimaryKey", {{"ID"}}};
     pk.primary = true;
-    jet::IndexSpec unique_code{"Code", {{"Code"}}};
+    jet::IndexDesign unique_code{"Code", {{"Code"}}};
     unique_code.unique = true;
-    jet::IndexSpec by_count{"CountStamp", {{"Count"}, {"Stamp", false}}};
+    jet::IndexDesign by_count{"CountStamp", {{"Count"}, {"Stamp", false}}};
     t.indexes = {pk, unique_code, by_count};
     return t;
 }
@@ -289,7 +289,7 @@ TEST_P(NewDatabase, IndexFlagsOfNewTablesAreEnforced) {
 // So many columns that the definition runs over several pages.
 TEST_P(NewDatabase, WideTablesContinueTheirDefinitionOnMorePages) {
     jet::create_database(file, GetParam());
-    jet::TableSpec wide;
+    jet::TableDesign wide;
     wide.name = "Wide";
     for (int i = 0; i < 200; ++i)
         wide.columns.push_back(column(("A rather long column name number " + std::to_string(i)).c_str(),

@@ -28,7 +28,7 @@ Bytes file_bytes(const fs::path& p) {
     return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
-struct ColumnSpec {
+struct ColumnDesign {
     ColumnType type;
     bool ascending = true;
 };
@@ -36,7 +36,7 @@ struct ColumnSpec {
 // A table definition in memory whose single index lives in a fresh empty leaf of a copied file.
 class ScratchIndex {
 public:
-    ScratchIndex(const std::string& fixture, std::vector<ColumnSpec> columns, std::uint8_t flags) {
+    ScratchIndex(const std::string& fixture, std::vector<ColumnDesign> columns, std::uint8_t flags) {
         dir_ = fs::temp_directory_path() /
                ("index-edit-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
         fs::create_directories(dir_);

@@ -118,13 +118,13 @@ protected:
     void SetUp() override {
         jet::create_database(file.string());
         auto db = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
-        jet::TableSpec spec;
-        spec.name = "Players";
-        spec.columns = {column_spec("ID", jet::ColumnType::Long, 0, true), column_spec("Number", jet::ColumnType::Long),
+        jet::TableDesign design;
+        design.name = "Players";
+        design.columns = {column_spec("ID", jet::ColumnType::Long, 0, true), column_spec("Number", jet::ColumnType::Long),
                         column_spec("Name", jet::ColumnType::Text, 10, false, true),
                         column_spec("Club", jet::ColumnType::Text, 20)};
-        spec.indexes = {{"PrimaryKey", {{"ID"}}, true}, {"Number", {{"Number"}}, false, true}};
-        jet::create_table(*db, spec);
+        design.indexes = {{"PrimaryKey", {{"ID"}}, true}, {"Number", {{"Number"}}, false, true}};
+        jet::create_table(*db, design);
         jet::execute(*db, "INSERT INTO Players (Number, Name, Club) VALUES (7, 'Ann', 'North')");
     }
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "jet/check.h"
-#include "jet/table_spec.h"
+#include "jet/table_design.h"
 #include "support/child_process.h"
 
 #include <gtest/gtest.h>
@@ -19,9 +19,9 @@ namespace writetest {
 
 namespace fs = std::filesystem;
 
-inline jet::ColumnSpec column_spec(std::string name, jet::ColumnType type, std::uint16_t size = 50,
+inline jet::ColumnDesign column_spec(std::string name, jet::ColumnType type, std::uint16_t size = 50,
                                    bool autonumber = false, bool required = false) {
-    jet::ColumnSpec c;
+    jet::ColumnDesign c;
     c.name = std::move(name);
     c.type = type;
     c.size = size;

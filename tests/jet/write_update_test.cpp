@@ -147,13 +147,13 @@ TEST(WriteUpdate, Jet3RowsWithJumpTables) {
     jet::create_database(file.string(), jet::Version::Jet3);
     {
         auto db = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
-        jet::TableSpec spec;
-        spec.name = "Wide";
-        spec.columns = {column_spec("ID", jet::ColumnType::Long, 0, true)};
-        for (int i = 1; i <= 6; ++i) spec.columns.push_back(column_spec("T" + std::to_string(i), jet::ColumnType::Text, 255));
-        spec.columns.push_back(column_spec("Last", jet::ColumnType::Long));
-        spec.indexes = {{"PrimaryKey", {{"ID"}}, true}};
-        jet::create_table(*db, spec);
+        jet::TableDesign design;
+        design.name = "Wide";
+        design.columns = {column_spec("ID", jet::ColumnType::Long, 0, true)};
+        for (int i = 1; i <= 6; ++i) design.columns.push_back(column_spec("T" + std::to_string(i), jet::ColumnType::Text, 255));
+        design.columns.push_back(column_spec("Last", jet::ColumnType::Long));
+        design.indexes = {{"PrimaryKey", {{"ID"}}, true}};
+        jet::create_table(*db, design);
         for (int n = 0; n < 12; ++n) {
             std::vector<std::pair<std::string, Value>> fields{{"Last", Value::long_(n)}};
             // Lengths chosen so offsets cross 256, 512, ... and sometimes land right at a boundary.

@@ -34,8 +34,8 @@ struct Member {
 
 namespace detail {
 
-inline jet::ColumnSpec column(std::string name, jet::ColumnType type, std::uint16_t size = 50) {
-    jet::ColumnSpec c;
+inline jet::ColumnDesign column(std::string name, jet::ColumnType type, std::uint16_t size = 50) {
+    jet::ColumnDesign c;
     c.name = std::move(name);
     c.type = type;
     c.size = size;
@@ -44,15 +44,15 @@ inline jet::ColumnSpec column(std::string name, jet::ColumnType type, std::uint1
     return c;
 }
 
-inline jet::ColumnSpec longc(std::string name) { return column(std::move(name), jet::ColumnType::Long); }
-inline jet::ColumnSpec text(std::string name, std::uint16_t size) { return column(std::move(name), jet::ColumnType::Text, size); }
-inline jet::ColumnSpec boolean(std::string name) { return column(std::move(name), jet::ColumnType::Boolean); }
-inline jet::ColumnSpec date(std::string name) { return column(std::move(name), jet::ColumnType::DateTime); }
+inline jet::ColumnDesign longc(std::string name) { return column(std::move(name), jet::ColumnType::Long); }
+inline jet::ColumnDesign text(std::string name, std::uint16_t size) { return column(std::move(name), jet::ColumnType::Text, size); }
+inline jet::ColumnDesign boolean(std::string name) { return column(std::move(name), jet::ColumnType::Boolean); }
+inline jet::ColumnDesign date(std::string name) { return column(std::move(name), jet::ColumnType::DateTime); }
 
-inline void create_tables(const std::string& path, const std::vector<jet::TableSpec>& specs) {
+inline void create_tables(const std::string& path, const std::vector<jet::TableDesign>& designs) {
     jet::create_database(path);
     auto database = jet::Database::open(path, jet::PageFile::Access::ReadWrite);
-    for (const auto& spec : specs) jet::create_table(*database, spec);
+    for (const auto& design : designs) jet::create_table(*database, design);
 }
 
 inline jet::Value lv(long v) { return jet::Value::long_(static_cast<std::int32_t>(v)); }
@@ -61,7 +61,7 @@ inline jet::Value lv(long v) { return jet::Value::long_(static_cast<std::int32_t
 
 inline void build_event(const std::string& path, const EventShape& shape) {
     using namespace detail;
-    std::vector<jet::TableSpec> specs{
+    std::vector<jet::TableDesign> designs{
         {"Section", {longc("ID"), text("Letter", 10), longc("Tables")}, {}},
         {"Tables", {longc("Section"), longc("Table"), longc("LogOnOff"), longc("UpdateFromRound")}, {}},
         {"RoundData",
@@ -80,25 +80,25 @@ inline void build_event(const std::string& path, const EventShape& shape) {
           boolean("Erased")},
          {}},
     };
-    specs[4].columns[0].autonumber = true;
-    specs[4].indexes.push_back({"PrimaryKey", {{"ID", true}}, true, true, false, true});
+    designs[4].columns[0].autonumber = true;
+    designs[4].indexes.push_back({"PrimaryKey", {{"ID", true}}, true, true, false, true});
     if (shape.keys) {
         auto key = [](std::vector<std::string> columns) {
-            jet::IndexSpec index{"PrimaryKey", {}, true, true, false, true};
+            jet::IndexDesign index{"PrimaryKey", {}, true, true, false, true};
             for (auto& c : columns) index.columns.push_back({std::move(c), true});
             return index;
         };
-        specs[0].indexes.push_back(key({"ID"}));
-        specs[1].indexes.push_back(key({"Section", "Table"}));
-        specs[2].indexes.push_back(key({"Section", "Table", "Round"}));
-        specs[3].indexes.push_back(key({"Section", "Table", "Direction"}));
-        jet::IndexSpec boards = key({"Section", "Table", "Round", "Board"});
+        designs[0].indexes.push_back(key({"ID"}));
+        designs[1].indexes.push_back(key({"Section", "Table"}));
+        designs[2].indexes.push_back(key({"Section", "Table", "Round"}));
+        designs[3].indexes.push_back(key({"Section", "Table", "Direction"}));
+        jet::IndexDesign boards = key({"Section", "Table", "Round", "Board"});
         boards.name = "Boards";
         boards.primary = boards.unique = boards.required = false;
-        specs[4].indexes.push_back(boards);
+        designs[4].indexes.push_back(boards);
     }
-    if (shape.settings_table) specs.push_back({"Settings", {boolean("MemberNumbers"), boolean("AutoShutdownTPC")}, {}});
-    create_tables(path, specs);
+    if (shape.settings_table) designs.push_back({"Settings", {boolean("MemberNumbers"), boolean("AutoShutdownTPC")}, {}});
+    create_tables(path, designs);
 
     auto database = db::Database::open(path);
     std::map<std::string, db::RecordSet> sets;

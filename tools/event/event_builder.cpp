@@ -15,8 +15,8 @@ namespace {
 using jet::ColumnType;
 using jet::Value;
 
-jet::ColumnSpec column(const char* name, ColumnType type, std::uint16_t size = 50) {
-    jet::ColumnSpec c;
+jet::ColumnDesign column(const char* name, ColumnType type, std::uint16_t size = 50) {
+    jet::ColumnDesign c;
     c.name = name;
     c.type = type;
     c.size = size;
@@ -24,20 +24,20 @@ jet::ColumnSpec column(const char* name, ColumnType type, std::uint16_t size = 5
     return c;
 }
 
-jet::ColumnSpec with_default(jet::ColumnSpec c, const char* expression) {
+jet::ColumnDesign with_default(jet::ColumnDesign c, const char* expression) {
     c.default_value = expression;
     return c;
 }
 
-jet::IndexSpec primary_key(std::vector<jet::IndexColumnSpec> columns) {
-    jet::IndexSpec ix;
+jet::IndexDesign primary_key(std::vector<jet::IndexColumnDesign> columns) {
+    jet::IndexDesign ix;
     ix.name = "PrimaryKey";
     ix.columns = std::move(columns);
     ix.primary = true;
     return ix;
 }
 
-jet::TableSpec section_table() {
+jet::TableDesign section_table() {
     return {"Section",
             {column("ID", ColumnType::Long), column("Letter", ColumnType::Text, 2), column("Tables", ColumnType::Long),
              with_default(column("Kind", ColumnType::Long), "2"),
@@ -46,7 +46,7 @@ jet::TableSpec section_table() {
             {primary_key({{"ID"}})}};
 }
 
-jet::TableSpec tables_table() {
+jet::TableDesign tables_table() {
     return {"Tables",
             {column("Section", ColumnType::Long), column("Table", ColumnType::Long), column("Terminal", ColumnType::Long),
              with_default(column("Status", ColumnType::Long), "0"), column("LogOnOff", ColumnType::Long),
@@ -55,7 +55,7 @@ jet::TableSpec tables_table() {
             {primary_key({{"Section"}, {"Table"}})}};
 }
 
-jet::TableSpec player_numbers_table() {
+jet::TableDesign player_numbers_table() {
     return {"PlayerNumbers",
             {column("Section", ColumnType::Long), column("Table", ColumnType::Long), column("Direction", ColumnType::Text, 2),
              column("Number", ColumnType::Text, 16), column("Name", ColumnType::Text, 40),
@@ -64,7 +64,7 @@ jet::TableSpec player_numbers_table() {
             {primary_key({{"Section"}, {"Table"}, {"Direction"}})}};
 }
 
-jet::TableSpec round_data_table() {
+jet::TableDesign round_data_table() {
     return {"RoundData",
             {column("Section", ColumnType::Long), column("Table", ColumnType::Long), column("Round", ColumnType::Long),
              column("NSPair", ColumnType::Long), column("EWPair", ColumnType::Long), column("LowBoard", ColumnType::Long),
@@ -72,7 +72,7 @@ jet::TableSpec round_data_table() {
             {primary_key({{"Section"}, {"Table"}, {"Round"}})}};
 }
 
-jet::TableSpec settings_table() {
+jet::TableDesign settings_table() {
     return {"Settings",
             {column("ShowResults", ColumnType::Boolean), column("MemberNumbers", ColumnType::Boolean),
              column("AutoShutdownTPC", ColumnType::Boolean), column("ConfirmResults", ColumnType::Boolean),
@@ -82,10 +82,10 @@ jet::TableSpec settings_table() {
             {}};
 }
 
-jet::TableSpec received_data_table() {
+jet::TableDesign received_data_table() {
     auto id = column("ID", ColumnType::Long);
     id.autonumber = true;
-    jet::IndexSpec by_board;
+    jet::IndexDesign by_board;
     by_board.name = "SectionTableRoundBoard";
     by_board.columns = {{"Section"}, {"Table"}, {"Round"}, {"Board"}};
     return {"ReceivedData",
@@ -117,8 +117,8 @@ jet::TableSpec received_data_table() {
             {primary_key({{"ID"}}), by_board}};
 }
 
-jet::TableSpec member_table() {
-    jet::TableSpec t{"PlayerNameDatabase",
+jet::TableDesign member_table() {
+    jet::TableDesign t{"PlayerNameDatabase",
                      {column("ID", ColumnType::Long), column("Name", ColumnType::Text, 50),
                       column("Club", ColumnType::Text, 40), column("Active", ColumnType::Boolean)},
                      {primary_key({{"ID"}})}};
@@ -158,9 +158,9 @@ void build_event(const std::string& path, const EventRequest& request, bool over
     const std::vector<Seating> seatings = make_movement(request.movement);  // refuses before any file exists
     jet::create_database(path, request.version, overwrite);
     auto db = jet::Database::open(path, jet::PageFile::Access::ReadWrite);
-    for (const auto& spec : {section_table(), tables_table(), player_numbers_table(), round_data_table(),
+    for (const auto& design : {section_table(), tables_table(), player_numbers_table(), round_data_table(),
                              settings_table(), received_data_table()})
-        jet::create_table(*db, spec);
+        jet::create_table(*db, design);
 
     const int tables = request.movement.tables;
     const jet::DateTime now = jet::local_now();

@@ -15,7 +15,7 @@
 
 namespace jet {
 
-struct ColumnSpec {
+struct ColumnDesign {
     std::string name;
     ColumnType type = ColumnType::Text;
     std::uint16_t size = 50;        // Text: characters (1..255); Binary: bytes; ignored otherwise
@@ -26,34 +26,34 @@ struct ColumnSpec {
     std::string description;        // "Description" property; empty: none
 };
 
-struct IndexColumnSpec {
+struct IndexColumnDesign {
     std::string column;
     bool ascending = true;
 };
 
-struct IndexSpec {
+struct IndexDesign {
     std::string name;
-    std::vector<IndexColumnSpec> columns;
+    std::vector<IndexColumnDesign> columns;
     bool primary = false;           // implies unique and required
     bool unique = false;
     bool ignore_nulls = false;
     bool required = false;
 };
 
-struct TableSpec {
+struct TableDesign {
     std::string name;
-    std::vector<ColumnSpec> columns;
-    std::vector<IndexSpec> indexes;
+    std::vector<ColumnDesign> columns;
+    std::vector<IndexDesign> indexes;
 };
 
 // The definition of a new, empty user table. Errors (3251 unless said otherwise) name the
 // table and the column or index: duplicate or empty names, more than 255 columns or 32
 // indexes, Text sizes outside 1..255, an autonumber that is not a Long, an index over a
 // missing column or a Memo/OLE column, or more than one primary key.
-TableDef layout_table(const Format& format, const TableSpec& spec);
+TableDef layout_table(const Format& format, const TableDesign& design);
 
 // The LvProp content of a new table: per column DefaultValue, Required, AllowZeroLength
 // (Text and Memo) and Description where set.
-TableProperties table_properties(const TableSpec& spec);
+TableProperties table_properties(const TableDesign& design);
 
 }  // namespace jet

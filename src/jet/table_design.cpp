@@ -1,7 +1,7 @@
 // Layout of new tables. Columns are numbered in the order given; fixed columns get offsets in
 // that order (Booleans live in the null mask and take none) and variable columns get
 // consecutive slots, as Access lays out a table designed in one go.
-#include "table_spec.h"
+#include "table_design.h"
 
 #include "error.h"
 
@@ -42,8 +42,8 @@ std::uint16_t fixed_size(ColumnType t) {
     }
 }
 
-Column make_column(const Format& format, const TableSpec& spec, const ColumnSpec& c, std::uint16_t number) {
-    if (c.name.empty()) throw JetError(err::Unsupported, fmt::format("Table '{}' has a column without a name.", spec.name));
+Column make_column(const Format& format, const TableDesign& design, const ColumnDesign& c, std::uint16_t number) {
+    if (c.name.empty()) throw JetError(err::Unsupported, fmt::format("Table '{}' has a column without a name.", design.name));
     Column col;
     col.name = c.name;
     col.type = c.type;
@@ -55,14 +55,14 @@ Column make_column(const Format& format, const TableSpec& spec, const ColumnSpec
     case ColumnType::Text:
         if (c.size < 1 || c.size > 255)
             throw JetError(err::Unsupported, fmt::format("Column '{}' of table '{}': a Text size must be 1 to 255 characters.",
-                                                         c.name, spec.name));
+                                                         c.name, design.name));
         col.length = static_cast<std::uint16_t>(format.jet4() ? 2 * c.size : c.size);
         col.flags = column_flags::Nullable;
         break;
     case ColumnType::Binary:
         if (c.size < 1 || c.size > 255)
             throw JetError(err::Unsupported, fmt::format("Column '{}' of table '{}': a Binary size must be 1 to 255 bytes.",
-                                                         c.name, spec.name));
+                                                         c.name, design.name));
         col.length = c.size;
         col.flags = column_flags::Nullable;
         break;
@@ -72,20 +72,20 @@ Column make_column(const Format& format, const TableSpec& spec, const ColumnSpec
         col.length = fixed_size(c.type);
         if (col.length == 0 || c.type == ColumnType::Decimal)
             throw JetError(err::Unsupported, fmt::format("Column '{}' of table '{}': type {} cannot be created.", c.name,
-                                                         spec.name, column_type_name(c.type)));
+                                                         design.name, column_type_name(c.type)));
         col.flags = column_flags::Fixed | column_flags::Nullable;
     }
     if (c.autonumber) {
         if (c.type != ColumnType::Long)
             throw JetError(err::Unsupported, fmt::format("Column '{}' of table '{}': only a Long can be an autonumber.",
-                                                         c.name, spec.name));
+                                                         c.name, design.name));
         col.flags |= column_flags::AutoLong;
     }
     if (format.jet4() && is_text_like(c.type)) col.ext_flags = column_ext_flags::CompressedUnicode;
     return col;
 }
 
-std::uint8_t index_flags_of(const Format& format, const IndexSpec& ix) {
+std::uint8_t index_flags_of(const Format& format, const IndexDesign& ix) {
     std::uint8_t flags = format.jet4() ? kJet4IndexMark : 0;
     if (ix.primary || ix.unique) flags |= index_flags::Unique;
     if (ix.ignore_nulls) flags |= index_flags::IgnoreNulls;
@@ -95,22 +95,22 @@ std::uint8_t index_flags_of(const Format& format, const IndexSpec& ix) {
 
 }  // namespace
 
-TableDef layout_table(const Format& format, const TableSpec& spec) {
-    if (spec.columns.empty() || spec.columns.size() > kMaxColumns)
-        throw JetError(err::Unsupported, fmt::format("Table '{}' must have 1 to 255 columns.", spec.name));
-    if (spec.indexes.size() > kMaxIndexes)
-        throw JetError(err::Unsupported, fmt::format("Table '{}' has more than 32 indexes.", spec.name));
+TableDef layout_table(const Format& format, const TableDesign& design) {
+    if (design.columns.empty() || design.columns.size() > kMaxColumns)
+        throw JetError(err::Unsupported, fmt::format("Table '{}' must have 1 to 255 columns.", design.name));
+    if (design.indexes.size() > kMaxIndexes)
+        throw JetError(err::Unsupported, fmt::format("Table '{}' has more than 32 indexes.", design.name));
     TableDef t;
-    t.name = spec.name;
+    t.name = design.name;
     t.table_type = 0x4E;
     std::uint16_t fixed_offset = 0, var_index = 0;
-    for (std::size_t i = 0; i < spec.columns.size(); ++i) {
-        const ColumnSpec& c = spec.columns[i];
+    for (std::size_t i = 0; i < design.columns.size(); ++i) {
+        const ColumnDesign& c = design.columns[i];
         for (std::size_t j = 0; j < i; ++j)
-            if (same_name(spec.columns[j].name, c.name))
+            if (same_name(design.columns[j].name, c.name))
                 throw JetError(kFieldDefinedTwice,
-                               fmt::format("Column '{}' is defined more than once in table '{}'.", c.name, spec.name));
-        Column col = make_column(format, spec, c, static_cast<std::uint16_t>(i));
+                               fmt::format("Column '{}' is defined more than once in table '{}'.", c.name, design.name));
+        Column col = make_column(format, design, c, static_cast<std::uint16_t>(i));
         col.var_index = var_index;  // fixed columns carry the slot the next variable column gets
         if (col.is_fixed()) {
             if (col.type != ColumnType::Boolean) {
@@ -127,30 +127,30 @@ TableDef layout_table(const Format& format, const TableSpec& spec) {
     t.var_columns = var_index;
 
     bool have_primary = false;
-    for (std::size_t i = 0; i < spec.indexes.size(); ++i) {
-        const IndexSpec& ix = spec.indexes[i];
-        if (ix.name.empty()) throw JetError(err::Unsupported, fmt::format("Table '{}' has an index without a name.", spec.name));
+    for (std::size_t i = 0; i < design.indexes.size(); ++i) {
+        const IndexDesign& ix = design.indexes[i];
+        if (ix.name.empty()) throw JetError(err::Unsupported, fmt::format("Table '{}' has an index without a name.", design.name));
         for (std::size_t j = 0; j < i; ++j)
-            if (same_name(spec.indexes[j].name, ix.name))
+            if (same_name(design.indexes[j].name, ix.name))
                 throw JetError(err::Unsupported,
-                               fmt::format("Index '{}' is defined more than once in table '{}'.", ix.name, spec.name));
+                               fmt::format("Index '{}' is defined more than once in table '{}'.", ix.name, design.name));
         if (ix.primary && std::exchange(have_primary, true))
-            throw JetError(kPrimaryKeyExists, fmt::format("Table '{}' has more than one primary key.", spec.name));
+            throw JetError(kPrimaryKeyExists, fmt::format("Table '{}' has more than one primary key.", design.name));
         if (ix.columns.empty() || ix.columns.size() > kMaxIndexColumns)
             throw JetError(err::Unsupported,
-                           fmt::format("Index '{}' of table '{}' must have 1 to 10 columns.", ix.name, spec.name));
+                           fmt::format("Index '{}' of table '{}' must have 1 to 10 columns.", ix.name, design.name));
         RealIndex real;
         real.number = static_cast<std::uint32_t>(i);
         real.flags = index_flags_of(format, ix);
-        for (const IndexColumnSpec& ic : ix.columns) {
+        for (const IndexColumnDesign& ic : ix.columns) {
             auto it = std::find_if(t.columns.begin(), t.columns.end(),
                                    [&](const Column& c) { return same_name(c.name, ic.column); });
             if (it == t.columns.end())
                 throw JetError(err::ItemNotFound, fmt::format("Index '{}' of table '{}' names a missing column '{}'.",
-                                                              ix.name, spec.name, ic.column));
+                                                              ix.name, design.name, ic.column));
             if (is_long_value(it->type))
                 throw JetError(err::Unsupported, fmt::format("Index '{}' of table '{}': Memo and OLE column '{}' cannot be indexed.",
-                                                             ix.name, spec.name, ic.column));
+                                                             ix.name, design.name, ic.column));
             real.columns.push_back(IndexColumn{it->number, ic.ascending});
         }
         t.real_indexes.push_back(std::move(real));
@@ -165,9 +165,9 @@ TableDef layout_table(const Format& format, const TableSpec& spec) {
     return t;
 }
 
-TableProperties table_properties(const TableSpec& spec) {
+TableProperties table_properties(const TableDesign& design) {
     TableProperties props;
-    for (const ColumnSpec& c : spec.columns) {
+    for (const ColumnDesign& c : design.columns) {
         ColumnProperties cp{c.name, {}};
         if (!c.default_value.empty()) cp.properties.push_back(default_value_property(c.default_value));
         if (c.required) cp.properties.push_back(required_property(true));
