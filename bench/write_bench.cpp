@@ -20,14 +20,22 @@ double seconds_since(Clock::time_point start) {
 }
 
 jet::TableDesign bench_table() {
+    auto column = [](const char* name, jet::ColumnType type, std::uint16_t size = 50) {
+        jet::ColumnDesign c;
+        c.name = name;
+        c.type = type;
+        c.size = size;
+        return c;
+    };
     jet::TableDesign design;
     design.name = "Results";
-    design.columns = {{"ID", jet::ColumnType::Long, 0, true},
-                    {"Section", jet::ColumnType::Long},
-                    {"Board", jet::ColumnType::Long},
-                    {"Contract", jet::ColumnType::Text, 10},
-                    {"Score", jet::ColumnType::Long},
-                    {"Processed", jet::ColumnType::Boolean}};
+    design.columns = {column("ID", jet::ColumnType::Long),
+                      column("Section", jet::ColumnType::Long),
+                      column("Board", jet::ColumnType::Long),
+                      column("Contract", jet::ColumnType::Text, 10),
+                      column("Score", jet::ColumnType::Long),
+                      column("Processed", jet::ColumnType::Boolean)};
+    design.columns[0].autonumber = true;
     design.indexes = {{"PrimaryKey", {{"ID"}}, true},
                     {"SectionBoard", {{"Section"}, {"Board"}}}};
     return design;
