@@ -35,9 +35,8 @@ long Database::execute(std::string_view sql) {
 
 long Database::execute_if(const std::function<bool()>& read_first, std::string_view sql) {
     if (!engine_) closed();
-    // The statement takes the same lock on the same open file: that changes nothing, and its
-    // release at the statement's end comes when nothing is left to guard.
-    jet::StatementLock lock(engine_->file().fd(), jet::StatementLock::Mode::Exclusive);
+    // The statement joins this scope, so the read and the write form one statement.
+    jet::StatementScope scope(engine_->file(), jet::StatementLock::Mode::Exclusive);
     return read_first() ? jet::execute(*engine_, sql) : 0;
 }
 

@@ -497,7 +497,7 @@ void Checker::check_table(const CatalogEntry& entry) {
 
 CheckReport Checker::run() {
     // A writer of ours holds this lock exclusively for each statement: we see none half done.
-    StatementLock lock(file_->fd(), StatementLock::Mode::Shared);
+    StatementScope scope(db_->file(), StatementLock::Mode::Shared);
     pages_ = file_->page_count();
     claims_[0] = "the database header";
     read_global_map();

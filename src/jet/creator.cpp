@@ -449,7 +449,7 @@ NewValues by_name(const TableDef& t, const std::vector<std::pair<const char*, Va
 void create_table(Database& db, const TableDesign& design) {
     PageFile& file = db.file();
     const Format& format = file.format();
-    StatementLock lock(file.fd(), StatementLock::Mode::Exclusive);
+    StatementScope scope(file, StatementLock::Mode::Exclusive);
     AtomicWrite atomic(file);
     if (db.find_table(design.name))
         throw JetError(kTableExists, fmt::format("Table '{}' already exists in '{}'.", design.name, file.path()));

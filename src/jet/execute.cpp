@@ -33,7 +33,7 @@ std::size_t column_position(const TableDef& table, std::string_view name) {
 }
 
 long run_update(Database& db, sql::UpdateStmt& stmt) {
-    StatementLock lock(db.file().fd(), StatementLock::Mode::Exclusive);
+    StatementScope scope(db.file(), StatementLock::Mode::Exclusive);
     TableWrite write(db, stmt.table);
     const TableDef& table = write.table();
     const auto infos = column_infos(table);
@@ -77,7 +77,7 @@ long run_update(Database& db, sql::UpdateStmt& stmt) {
 }
 
 long run_insert(Database& db, sql::InsertStmt& stmt) {
-    StatementLock lock(db.file().fd(), StatementLock::Mode::Exclusive);
+    StatementScope scope(db.file(), StatementLock::Mode::Exclusive);
     TableWrite write(db, stmt.table);
     const TableDef& table = write.table();
     sql::validate_columns(sql::Statement(stmt), column_names(table));
@@ -105,7 +105,7 @@ long execute(Database& db, std::string_view text) {
 }
 
 RowId append_record(Database& db, std::string_view table_name, const std::vector<std::pair<std::string, Value>>& fields) {
-    StatementLock lock(db.file().fd(), StatementLock::Mode::Exclusive);
+    StatementScope scope(db.file(), StatementLock::Mode::Exclusive);
     TableWrite write(db, table_name);
     const TableDef& table = write.table();
     NewValues values(table.columns.size());

@@ -1,19 +1,25 @@
-// PageFile: the database file as an array of fixed-size pages. Every read goes to the file
-// (the operating system caches; we do not), so a page written by another process between two
-// of our statements is never served stale. Reads past the end or short reads are errors that
-// name the file and the page.
+// PageFile: the database file as an array of fixed-size pages.
+//
+// Freshness: another program may write the file between two of our statements, so nothing is
+// kept across statements. Inside a StatementScope (which holds the statement lock) pages are
+// read through a shared mapping of the file, which the operating system keeps identical to
+// what every process wrote; outside a scope each read goes to the file. Either way no page is
+// ever served stale. Reads past the end or short reads are errors that name the file and page.
 //
 // Writes that must land together (one record with its index entries and counters) run inside
-// an AtomicWrite: the first write of each existing page saves its old image to a rollback
-// journal beside the database ("<file>-journal") before the page changes. Committing empties
-// the journal; a process killed in between leaves it behind, and the next open of ours puts
-// the old pages back, so no reader of ours ever sees half a record.
+// an AtomicWrite: pages are staged in memory (reads see the staged images) and commit() first
+// saves the old images to a rollback journal beside the database ("<file>-journal"), then
+// writes the pages in the order they were last staged, then marks the journal finished. A
+// process killed in between leaves an unfinished journal; the next open of ours, or the next
+// writer, puts the old pages back, so no reader of ours ever sees half a record.
 #pragma once
 
 #include "format.h"
+#include "lock_file.h"
 #include "value.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,36 +43,67 @@ public:
     bool writable() const { return access_ == Access::ReadWrite; }
     int fd() const { return fd_; }
 
-    std::uint32_t page_count() const;                  // whole pages in the file now
+    std::uint32_t page_count() const;                  // whole pages, counting staged appends
     Bytes read_page(std::uint32_t page) const;         // 3049 naming the page when it is past the end
+    // Both only inside an AtomicWrite.
     void write_page(std::uint32_t page, const Bytes& bytes);
-    std::uint32_t append_page(const Bytes& bytes);     // writes at the end, returns its number
+    std::uint32_t append_page(const Bytes& bytes);     // a page after the last, returns its number
     void sync();
 
     static std::string journal_path_for(const std::string& database_path);
+    // True when a writer died inside a write and its journal has not been undone yet.
+    static bool has_unfinished_write(const std::string& database_path);
 
 private:
     friend class AtomicWrite;
+    friend class StatementScope;
     PageFile(std::string path, int fd, Access access, const Format& format);
+    std::uint32_t file_pages() const;
+    const std::uint8_t* mapped_page(std::uint32_t page) const;
+    void unmap() const;
     void begin_atomic();
     void commit_atomic();
-    void rollback_atomic();
-    void journal_page(std::uint32_t page);
+    void open_journal();
 
     std::string path_;
     int fd_ = -1;
     Access access_;
     const Format* format_;
-    // Rollback journal of the write in progress (fd -1 when none).
-    int journal_fd_ = -1;
-    std::uint64_t journal_size_ = 0;
+
+    // Statement scope: depth of nested scopes and the file's pages when the outermost began.
+    int scope_depth_ = 0;
+    StatementLock::Mode scope_mode_ = StatementLock::Mode::Shared;
+    std::unique_ptr<StatementLock> scope_lock_;
+    std::uint32_t scope_pages_ = 0;
+    mutable const std::uint8_t* map_ = nullptr;
+    mutable std::size_t map_size_ = 0;
+
+    // The write in progress: staged page images and the order in which they were last written.
+    bool in_write_ = false;
     std::uint32_t pages_before_ = 0;
-    std::vector<bool> journaled_;
+    std::uint32_t appended_ = 0;
+    std::map<std::uint32_t, Bytes> staged_;
+    std::vector<std::uint32_t> write_order_;
+    int journal_fd_ = -1;   // kept open between writes
 };
 
-// Makes the page writes of its scope all-or-nothing: commit() keeps them, leaving the scope
-// without commit() (an exception) puts the old pages back. The caller holds the exclusive
-// statement lock for the whole scope. Inside another AtomicWrite it joins the outer one.
+// Holds the statement lock on the file for its scope: exclusive for writers, shared for
+// readers that must see no statement half done. Blocks until granted. A scope inside another
+// joins it (a shared scope inside an exclusive one; never the other way round).
+class StatementScope {
+public:
+    StatementScope(PageFile& file, StatementLock::Mode mode);
+    ~StatementScope();
+    StatementScope(const StatementScope&) = delete;
+    StatementScope& operator=(const StatementScope&) = delete;
+
+private:
+    PageFile& file_;
+};
+
+// Makes the page writes of its scope all-or-nothing: commit() stores them, leaving the scope
+// without commit() (an exception) drops them. Holds the exclusive statement lock (joining a
+// scope that already holds it). Inside another AtomicWrite it joins the outer one.
 class AtomicWrite {
 public:
     explicit AtomicWrite(PageFile& file);
@@ -77,6 +114,7 @@ public:
 
 private:
     PageFile& file_;
+    StatementScope scope_;
     bool outermost_;
     bool done_ = false;
 };

@@ -8,6 +8,8 @@
 namespace jet {
 
 std::unique_ptr<RecordSet> RecordSet::open(std::shared_ptr<Database> db, std::string_view table_or_select) {
+    // One consistent view: no writer of ours is half-way through a record while we list rows.
+    StatementScope scope(db->file(), StatementLock::Mode::Shared);
     QueryResult q = run_query(*db, table_or_select);
     std::unique_ptr<RecordSet> rs(new RecordSet(std::move(db), std::move(q.table), std::move(q.rows)));
     rs->index_used_ = std::move(q.index_used);

@@ -71,7 +71,9 @@ protected:
         auto file = jet::PageFile::open(path_, jet::PageFile::Access::ReadWrite);
         jet::Bytes bytes = file->read_page(page);
         change(bytes);
+        jet::AtomicWrite write(*file);
         file->write_page(page, bytes);
+        write.commit();
     }
     const jet::Format& format() { return jet::Database::open(path_)->format(); }
     jet::CheckReport check() { return jet::check_database(path_); }
@@ -286,7 +288,11 @@ TEST(CheckCommand, ExitsZeroOnAGoodFileAndOneWithTheReportOnADamagedOne) {
     auto pf = jet::PageFile::open(file.string(), jet::PageFile::Access::ReadWrite);
     jet::Bytes b = pf->read_page(def.tdef_page);
     jet::put_u32(b, pf->format().tdef_row_count_offset, 7);
-    pf->write_page(def.tdef_page, b);
+    {
+        jet::AtomicWrite write(*pf);
+        pf->write_page(def.tdef_page, b);
+        write.commit();
+    }
     auto bad = testsupport::run_process({TLW_PATH, "check", file.string()});
     EXPECT_EQ(bad.exit_code, 1);
     EXPECT_NE(bad.err.find("table 'RoundData': its definition counts 7 rows, its pages hold 112"), std::string::npos)

@@ -57,7 +57,9 @@ public:
         jet::LogicalIndex logical;
         logical.name = "Scratch index";
         table_.logical_indexes.push_back(logical);
+        jet::AtomicWrite write(*file_);
         index_.root_page = file_->append_page(jet::serialise_index_page(file_->format(), empty_leaf()));
+        write.commit();
     }
     ~ScratchIndex() {
         file_.reset();
@@ -76,8 +78,15 @@ public:
         return jet::encode_key_prefix(file_->format(), table_, index_, leading);
     }
     void commit(jet::IndexEdit& edit) {
+        jet::AtomicWrite write(*file_);
         edit.commit([this](const Bytes& content) { return file_->append_page(content); },
                     [this](std::uint32_t page) { released.push_back(page); });
+        write.commit();
+    }
+    void overwrite(std::uint32_t page, const Bytes& bytes) {
+        jet::AtomicWrite write(*file_);
+        file_->write_page(page, bytes);
+        write.commit();
     }
     bool insert(const std::vector<Value>& row, RowId id) {
         jet::IndexEdit edit(*file_, table_, index_);
@@ -300,17 +309,17 @@ TEST(IndexCorruption, CyclesAndDamagedPagesAreErrorsNotHangs) {
     const std::uint32_t first_leaf = root.entries.front().child;
     Bytes leaf = ix.file().read_page(first_leaf);
     jet::put_u32(leaf, ix.file().format().index_next_offset, first_leaf);
-    ix.file().write_page(first_leaf, leaf);
+    ix.overwrite(first_leaf, leaf);
     EXPECT_THROW(ix.rows(), jet::JetError);
     EXPECT_FALSE(ix.verify({}).empty());
 
     // A damaged bitmap (entries out of order) and a page of the wrong type.
     Bytes garbage = leaf;
     for (std::size_t k = 600; k < 900; ++k) garbage[k] = static_cast<std::uint8_t>(k * 31);
-    ix.file().write_page(first_leaf, garbage);
+    ix.overwrite(first_leaf, garbage);
     EXPECT_THROW(ix.rows(), jet::JetError);
     garbage[0] = 0x01;
-    ix.file().write_page(first_leaf, garbage);
+    ix.overwrite(first_leaf, garbage);
     try {
         ix.rows();
         FAIL() << "data page accepted as index page";

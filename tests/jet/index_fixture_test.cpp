@@ -118,10 +118,12 @@ TEST(IndexOnAccessTree, GrowsAndShrinksThroughThePageAllocator) {
             std::vector<jet::Value> values(def.columns.size());
             values[0] = jet::Value::long_(k * 7 - 3000);
             const jet::RowId id{5000 + static_cast<std::uint32_t>(k / 100), static_cast<std::uint8_t>(k % 100)};
+            jet::AtomicWrite write(db->file());
             jet::IndexEdit edit(db->file(), def, index);
             const jet::IndexKey key = jet::encode_index_key(db->format(), def, index, values);
             edit.insert(key, id);
             edit.commit();
+            write.commit();
             added.push_back({key.bytes, id, 0});
         }
         EXPECT_GT(db->file().page_count(), pages_before);
@@ -131,9 +133,11 @@ TEST(IndexOnAccessTree, GrowsAndShrinksThroughThePageAllocator) {
         EXPECT_TRUE(problems.empty()) << problems.front();
 
         for (const jet::IndexEntry& e : added) {
+            jet::AtomicWrite write(db->file());
             jet::IndexEdit edit(db->file(), def, index);
             edit.remove(jet::IndexKey{e.key, false, false}, e.row);
             edit.commit();
+            write.commit();
         }
         problems = jet::verify_index(db->file(), def, index, expected);
         EXPECT_TRUE(problems.empty()) << problems.front();

@@ -17,7 +17,7 @@
 namespace {
 
 void print_select(jet::Database& db, jet::sql::SelectStmt& select) {
-    jet::StatementLock lock(db.file().fd(), jet::StatementLock::Mode::Shared);
+    jet::StatementScope scope(db.file(), jet::StatementLock::Mode::Shared);
     const jet::TableDef table = db.table_def(select.table);
     std::vector<jet::sql::ColumnInfo> infos;
     std::string header;
