@@ -143,12 +143,16 @@ std::vector<RowId> matching_rows(Database& db, const TableDef& def, const sql::E
     return rows;
 }
 
+std::string_view bare_table_name(std::string_view text) {
+    std::string_view name = trim(text);
+    if (name.size() >= 2 && name.front() == '[' && name.back() == ']') name = name.substr(1, name.size() - 2);
+    return name;
+}
+
 QueryResult run_query(Database& db, std::string_view text) {
     QueryResult result;
     if (!is_select(text)) {
-        std::string_view name = trim(text);
-        if (name.size() >= 2 && name.front() == '[' && name.back() == ']') name = name.substr(1, name.size() - 2);
-        result.table = db.table_def(name);
+        result.table = db.table_def(bare_table_name(text));
         result.rows = db.row_ids(result.table);
         return result;
     }

@@ -33,5 +33,7 @@ std::vector<RowId> matching_rows(Database& db, const TableDef& def, const sql::E
 
 // Whether `text` is a statement rather than a table name.
 bool is_select(std::string_view text);
+// A table name as a record set names it: trimmed, brackets removed.
+std::string_view bare_table_name(std::string_view text);
 
 }  // namespace jet

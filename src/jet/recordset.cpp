@@ -10,15 +10,45 @@ namespace jet {
 std::unique_ptr<RecordSet> RecordSet::open(std::shared_ptr<Database> db, std::string_view table_or_select) {
     // One consistent view: no writer of ours is half-way through a record while we list rows.
     StatementScope scope(db->file(), StatementLock::Mode::Shared);
+    if (!is_select(table_or_select)) {
+        TableDef table = db->table_def(bare_table_name(table_or_select));
+        return std::unique_ptr<RecordSet>(new RecordSet(std::move(db), std::move(table), std::nullopt));
+    }
     QueryResult q = run_query(*db, table_or_select);
     std::unique_ptr<RecordSet> rs(new RecordSet(std::move(db), std::move(q.table), std::move(q.rows)));
     rs->index_used_ = std::move(q.index_used);
-    rs->load();
     return rs;
 }
 
-RecordSet::RecordSet(std::shared_ptr<Database> db, TableDef table, std::vector<RowId> rows)
-    : db_(std::move(db)), table_(std::move(table)), rows_(std::move(rows)) {}
+RecordSet::RecordSet(std::shared_ptr<Database> db, TableDef table, std::optional<std::vector<RowId>> rows)
+    : db_(std::move(db)), table_(std::move(table)) {
+    if (rows) {
+        rows_ = std::move(*rows);
+        rows_fixed_ = true;
+        load();
+    }
+}
+
+void RecordSet::fix_rows() {
+    if (rows_fixed_) return;
+    {
+        StatementScope scope(db_->file(), StatementLock::Mode::Shared);
+        rows_ = db_->row_ids(table_);
+    }
+    rows_fixed_ = true;
+    position_ = 0;
+    load();
+}
+
+bool RecordSet::at_end() {
+    fix_rows();
+    return position_ >= rows_.size();
+}
+
+std::size_t RecordSet::record_count() {
+    fix_rows();
+    return rows_.size();
+}
 
 void RecordSet::load() {
     deleted_ = false;
@@ -27,6 +57,7 @@ void RecordSet::load() {
 }
 
 void RecordSet::move_first() {
+    fix_rows();
     position_ = 0;
     load();
 }
@@ -38,6 +69,7 @@ void RecordSet::move_next() {
 }
 
 void RecordSet::move_last() {
+    fix_rows();
     if (rows_.empty()) throw JetError(err::NoCurrentRecord, "No current record.");
     position_ = rows_.size() - 1;
     load();
@@ -49,14 +81,14 @@ const Column& RecordSet::column(std::string_view name) const {
     return *c;
 }
 
-Value RecordSet::field(std::string_view name) const {
+Value RecordSet::field(std::string_view name) {
     const Column& c = column(name);
     if (at_end()) throw JetError(err::NoCurrentRecord, "No current record.");
     if (deleted_) throw JetError(3167, "Record is deleted.");
     return values_[static_cast<std::size_t>(&c - table_.columns.data())];
 }
 
-RowId RecordSet::current_row() const {
+RowId RecordSet::current_row() {
     if (at_end()) throw JetError(err::NoCurrentRecord, "No current record.");
     return rows_[position_];
 }
@@ -82,7 +114,7 @@ void RecordSet::update() {
     append_record(*db_, table_.name, pending_);
     adding_ = false;
     pending_.clear();
-    load();
+    if (rows_fixed_) load();
 }
 
 }  // namespace jet

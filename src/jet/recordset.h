@@ -1,7 +1,9 @@
 // jet::RecordSet: a dynaset. The rows it covers and their order are fixed when it opens
-// (table order, or index order when an index serves the query); a row's values are read
-// afresh from the file each time the record set moves onto it. Adding records goes through
-// the writer (execute.h).
+// (table order, or index order when an index serves the query); on a whole table, as Jet
+// fills a dynaset's keys as they are needed, when it is first read, so that a record set
+// opened only to add records does not list the table. A row's values are read afresh from
+// the file each time the record set moves onto it. Adding records goes through the writer
+// (execute.h).
 #pragma once
 
 #include "database.h"
@@ -22,8 +24,8 @@ public:
     // A table name or "SELECT * FROM name [WHERE ...]", positioned on the first record.
     static std::unique_ptr<RecordSet> open(std::shared_ptr<Database> db, std::string_view table_or_select);
 
-    bool at_end() const { return position_ >= rows_.size(); }
-    std::size_t record_count() const { return rows_.size(); }
+    bool at_end();
+    std::size_t record_count();
     void move_first();
     void move_next();
     void move_last();
@@ -31,9 +33,9 @@ public:
     // The current record's field, case-insensitive: 3265 "Item not found in this
     // collection." for an unknown name, 3021 "No current record." at end, 3167 "Record is
     // deleted." when another user deleted it since the record set opened.
-    Value field(std::string_view name) const;
+    Value field(std::string_view name);
     const TableDef& table() const { return table_; }
-    RowId current_row() const;
+    RowId current_row();
     const std::optional<std::string>& index_used() const { return index_used_; }
 
     // Add record: add_new() begins, set_field() fills by name (3265 for unknown names),
@@ -43,13 +45,15 @@ public:
     void update();
 
 private:
-    RecordSet(std::shared_ptr<Database> db, TableDef table, std::vector<RowId> rows);
+    RecordSet(std::shared_ptr<Database> db, TableDef table, std::optional<std::vector<RowId>> rows);
+    void fix_rows();
     void load();
     const Column& column(std::string_view name) const;
 
     std::shared_ptr<Database> db_;
     TableDef table_;
     std::vector<RowId> rows_;
+    bool rows_fixed_ = false;
     std::optional<std::string> index_used_;
     std::size_t position_ = 0;
     std::vector<Value> values_;
