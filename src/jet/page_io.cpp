@@ -174,9 +174,14 @@ PageFile::~PageFile() {
 
 std::uint32_t PageFile::file_pages() const { return static_cast<std::uint32_t>(file_size(fd_, path_) / page_size()); }
 
+std::uint32_t PageFile::scope_pages() const {
+    if (!scope_pages_) scope_pages_ = file_pages();
+    return *scope_pages_;
+}
+
 std::uint32_t PageFile::page_count() const {
     if (in_write_) return pages_before_ + appended_;
-    if (scope_depth_ > 0) return scope_pages_;
+    if (scope_depth_ > 0) return scope_pages();
     return file_pages();
 }
 
@@ -206,7 +211,7 @@ Bytes PageFile::read_page(std::uint32_t page) const {
     if (in_write_) {
         if (auto it = staged_.find(page); it != staged_.end()) return it->second;
     }
-    if (scope_depth_ > 0 && page < scope_pages_) {
+    if (scope_depth_ > 0 && page < scope_pages()) {
         if (const std::uint8_t* m = mapped_page(page)) return Bytes(m, m + page_size());
     }
     Bytes bytes(page_size());
@@ -215,6 +220,18 @@ Bytes PageFile::read_page(std::uint32_t page) const {
                        fmt::format("Cannot read page {} of '{}': the file ends before it (truncated or damaged).", page,
                                    path_));
     return bytes;
+}
+
+const std::uint8_t* PageFile::page_view(std::uint32_t page) const {
+    if (in_write_) {
+        if (auto it = staged_.find(page); it != staged_.end()) return it->second.data();
+    }
+    if (scope_depth_ == 0) return nullptr;
+    const std::uint32_t pages = page_count();
+    if (page >= pages) return nullptr;
+    // Every page the scope knows at once, so that no later view or read moves the mapping.
+    if (mapped_page(pages - 1) == nullptr) return nullptr;
+    return map_ + static_cast<std::size_t>(page) * page_size();
 }
 
 void PageFile::write_page(std::uint32_t page, const Bytes& bytes) {
@@ -253,7 +270,7 @@ void PageFile::begin_atomic() {
     // We hold the exclusive lock, so an unfinished write was left by a writer that died.
     undo_unfinished_write(fd_, journal_fd_, path_);
     scope_pages_ = file_pages();
-    pages_before_ = scope_pages_;
+    pages_before_ = *scope_pages_;
     appended_ = 0;
     staged_.clear();
     write_order_.clear();
@@ -310,9 +327,8 @@ StatementScope::StatementScope(PageFile& file, StatementLock::Mode mode) : file_
         ++file_.scope_depth_;
         return;
     }
-    auto lock = std::make_unique<StatementLock>(file_.fd_, mode);
-    file_.scope_pages_ = file_.file_pages();
-    file_.scope_lock_ = std::move(lock);
+    file_.scope_lock_ = std::make_unique<StatementLock>(file_.fd_, mode);
+    file_.scope_pages_.reset();
     file_.scope_mode_ = mode;
     file_.scope_depth_ = 1;
 }

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,9 @@ public:
 
     std::uint32_t page_count() const;                  // whole pages, counting staged appends
     Bytes read_page(std::uint32_t page) const;         // 3049 naming the page when it is past the end
+    // The page in place, without a copy: only inside a statement scope (null outside one and
+    // past the end, where read_page says why). Valid until the scope or the current write ends.
+    const std::uint8_t* page_view(std::uint32_t page) const;
     // Both only inside an AtomicWrite.
     void write_page(std::uint32_t page, const Bytes& bytes);
     std::uint32_t append_page(const Bytes& bytes);     // a page after the last, returns its number
@@ -59,6 +63,7 @@ private:
     friend class StatementScope;
     PageFile(std::string path, int fd, Access access, const Format& format);
     std::uint32_t file_pages() const;
+    std::uint32_t scope_pages() const;
     const std::uint8_t* mapped_page(std::uint32_t page) const;
     void unmap() const;
     void begin_atomic();
@@ -70,11 +75,12 @@ private:
     Access access_;
     const Format* format_;
 
-    // Statement scope: depth of nested scopes and the file's pages when the outermost began.
+    // Statement scope: depth of nested scopes, and the file's pages under the lock (learnt on
+    // first need).
     int scope_depth_ = 0;
     StatementLock::Mode scope_mode_ = StatementLock::Mode::Shared;
     std::unique_ptr<StatementLock> scope_lock_;
-    std::uint32_t scope_pages_ = 0;
+    mutable std::optional<std::uint32_t> scope_pages_;
     mutable const std::uint8_t* map_ = nullptr;
     mutable std::size_t map_size_ = 0;
 
