@@ -78,10 +78,11 @@ void mark_finished(int journal, const std::string& path) {
     write_all(journal, zero, sizeof zero, kFlagAt, PageFile::journal_path_for(path));
 }
 
-// Puts back the pages an unfinished write saved and cuts the database to its old length.
-void undo_unfinished_write(int db, int journal, const std::string& path) {
+// Puts back the pages an unfinished write saved and cuts the database to its old length;
+// false when there was none.
+bool undo_unfinished_write(int db, int journal, const std::string& path) {
     const std::optional<JournalHeader> h = unfinished_write(journal);
-    if (!h) return;
+    if (!h) return false;
     const std::size_t record = 4 + static_cast<std::size_t>(h->page_size);
     std::vector<std::uint8_t> buf(record);
     for (std::uint32_t i = 0; i < h->count; ++i) {
@@ -96,6 +97,7 @@ void undo_unfinished_write(int db, int journal, const std::string& path) {
         throw JetError(err::DiskIo, fmt::format("Disk or network error undoing an unfinished write in '{}': {}.",
                                                 path, std::strerror(errno)));
     mark_finished(journal, path);
+    return true;
 }
 
 // A journal left by a writer that died: undo its write, under the exclusive statement lock so
@@ -268,9 +270,8 @@ void PageFile::open_journal() {
 void PageFile::begin_atomic() {
     open_journal();
     // We hold the exclusive lock, so an unfinished write was left by a writer that died.
-    undo_unfinished_write(fd_, journal_fd_, path_);
-    scope_pages_ = file_pages();
-    pages_before_ = *scope_pages_;
+    if (undo_unfinished_write(fd_, journal_fd_, path_)) scope_pages_.reset();
+    pages_before_ = scope_pages();
     appended_ = 0;
     staged_.clear();
     write_order_.clear();
