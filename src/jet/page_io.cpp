@@ -229,7 +229,7 @@ const std::uint8_t* PageFile::page_view(std::uint32_t page) const {
         if (auto it = staged_.find(page); it != staged_.end()) return it->second.data();
     }
     if (scope_depth_ == 0) return nullptr;
-    const std::uint32_t pages = page_count();
+    const std::uint32_t pages = in_write_ ? pages_before_ : page_count();  // appended pages are all staged
     if (page >= pages) return nullptr;
     // Every page the scope knows at once, so that no later view or read moves the mapping.
     if (mapped_page(pages - 1) == nullptr) return nullptr;
