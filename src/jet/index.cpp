@@ -1,9 +1,11 @@
 // B-tree walking, seeking and editing. Node pages in an IndexEdit hold every child with the key
 // of its subtree's last entry, the tail child included; the stored form drops the tail child
-// from the entries (it goes to the header) whenever a node has two or more children.
+// from the entries (it goes to the header) whenever a node has two or more children. A tail
+// child's key is read from its subtree only when it has to be stored: most edits never need it.
 #include "jet/index.h"
 
 #include "jet/error.h"
+#include "jet/index_page_cache.h"
 #include "jet/page_alloc.h"
 
 #include <algorithm>
@@ -37,7 +39,7 @@ PackedPage read_packed(const PageFile& file, const TableDef& table, std::uint32_
     if (number == 0 || number >= file.page_count())
         throw JetError(err::CorruptDatabase, "The " + where + " names page " + std::to_string(number) +
                                                  ", which is not in the file.");
-    PackedPage p = parse_packed_page(file.format(), number, file.read_page(number), where);
+    PackedPage p = IndexPageCache::local().parse(file.format(), number, file.read_page(number), where);
     if (p.owner != table.tdef_page) damaged(where, number, "it belongs to the table at page " + std::to_string(p.owner));
     return p;
 }
@@ -166,8 +168,13 @@ IndexEntry IndexEdit::last_entry_below(std::uint32_t child, int depth) {
     for (std::uint32_t number = child;; ++depth) {
         if (depth > kMaxDepth) corrupt(number, "the tree does not end (its pages form a cycle)");
         if (auto it = pages_.find(number); it != pages_.end()) {
-            if (it->second.page.empty()) corrupt(number, "an empty page inside the tree");
-            return it->second.page.entry(it->second.page.size() - 1);
+            const Page& p = it->second;
+            if (p.page.empty()) corrupt(number, "an empty page inside the tree");
+            if (!p.tail_known) {
+                number = p.page.child(p.page.size() - 1);
+                continue;
+            }
+            return p.page.entry(p.page.size() - 1);
         }
         if (number == 0 || number >= file_.page_count()) corrupt(number, "a child page beyond the end of the file");
         const Bytes bytes = file_.read_page(number);
@@ -182,6 +189,17 @@ IndexEntry IndexEdit::last_entry_below(std::uint32_t child, int depth) {
     }
 }
 
+void IndexEdit::learn_tail(Page& p) {
+    if (p.tail_known) return;
+    const std::size_t last = p.page.size() - 1;
+    IndexEntry tail = last_entry_below(p.page.child(last), 0);
+    tail.child = p.page.child(last);
+    if (last > 0 && p.page.compare(last - 1, tail) >= 0)
+        corrupt(p.page.number, "the tail page's entries do not follow the page's other children");
+    p.page.replace(last, tail);
+    p.tail_known = true;
+}
+
 IndexEdit::Page& IndexEdit::load(std::uint32_t number, int level) {
     auto it = pages_.find(number);
     if (it == pages_.end()) {
@@ -189,12 +207,9 @@ IndexEdit::Page& IndexEdit::load(std::uint32_t number, int level) {
         p.page = read_packed(file_, table_, number, where_);
         p.level = -1;
         if (!p.page.leaf && p.page.tail != 0) {
-            IndexEntry tail = last_entry_below(p.page.tail, 0);
-            tail.child = p.page.tail;
-            if (!p.page.empty() && p.page.compare(p.page.size() - 1, tail) >= 0)
-                corrupt(number, "the tail page's entries do not follow the page's other children");
-            p.page.insert(p.page.size(), tail);
+            p.page.insert(p.page.size(), IndexEntry{{}, RowId{}, p.page.tail});
             p.page.tail = 0;
+            p.tail_known = false;
         }
         if (!p.page.leaf && p.page.empty()) corrupt(number, "a node page without children");
         it = pages_.emplace(number, std::move(p)).first;
@@ -231,14 +246,13 @@ std::vector<IndexEdit::Step> IndexEdit::descend(const IndexEntry& target) {
     for (int depth = 0;; ++depth) {
         if (depth > kMaxDepth) corrupt(number, "the tree does not end (its pages form a cycle)");
         const Page& p = load(number, -1);
-        std::size_t slot = p.page.lower_bound(target);
         if (p.page.leaf) {
-            path.push_back({number, slot});
+            path.push_back({number, p.page.lower_bound(target, p.page.size())});
             break;
         }
-        if (slot == p.page.size()) slot = p.page.size() - 1;
-        path.push_back({number, slot});
-        number = p.page.child(slot);
+        // The last child takes every key beyond the others (its own key may be unknown).
+        path.push_back({number, p.page.lower_bound(target, p.page.size() - 1)});
+        number = p.page.child(path.back().slot);
     }
     for (std::size_t i = 0; i < path.size(); ++i) load(path[i].page, static_cast<int>(path.size() - 1 - i));
     return path;
@@ -251,9 +265,10 @@ void IndexEdit::propagate_last(std::vector<Step>& path, std::size_t depth) {
         const IndexEntry last = child.page.entry(child.page.size() - 1);
         Page& parent = pages_.at(path[d - 1].page);
         const std::size_t slot = path[d - 1].slot;
-        if (parent.page.compare(slot, last) == 0) break;
-        parent.page.replace(slot, last);
         const bool is_last = slot + 1 == parent.page.size();
+        if ((!is_last || parent.tail_known) && parent.page.compare(slot, last) == 0) break;
+        parent.page.replace(slot, last);
+        if (is_last) parent.tail_known = true;
         // The tail child's key is not stored; the page changes only when the entry is explicit.
         if (!is_last || parent.page.size() == 1) touch(parent);
         if (!is_last) break;
@@ -274,6 +289,7 @@ void IndexEdit::settle(std::vector<std::uint32_t> ancestors, std::uint32_t numbe
     if (!overflows(pages_.at(number))) return;
     if (ancestors.empty()) {
         // The root keeps its page number: its entries move to a new child below it.
+        learn_tail(pages_.at(number));
         Page& child = create(pages_.at(number).page.leaf, pages_.at(number).level);
         Page& root = pages_.at(number);
         root.page.move_front(root.page.size(), child.page);
@@ -402,6 +418,7 @@ void IndexEdit::unlink_empty(std::vector<Step>& path, std::size_t depth) {
     const std::size_t slot = path[depth - 1].slot;
     const bool was_last = slot + 1 == parent.page.size();
     parent.page.erase(slot);
+    if (was_last) parent.tail_known = true;
     touch(parent);
     if (parent.page.empty()) {
         if (depth - 1 == 0) {
@@ -427,6 +444,9 @@ void IndexEdit::commit() {
 
 void IndexEdit::commit(const IndexPageAllocator& allocate, const IndexPageReleaser& release) {
     const Format& f = file_.format();
+    // A node left with one child stores that child's key.
+    for (std::uint32_t n : dirty_)
+        if (Page& p = pages_.at(n); p.page.size() == 1) learn_tail(p);
     std::map<std::uint32_t, std::uint32_t> real;
     PackedPage blank;
     blank.owner = table_.tdef_page;
@@ -443,11 +463,13 @@ void IndexEdit::commit(const IndexPageAllocator& allocate, const IndexPageReleas
         int rank, level;
         std::uint32_t number;
         Bytes image;
+        PackedPage stored;   // what reading the image back gives
     };
     std::vector<Out> out;
     for (std::uint32_t n : dirty_) {
-        const Page& p = pages_.at(n);
-        PackedPage s = p.page;
+        Page& p = pages_.at(n);
+        const std::size_t count = stored_count(p);
+        PackedPage s = std::move(p.page);   // the edit ends here
         s.number = fix(n);
         s.owner = table_.tdef_page;
         s.prev = fix(s.prev);
@@ -458,15 +480,22 @@ void IndexEdit::commit(const IndexPageAllocator& allocate, const IndexPageReleas
             if (s.size() >= 2) s.tail = s.child(s.size() - 1);
         }
         const int rank = p.is_new ? 0 : (p.links_only ? 2 : 1);
-        out.push_back({rank, p.level, s.number, s.serialise(f, stored_count(p))});
+        Bytes image = s.serialise(f, count);
+        if (s.tail != 0) s.erase(s.size() - 1);
+        out.push_back({rank, p.level, s.number, std::move(image), std::move(s)});
     }
     std::stable_sort(out.begin(), out.end(),
                      [](const Out& a, const Out& b) { return std::tie(a.rank, b.level) < std::tie(b.rank, a.level); });
-    for (const Out& o : out) file_.write_page(o.number, o.image);
+    IndexPageCache& cache = IndexPageCache::local();
+    for (Out& o : out) {
+        file_.write_page(o.number, o.image);
+        cache.keep(f, o.number, std::move(o.image), std::move(o.stored));
+    }
     for (std::uint32_t n : released_) {
         Bytes page = file_.read_page(n);
         std::fill(page.begin(), page.begin() + 4, 0);
         file_.write_page(n, page);
+        cache.forget(f, n);
         release(n);
     }
     pages_.clear();

@@ -109,6 +109,7 @@ private:
         int level = 0;             // 0 = leaf
         bool is_new = false;
         bool links_only = true;    // changed only in its sibling links
+        bool tail_known = true;    // false: the tail child's key is not read yet (a placeholder)
     };
     struct Step {
         std::uint32_t page;
@@ -119,6 +120,7 @@ private:
     Page& create(bool leaf, int level);
     void touch(Page& p, bool links_only = false);
     IndexEntry last_entry_below(std::uint32_t child, int depth);
+    void learn_tail(Page& p);
     std::vector<Step> descend(const IndexEntry& target);
     void propagate_last(std::vector<Step>& path, std::size_t depth);
     bool overflows(const Page& p) const;

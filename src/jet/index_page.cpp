@@ -7,6 +7,7 @@
 #include "jet/page_io.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace jet {
@@ -45,10 +46,7 @@ PackedPage pack(const IndexPage& page) {
     p.prev = page.prev;
     p.next = page.next;
     p.tail = page.tail;
-    for (const IndexEntry& e : page.entries) {
-        const Bytes whole = whole_entry(e, page.leaf);
-        p.append_raw(whole.data(), whole.size(), nullptr, 0);
-    }
+    for (const IndexEntry& e : page.entries) p.insert(p.size(), e);
     return p;
 }
 
@@ -56,8 +54,8 @@ PackedPage pack(const IndexPage& page) {
 
 int compare_keys(KeyView a, KeyView b) {
     const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i)
-        if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+    if (n != 0)
+        if (const int c = std::memcmp(a.data(), b.data(), n)) return c < 0 ? -1 : 1;
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
@@ -96,30 +94,19 @@ int PackedPage::compare(std::size_t i, const IndexEntry& e) const {
 
 int PackedPage::compare_adjacent(std::size_t i) const {
     if (int c = compare_keys(key(i - 1), key(i))) return c;
-    const RowId a = row(i - 1), b = row(i);
-    return a == b ? 0 : (a < b ? -1 : 1);
+    // The row id is stored big-endian (page, then row): its bytes sort as the row id does.
+    const int c = std::memcmp(data_.data() + ends_[i - 1] - trailer(), data_.data() + ends_[i] - trailer(), 4);
+    return c == 0 ? 0 : (c < 0 ? -1 : 1);
 }
 
-std::size_t PackedPage::lower_bound(const IndexEntry& e) const {
-    std::size_t lo = 0, hi = size();
+std::size_t PackedPage::lower_bound(const IndexEntry& e, std::size_t count) const {
+    std::size_t lo = 0, hi = count;
     while (lo < hi) {
         const std::size_t mid = (lo + hi) / 2;
         if (compare(mid, e) < 0) lo = mid + 1;
         else hi = mid;
     }
     return lo;
-}
-
-void PackedPage::reserve(std::size_t bytes, std::size_t entries) {
-    data_.reserve(bytes);
-    ends_.reserve(entries);
-}
-
-void PackedPage::append_raw(const std::uint8_t* head, std::size_t head_size, const std::uint8_t* rest,
-                            std::size_t rest_size) {
-    data_.insert(data_.end(), head, head + head_size);
-    data_.insert(data_.end(), rest, rest + rest_size);
-    ends_.push_back(static_cast<std::uint32_t>(data_.size()));
 }
 
 void PackedPage::insert(std::size_t i, const IndexEntry& e) {
@@ -218,29 +205,38 @@ PackedPage parse_packed_page(const Format& f, std::uint32_t number, const Bytes&
     page.tail = get_u32(b, f.index_tail_offset);
     if (page.leaf && page.tail != 0) corrupt(number, where, "a leaf page names a child page");
     const std::size_t prefix = f.index_prefix_size == 1 ? b[f.index_prefix_offset] : get_u16(b, f.index_prefix_offset);
-    const std::size_t trailer = page.leaf ? 4 : 8;
+    const std::size_t trailer = page.trailer();
     const std::size_t space = std::min<std::size_t>(f.page_size - f.index_first_entry_offset, f.index_bitmap_size * 8);
+    if (prefix > space) corrupt(number, where, "the shared prefix is longer than the page");
+
+    // Where each stored entry ends (bit n set: an entry ends n bytes into the entry area).
+    std::vector<std::uint32_t>& ends = page.ends_;
+    ends.reserve(space / 4);
+    const std::uint8_t* bitmap = b.data() + f.index_bitmap_offset;
+    for (std::size_t byte = 0; byte * 8 <= space; ++byte) {
+        unsigned bits = bitmap[byte];
+        if (byte == 0) bits &= ~1u;
+        if (byte * 8 + 7 > space) bits &= (2u << (space - byte * 8)) - 1;
+        for (; bits != 0; bits &= bits - 1)
+            ends.push_back(static_cast<std::uint32_t>(byte * 8 + static_cast<std::size_t>(std::countr_zero(bits))));
+    }
+    if (ends.empty()) return page;
 
     // Entry i is the first entry's first `prefix` bytes followed by its stored bytes.
     const std::uint8_t* base = b.data() + f.index_first_entry_offset;
-    if (prefix > space) corrupt(number, where, "the shared prefix is longer than the page");
-    page.reserve(space + 64 * prefix, space / 8);
+    if (ends[0] < prefix) corrupt(number, where, "the first entry is shorter than the shared prefix");
+    page.data_.resize(ends.back() + (ends.size() - 1) * prefix);
+    std::uint8_t* out = page.data_.data();
     std::size_t start = 0;
-    for (std::size_t byte = 0; byte * 8 <= space; ++byte) {
-        const std::uint8_t bits = b[f.index_bitmap_offset + byte];
-        if (bits == 0) continue;
-        for (std::size_t k = 0; k < 8; ++k) {
-            const std::size_t bit = byte * 8 + k;
-            if (bit == 0 || bit > space || (bits >> k & 1) == 0) continue;
-            const std::size_t shared = page.empty() ? 0 : prefix;
-            if (page.empty() && bit < prefix) corrupt(number, where, "the first entry is shorter than the shared prefix");
-            const std::size_t size = shared + bit - start;
-            if (size < trailer) corrupt(number, where, "an entry is too short");
-            const std::size_t n = page.size();
-            page.append_raw(base, shared, base + start, bit - start);
-            if (n > 0 && page.compare_adjacent(n) >= 0) corrupt(number, where, "entries are out of order");
-            start = bit;
-        }
+    for (std::size_t i = 0; i < ends.size(); ++i) {
+        const std::size_t shared = i == 0 ? 0 : prefix, stored = ends[i] - start;
+        if (shared + stored < trailer) corrupt(number, where, "an entry is too short");
+        std::memcpy(out, base, shared);
+        std::memcpy(out + shared, base + start, stored);
+        out += shared + stored;
+        start = ends[i];
+        ends[i] = static_cast<std::uint32_t>(out - page.data_.data());
+        if (i > 0 && page.compare_adjacent(i) >= 0) corrupt(number, where, "entries are out of order");
     }
     return page;
 }
@@ -252,8 +248,13 @@ std::optional<IndexEntry> last_page_entry(const Format& f, const Bytes& b) {
     const std::size_t space = std::min<std::size_t>(f.page_size - f.index_first_entry_offset, f.index_bitmap_size * 8);
     std::size_t ends[2] = {0, 0};
     int found = 0;
-    for (std::size_t bit = space; bit > 0 && found < 2; --bit)
-        if (b[f.index_bitmap_offset + bit / 8] >> (bit % 8) & 1) ends[found++] = bit;
+    for (std::size_t byte = space / 8 + 1; byte-- > 0 && found < 2;) {
+        unsigned bits = b[f.index_bitmap_offset + byte];
+        if (byte == 0) bits &= ~1u;
+        if (byte * 8 + 7 > space) bits &= (2u << (space - byte * 8)) - 1;
+        for (; bits != 0 && found < 2; bits &= ~(1u << (std::bit_width(bits) - 1)))
+            ends[found++] = byte * 8 + static_cast<std::size_t>(std::bit_width(bits)) - 1;
+    }
     if (found == 0) return std::nullopt;
     const std::size_t start = found == 2 ? ends[1] : 0, end = ends[0];
     const std::size_t shared = found == 2 ? prefix : 0;

@@ -57,7 +57,7 @@ public:
     IndexEntry entry(std::size_t i) const;
     int compare(std::size_t i, const IndexEntry& e) const;       // entry i against e
     int compare_adjacent(std::size_t i) const;                  // entry i - 1 against entry i
-    std::size_t lower_bound(const IndexEntry& e) const;          // first entry not below e
+    std::size_t lower_bound(const IndexEntry& e, std::size_t count) const;   // first of `count` entries not below e
 
     void insert(std::size_t i, const IndexEntry& e);
     void erase(std::size_t i);
@@ -72,11 +72,13 @@ public:
     // The page with its first `count` entries (node pages: the tail is the `tail` field).
     Bytes serialise(const Format& format, std::size_t count) const;
 
-    // Appends a whole entry given as two pieces (a shared prefix and the stored bytes).
-    void append_raw(const std::uint8_t* head, std::size_t head_size, const std::uint8_t* rest, std::size_t rest_size);
-    void reserve(std::size_t bytes, std::size_t entries);
+    // Heap bytes held (for caches that bound their memory).
+    std::size_t footprint() const { return data_.capacity() + ends_.capacity() * sizeof(std::uint32_t); }
+
+    bool operator==(const PackedPage&) const = default;
 
 private:
+    friend PackedPage parse_packed_page(const Format&, std::uint32_t, const Bytes&, const std::string&);
     std::size_t begin(std::size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
     std::size_t trailer() const { return leaf ? 4 : 8; }
     Bytes data_;                      // whole entries: key, page (3 bytes BE), row, [child 4 bytes BE]

@@ -1,0 +1,76 @@
+// Eviction picks a random page: index edits visit leaves in patterns (a whole cycle of keys,
+// say) where least-recently-used would evict each page just before it is wanted again.
+#include "jet/index_page_cache.h"
+
+#include <cstring>
+
+namespace jet {
+
+namespace {
+
+// Enough for every page an index edit of a table of a few hundred thousand rows touches.
+constexpr std::size_t kThreadBudget = std::size_t{24} << 20;
+
+}  // namespace
+
+IndexPageCache& IndexPageCache::local() {
+    thread_local IndexPageCache cache(kThreadBudget);
+    return cache;
+}
+
+IndexPageCache::IndexPageCache(std::size_t budget_bytes) : budget_(budget_bytes) {}
+
+std::uint64_t IndexPageCache::key_of(const Format& format, std::uint32_t number) {
+    return static_cast<std::uint64_t>(format.version) << 32 | number;
+}
+
+const PackedPage* IndexPageCache::find(const Format& format, std::uint32_t number, const Bytes& bytes) const {
+    const auto it = slots_.find(key_of(format, number));
+    if (it == slots_.end()) return nullptr;
+    const Entry& e = entries_[it->second];
+    if (e.bytes.size() != bytes.size() || std::memcmp(e.bytes.data(), bytes.data(), bytes.size()) != 0) return nullptr;
+    return &e.page;
+}
+
+PackedPage IndexPageCache::parse(const Format& format, std::uint32_t number, const Bytes& bytes,
+                                 const std::string& where) {
+    if (const PackedPage* kept = find(format, number, bytes)) return *kept;
+    PackedPage page = parse_packed_page(format, number, bytes, where);
+    store(key_of(format, number), bytes, page);
+    return page;
+}
+
+void IndexPageCache::keep(const Format& format, std::uint32_t number, Bytes bytes, PackedPage page) {
+    store(key_of(format, number), std::move(bytes), std::move(page));
+}
+
+void IndexPageCache::forget(const Format& format, std::uint32_t number) {
+    if (const auto it = slots_.find(key_of(format, number)); it != slots_.end()) remove_at(it->second);
+}
+
+void IndexPageCache::store(std::uint64_t key, Bytes bytes, PackedPage page) {
+    const std::size_t cost = bytes.size() + page.footprint() + sizeof(Entry);
+    if (const auto it = slots_.find(key); it != slots_.end()) remove_at(it->second);
+    if (cost > budget_) return;
+    while (bytes_ + cost > budget_) {
+        random_ ^= random_ << 13;
+        random_ ^= random_ >> 7;
+        random_ ^= random_ << 17;
+        remove_at(static_cast<std::size_t>(random_ % entries_.size()));
+    }
+    slots_[key] = entries_.size();
+    entries_.push_back(Entry{key, std::move(bytes), std::move(page), cost});
+    bytes_ += cost;
+}
+
+void IndexPageCache::remove_at(std::size_t i) {
+    bytes_ -= entries_[i].cost;
+    slots_.erase(entries_[i].key);
+    if (i + 1 != entries_.size()) {
+        entries_[i] = std::move(entries_.back());
+        slots_[entries_[i].key] = i;
+    }
+    entries_.pop_back();
+}
+
+}  // namespace jet

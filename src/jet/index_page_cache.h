@@ -1,0 +1,55 @@
+// Parsed index pages kept from one statement to the next, each with the exact bytes it was
+// parsed from. A page is served only when the bytes just read equal those bytes, so a change
+// by any writer (another program included) is never missed. One cache per thread, bounded in
+// memory; nothing in it is shared between threads.
+#pragma once
+
+#include "jet/index_page.h"
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace jet {
+
+class IndexPageCache {
+public:
+    // This thread's cache.
+    static IndexPageCache& local();
+
+    explicit IndexPageCache(std::size_t budget_bytes);
+
+    // What parse_packed_page makes of `bytes` (page `number` of a file in `format`): the kept
+    // copy when it came from these very bytes, else parsed now and kept. Errors as parse_packed_page.
+    PackedPage parse(const Format& format, std::uint32_t number, const Bytes& bytes, const std::string& where);
+    // Keeps `page` as the parsed form of `bytes`, which the caller has just written from it
+    // (parse_packed_page must make exactly `page` of them).
+    void keep(const Format& format, std::uint32_t number, Bytes bytes, PackedPage page);
+    // The kept page for exactly these bytes, or null.
+    const PackedPage* find(const Format& format, std::uint32_t number, const Bytes& bytes) const;
+    // Drops the copy of a page, if any.
+    void forget(const Format& format, std::uint32_t number);
+
+    std::size_t pages() const { return entries_.size(); }
+    std::size_t bytes() const { return bytes_; }
+
+private:
+    struct Entry {
+        std::uint64_t key;
+        Bytes bytes;
+        PackedPage page;
+        std::size_t cost;
+    };
+    static std::uint64_t key_of(const Format& format, std::uint32_t number);
+    void store(std::uint64_t key, Bytes bytes, PackedPage page);
+    void remove_at(std::size_t i);
+
+    std::size_t budget_;
+    std::size_t bytes_ = 0;
+    std::vector<Entry> entries_;
+    std::unordered_map<std::uint64_t, std::size_t> slots_;   // key -> position in entries_
+    std::uint64_t random_ = 0x9E3779B97F4A7C15ull;
+};
+
+}  // namespace jet
