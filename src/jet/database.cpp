@@ -1,5 +1,6 @@
-// Opening a database, the catalog, table definitions (reused only while their tdef bytes
-// are unchanged) and row scans with moved and deleted rows handled.
+// Opening a database, the catalog, table definitions and table properties (each reused only
+// while the bytes it was parsed from are unchanged) and row scans with moved and deleted rows
+// handled.
 #include "database.h"
 
 #include "error.h"
@@ -9,13 +10,19 @@
 #include "usage_map.h"
 
 #include <cctype>
+#include <cstring>
 #include <fmt/format.h>
 
 namespace jet {
 namespace {
 
-
 constexpr int kMaxMoves = 8;  // a moved row is re-pointed from its header row, so chains stay short
+
+[[noreturn]] void no_such_table(std::string_view name) {
+    throw JetError(err::TableNotFound,
+                   fmt::format("The Microsoft Jet database engine cannot find the input table or query '{}'. Make "
+                               "sure it exists and that its name is spelled correctly.", name));
+}
 
 }  // namespace
 
@@ -31,9 +38,10 @@ Database::Database(std::unique_ptr<PageFile> file, std::uint16_t code_page, std:
     : file_(std::move(file)), code_page_(code_page), sort_order_(sort_order) {}
 
 TableDef Database::table_def_at(std::uint32_t tdef_page, const std::string& name) {
-    TdefStream stream = read_tdef_stream(*file_, tdef_page, name);
     auto it = defs_.find(tdef_page);
-    if (it != defs_.end() && it->second.stream == stream && it->second.def.name == name) return it->second.def;
+    if (it != defs_.end() && it->second.def.name == name && tdef_stream_unchanged(*file_, it->second.stream))
+        return it->second.def;
+    TdefStream stream = read_tdef_stream(*file_, tdef_page, name);
     TableDef def = parse_table_def(stream, format(), name, path(), code_page_);
     defs_[tdef_page] = CachedDef{std::move(stream), def};
     return def;
@@ -43,14 +51,14 @@ std::vector<std::uint32_t> Database::data_pages(const TableDef& table) {
     return read_usage_map(*file_, table.owned_map, fmt::format("table '{}'", table.name));
 }
 
-bool Database::locate_row(const TableDef& table, RowId id, Bytes& page, std::size_t& start, std::size_t& size) {
+bool Database::locate_row(const TableDef& table, RowId id, Bytes& buffer, const std::uint8_t*& row, std::size_t& size) {
     for (int hop = 0; hop <= kMaxMoves; ++hop) {
         if (id.page == 0) {
             if (hop == 0) return false;
             throw JetError(err::CorruptDatabase,
                            fmt::format("A moved row of table '{}' in '{}' points to page 0.", table.name, path()));
         }
-        page = file_->read_page(id.page);  // 3049 naming the page when it lies past the end
+        const PageSpan page = read_page_span(*file_, id.page, buffer);  // 3049 naming the page past the end
         if (page[0] != DataPageType || data_page_owner_of(page) != table.tdef_page) return false;
         const std::optional<RowBounds> b = checked_row(format(), page, id.row);
         if (!b) return false;
@@ -58,7 +66,7 @@ bool Database::locate_row(const TableDef& table, RowId id, Bytes& page, std::siz
         if (hop == 0 && deleted) return false;
         // A move target carries the deleted flag so that scans skip it; read it where it is.
         if (!(b->flags & row_flags::Overflow) || deleted) {
-            start = b->start;
+            row = page.data() + b->start;
             size = b->length();
             return true;
         }
@@ -73,22 +81,23 @@ bool Database::locate_row(const TableDef& table, RowId id, Bytes& page, std::siz
                                kMaxMoves));
 }
 
-void Database::scan_raw(const TableDef& table,
-                        const std::function<bool(RowId, const std::uint8_t*, std::size_t)>& visit) {
-    Bytes moved;
+template <typename Visit>
+void Database::scan_raw(const TableDef& table, Visit&& visit) {
+    StatementScope scope(*file_, StatementLock::Mode::Shared);
+    Bytes buffer, moved;
     const std::uint32_t page_count = file_->page_count();
     for (std::uint32_t page_number : data_pages(table)) {
         if (page_number >= page_count)
             throw JetError(err::CorruptDatabase,
                            fmt::format("Page {} is listed as a data page of table '{}' in '{}' but lies outside the file.",
                                        page_number, table.name, path()));
-        const Bytes page = file_->read_page(page_number);
+        const PageSpan page = read_page_span(*file_, page_number, buffer);
         if (page[0] != DataPageType || data_page_owner_of(page) != table.tdef_page)
             throw JetError(err::CorruptDatabase,
                            fmt::format("Page {} of '{}' is listed as a data page of table '{}' but is not one "
                                        "(type {}, owner {}).", page_number, path(), table.name, page[0],
                                        data_page_owner_of(page)));
-        const std::uint32_t rows = data_page_row_count(page, format());
+        const std::uint32_t rows = data_page_rows(format(), page);
         for (std::uint32_t r = 0; r < rows && r < 256; ++r) {
             const std::optional<RowBounds> b = checked_row(format(), page, r);
             if (!b)
@@ -98,9 +107,10 @@ void Database::scan_raw(const TableDef& table,
             if (b->flags & row_flags::Deleted) continue;  // deleted, or the target of a moved row
             const RowId id{page_number, static_cast<std::uint8_t>(r)};
             if (b->flags & row_flags::Overflow) {
-                std::size_t start = 0, size = 0;
-                if (!locate_row(table, id, moved, start, size)) continue;
-                if (!visit(id, moved.data() + start, size)) return;
+                const std::uint8_t* row = nullptr;
+                std::size_t size = 0;
+                if (!locate_row(table, id, moved, row, size)) continue;
+                if (!visit(id, row, size)) return;
             } else if (!visit(id, page.data() + b->start, b->length())) {
                 return;
             }
@@ -131,84 +141,118 @@ std::uint32_t Database::count_rows(const TableDef& table) {
 }
 
 bool Database::read_row(const TableDef& table, RowId id, std::vector<Value>& out) {
-    Bytes page;
-    std::size_t start = 0, size = 0;
-    if (!locate_row(table, id, page, start, size)) return false;
-    RowDecoder(*file_, table).decode(page.data() + start, size, id, out);
+    Bytes buffer;
+    const std::uint8_t* row = nullptr;
+    std::size_t size = 0;
+    if (!locate_row(table, id, buffer, row, size)) return false;
+    RowDecoder(*file_, table).decode(row, size, id, out);
     return true;
 }
 
-std::vector<CatalogEntry> Database::catalog() {
-    TdefStream stream = read_tdef_stream(*file_, kCatalogTdefPage, kCatalogTable);
-    const TableDef def = catalog_ && catalog_->stream == stream
-                             ? catalog_->def
-                             : table_def_at(kCatalogTdefPage, kCatalogTable);
-    std::vector<Bytes> pages;
-    const std::uint32_t page_count = file_->page_count();
-    for (std::uint32_t p : data_pages(def))
-        if (p < page_count) pages.push_back(file_->read_page(p));
-    if (catalog_ && catalog_->stream == stream && catalog_->pages == pages) return catalog_->entries;
+std::size_t Database::NameHash::operator()(std::string_view name) const {
+    std::size_t h = 14695981039346656037ull;
+    for (char c : name) {
+        const auto folded = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        h = (h ^ folded) * 1099511628211ull;  // FNV-1a over the ASCII-folded name
+    }
+    return h;
+}
 
-    std::vector<CatalogEntry> entries;
-    RowDecoder decoder(*file_, def);
+bool Database::NameEqual::operator()(std::string_view a, std::string_view b) const { return names_equal(a, b); }
+
+bool Database::catalog_unchanged(const CachedCatalog& cached) {
+    if (!tdef_stream_unchanged(*file_, cached.stream) || data_pages(cached.def) != cached.page_numbers) return false;
+    const std::uint32_t page_count = file_->page_count();
+    Bytes buffer;
+    for (std::size_t i = 0; i < cached.page_numbers.size(); ++i) {
+        if (cached.page_numbers[i] >= page_count) return false;
+        const PageSpan page = read_page_span(*file_, cached.page_numbers[i], buffer);
+        if (std::memcmp(page.data(), cached.pages[i].data(), page.size()) != 0) return false;
+    }
+    return true;
+}
+
+const Database::CachedCatalog& Database::fresh_catalog() {
+    if (catalog_ && catalog_unchanged(*catalog_)) return *catalog_;
+    catalog_.reset();
+    CachedCatalog c;
+    c.stream = read_tdef_stream(*file_, kCatalogTdefPage, kCatalogTable);
+    c.def = parse_table_def(c.stream, format(), kCatalogTable, path(), code_page_);
+    c.page_numbers = data_pages(c.def);
+    const std::uint32_t page_count = file_->page_count();
+    for (std::uint32_t p : c.page_numbers)
+        if (p < page_count) c.pages.push_back(file_->read_page(p));  // scan_raw refuses the others
+
+    RowDecoder decoder(*file_, c.def);
     std::vector<FieldRef> fields;
-    std::vector<Value> values(def.columns.size());
+    std::vector<Value> values(c.def.columns.size());
     const char* wanted[] = {"Id", "ParentId", "Name", "Type", "Flags"};
-    scan_raw(def, [&](RowId id, const std::uint8_t* row, std::size_t size) {
+    scan_raw(c.def, [&](RowId id, const std::uint8_t* row, std::size_t size) {
         decoder.split(row, size, id, fields);
         for (const char* name : wanted)
-            if (const Column* c = def.find_column(name)) {
-                const auto k = static_cast<std::size_t>(c - def.columns.data());
-                values[k] = decoder.value(*c, fields[k], id);
+            if (const Column* col = c.def.find_column(name)) {
+                const auto k = static_cast<std::size_t>(col - c.def.columns.data());
+                values[k] = decoder.value(*col, fields[k], id);
             }
-        entries.push_back(catalog_entry(def, id, values));
+        c.entries.push_back(catalog_entry(c.def, id, values));
         return true;
     });
-    catalog_ = CachedCatalog{std::move(stream), def, std::move(pages), entries};
-    return entries;
+    for (std::size_t i = 0; i < c.entries.size(); ++i)
+        if (c.entries[i].is_table()) c.tables.emplace(c.entries[i].name, i);  // the first of a name stays
+    catalog_ = std::move(c);
+    return *catalog_;
 }
+
+std::vector<CatalogEntry> Database::catalog() { return fresh_catalog().entries; }
 
 std::vector<CatalogEntry> Database::tables() {
     std::vector<CatalogEntry> out;
-    for (CatalogEntry& e : catalog())
-        if (e.is_user_table()) out.push_back(std::move(e));
+    for (const CatalogEntry& e : fresh_catalog().entries)
+        if (e.is_user_table()) out.push_back(e);
     return out;
 }
 
+const CatalogEntry& Database::table_entry(std::string_view name) {
+    const CachedCatalog& c = fresh_catalog();
+    const auto it = c.tables.find(name);
+    if (it == c.tables.end()) no_such_table(name);
+    return c.entries[it->second];
+}
+
 std::optional<CatalogEntry> Database::find_table(std::string_view name) {
-    for (CatalogEntry& e : catalog())
-        if (e.is_table() && names_equal(e.name, name)) return std::move(e);
-    return std::nullopt;
+    const CachedCatalog& c = fresh_catalog();
+    const auto it = c.tables.find(name);
+    if (it == c.tables.end()) return std::nullopt;
+    return c.entries[it->second];
 }
 
 TableDef Database::table_def(std::string_view name) {
-    const std::optional<CatalogEntry> entry = find_table(name);
-    if (!entry)
-        throw JetError(err::TableNotFound,
-                       fmt::format("The Microsoft Jet database engine cannot find the input table or query '{}'. Make "
-                                   "sure it exists and that its name is spelled correctly.", name));
-    return table_def_at(entry->tdef_page(), entry->name);
+    const CatalogEntry& entry = table_entry(name);
+    return table_def_at(entry.tdef_page(), entry.name);
 }
 
-TableProperties Database::properties(std::string_view name) {
-    const std::optional<CatalogEntry> entry = find_table(name);
-    if (!entry)
-        throw JetError(err::TableNotFound,
-                       fmt::format("The Microsoft Jet database engine cannot find the input table or query '{}'. Make "
-                                   "sure it exists and that its name is spelled correctly.", name));
-    const TableDef def = table_def_at(kCatalogTdefPage, kCatalogTable);
+const TableProperties& Database::properties(std::string_view name) {
+    const CatalogEntry& entry = table_entry(name);
+    const TableDef& def = catalog_->def;
+    CachedProperties& cached = properties_[entry.tdef_page()];
     const Column* lvprop = def.find_column("LvProp");
-    if (!lvprop) return {};
-    Bytes page;
-    std::size_t start = 0, size = 0;
-    if (!locate_row(def, entry->row, page, start, size)) return {};
-    RowDecoder decoder(*file_, def);
-    std::vector<FieldRef> fields;
-    decoder.split(page.data() + start, size, entry->row, fields);
-    const Value blob = decoder.value(*lvprop, fields[static_cast<std::size_t>(lvprop - def.columns.data())], entry->row);
-    if (blob.kind() != ValueKind::Binary) return {};
-    return parse_properties(format(), blob.as_binary(), code_page_,
-                            fmt::format("table '{}' in '{}'", entry->name, path()));
+    Bytes buffer;
+    const std::uint8_t* row = nullptr;
+    std::size_t size = 0;
+    Value blob = Value::binary({});
+    if (lvprop && locate_row(def, entry.row, buffer, row, size)) {
+        RowDecoder decoder(*file_, def);
+        std::vector<FieldRef> fields;
+        decoder.split(row, size, entry.row, fields);
+        blob = decoder.value(*lvprop, fields[static_cast<std::size_t>(lvprop - def.columns.data())], entry.row);
+        if (blob.kind() != ValueKind::Binary) blob = Value::binary({});
+    }
+    if (blob.as_binary() != cached.blob) {
+        cached.parsed = parse_properties(format(), blob.as_binary(), code_page_,
+                                         fmt::format("table '{}' in '{}'", entry.name, path()));
+        cached.blob = blob.as_binary();
+    }
+    return cached.parsed;
 }
 
 }  // namespace jet

@@ -46,14 +46,17 @@ public:
     TableDef table_def(std::string_view name);
     TableDef table_def_at(std::uint32_t tdef_page, const std::string& name);
 
-    // Table, column and property maps from the table's LvProp (empty when it has none).
-    TableProperties properties(std::string_view table);
+    // Table, column and property maps from the table's LvProp (empty when it has none); 3078 as
+    // table_def. Valid until the next call for the same table.
+    const TableProperties& properties(std::string_view table);
 
     // The table's data pages (its owned usage map), ascending.
     std::vector<std::uint32_t> data_pages(const TableDef& table);
 
     // Rows in table order: data pages ascending, rows by slot, deleted rows and moved-row
     // targets skipped, moved rows read where they now are. `visit` returns false to stop.
+    // The whole scan is one read statement (StatementScope), so it sees no write of ours half
+    // done and reads the pages in place.
     using RowVisitor = std::function<bool(RowId, const std::vector<Value>&)>;
     void scan(const TableDef& table, const RowVisitor& visit);
     std::vector<RowId> row_ids(const TableDef& table);
@@ -65,11 +68,36 @@ public:
 
 private:
     Database(std::unique_ptr<PageFile> file, std::uint16_t code_page, std::uint16_t sort_order);
+
+    // Folded-case hashing, so that a table is found by name in one lookup.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const;
+    };
+    struct NameEqual {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const;
+    };
+    // The parsed catalog with the bytes it came from: its definition and every data page.
+    struct CachedCatalog {
+        TdefStream stream;
+        TableDef def;
+        std::vector<std::uint32_t> page_numbers;
+        std::vector<Bytes> pages;
+        std::vector<CatalogEntry> entries;
+        std::unordered_map<std::string, std::size_t, NameHash, NameEqual> tables;  // first table entry by name
+    };
+    // The cached catalog after checking its bytes against the file, parsed afresh when they differ.
+    const CachedCatalog& fresh_catalog();
+    bool catalog_unchanged(const CachedCatalog& cached);
+    const CatalogEntry& table_entry(std::string_view name);  // 3078 when there is none
+
     // Calls visit(id, row bytes, row size) for every live row of the table in table order.
-    void scan_raw(const TableDef& table,
-                  const std::function<bool(RowId, const std::uint8_t*, std::size_t)>& visit);
-    // The bytes of the live row `id` after following moves; nullopt when there is none.
-    bool locate_row(const TableDef& table, RowId id, Bytes& page, std::size_t& start, std::size_t& size);
+    template <typename Visit>
+    void scan_raw(const TableDef& table, Visit&& visit);
+    // The bytes of the live row `id` after following moves, in place or within `buffer`;
+    // false when there is none.
+    bool locate_row(const TableDef& table, RowId id, Bytes& buffer, const std::uint8_t*& row, std::size_t& size);
 
     std::unique_ptr<PageFile> file_;
     std::unique_ptr<LockFile> lock_file_;   // held while open for writing, as Jet keeps the .ldb
@@ -81,13 +109,12 @@ private:
         TableDef def;
     };
     std::unordered_map<std::uint32_t, CachedDef> defs_;
-    struct CachedCatalog {
-        TdefStream stream;
-        TableDef def;
-        std::vector<Bytes> pages;
-        std::vector<CatalogEntry> entries;
-    };
     std::optional<CachedCatalog> catalog_;
+    struct CachedProperties {
+        Bytes blob;
+        TableProperties parsed;
+    };
+    std::unordered_map<std::uint32_t, CachedProperties> properties_;  // by tdef page
 };
 
 }  // namespace jet

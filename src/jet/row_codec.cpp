@@ -32,12 +32,68 @@ std::uint32_t fixed_size(ColumnType type, std::uint16_t declared) {
     }
 }
 
+// Text as stored, to UTF-8, into `out`. Plain ASCII, by far the most common content, is
+// copied as is.
+void decode_text(std::string& out, const Format& format, const std::uint8_t* p, std::size_t n, std::uint16_t code_page) {
+    auto ascii = [](const std::uint8_t* from, const std::uint8_t* to) {
+        for (; from != to; ++from)
+            if (*from == 0 || *from >= 0x80) return false;
+        return true;
+    };
+    if (format.jet3()) {
+        if (ascii(p, p + n))
+            out.assign(reinterpret_cast<const char*>(p), n);
+        else
+            out = decode_code_page(p, n, code_page);
+        return;
+    }
+    const bool compressed = n >= 2 && p[0] == 0xFF && p[1] == 0xFE;  // a zero byte would switch modes
+    if (compressed && ascii(p + 2, p + n))
+        out.assign(reinterpret_cast<const char*>(p + 2), n - 2);
+    else
+        out = decode_jet4_text(p, n);
+}
+
+// A non-long-value field's value into `out`; false when the bytes are too short for the type.
+bool store_plain(Value& out, const Format& format, ColumnType type, const std::uint8_t* p, std::size_t n,
+                 std::uint16_t code_page, std::uint8_t scale) {
+    if (n < fixed_size(type, 0)) return false;
+    switch (type) {
+    case ColumnType::Boolean: out.refill(n > 0 && p[0] != 0); break;
+    case ColumnType::Byte: out.refill(p[0]); break;
+    case ColumnType::Integer: out.refill(load<std::int16_t>(p)); break;
+    case ColumnType::Long: out.refill(load<std::int32_t>(p)); break;
+    case ColumnType::Currency: out.refill(Currency{load<std::int64_t>(p)}); break;
+    case ColumnType::Single: out.refill(load<float>(p)); break;
+    case ColumnType::Double: out.refill(load<double>(p)); break;
+    case ColumnType::DateTime: out.refill(DateTime{load<double>(p)}); break;
+    case ColumnType::Guid: {
+        Guid g;
+        std::memcpy(g.bytes.data(), p, 16);
+        out.refill(g);
+        break;
+    }
+    case ColumnType::Decimal: {
+        Decimal d;
+        d.negative = (p[0] & 0x80) != 0;
+        for (int word = 0; word < 4; ++word)  // most significant 32-bit word first, each little-endian
+            d.magnitude = d.magnitude << 32 | load<std::uint32_t>(p + 1 + 4 * word);
+        d.scale = scale;
+        out.refill(d);
+        break;
+    }
+    case ColumnType::Text:
+    case ColumnType::Memo: decode_text(out.refill_text(), format, p, n, code_page); break;
+    default: out = Value::binary(Bytes(p, p + n));
+    }
+    return true;
+}
+
 }  // namespace
 
-std::optional<RowBounds> checked_row(const Format& format, const Bytes& page, std::uint32_t row) {
+std::optional<RowBounds> checked_row(const Format& format, PageSpan page, std::uint32_t row) {
     if (page.size() < format.data_first_row_offset) return std::nullopt;
-    const std::uint32_t count = static_cast<std::uint32_t>(page[format.data_row_count_offset] |
-                                                           page[format.data_row_count_offset + 1] << 8);
+    const std::uint32_t count = data_page_rows(format, page);
     if (row >= count || format.data_first_row_offset + 2ull * count > page.size()) return std::nullopt;
     auto entry = [&](std::uint32_t i) {
         const std::size_t at = format.data_first_row_offset + 2u * i;
@@ -53,34 +109,9 @@ std::optional<RowBounds> checked_row(const Format& format, const Bytes& page, st
 
 std::optional<Value> decode_plain_value(const Format& format, ColumnType type, const std::uint8_t* p, std::size_t n,
                                         std::uint16_t code_page, std::uint8_t scale) {
-    if (n < fixed_size(type, 0)) return std::nullopt;
-    switch (type) {
-    case ColumnType::Boolean: return Value::boolean(n > 0 && p[0] != 0);
-    case ColumnType::Byte: return Value::byte(p[0]);
-    case ColumnType::Integer: return Value::integer(load<std::int16_t>(p));
-    case ColumnType::Long: return Value::long_(load<std::int32_t>(p));
-    case ColumnType::Currency: return Value::currency(Currency{load<std::int64_t>(p)});
-    case ColumnType::Single: return Value::single(load<float>(p));
-    case ColumnType::Double: return Value::double_(load<double>(p));
-    case ColumnType::DateTime: return Value::date(DateTime{load<double>(p)});
-    case ColumnType::Guid: {
-        Guid g;
-        std::memcpy(g.bytes.data(), p, 16);
-        return Value::guid(g);
-    }
-    case ColumnType::Decimal: {
-        Decimal d;
-        d.negative = (p[0] & 0x80) != 0;
-        for (int word = 0; word < 4; ++word)  // most significant 32-bit word first, each little-endian
-            d.magnitude = d.magnitude << 32 | load<std::uint32_t>(p + 1 + 4 * word);
-        d.scale = scale;
-        return Value::decimal(d);
-    }
-    case ColumnType::Text:
-    case ColumnType::Memo:
-        return Value::text(format.jet3() ? decode_code_page(p, n, code_page) : decode_jet4_text(p, n));
-    default: return Value::binary(Bytes(p, p + n));
-    }
+    Value v;
+    if (!store_plain(v, format, type, p, n, code_page, scale)) return std::nullopt;
+    return v;
 }
 
 RowDecoder::RowDecoder(const PageFile& file, const TableDef& table)
@@ -159,25 +190,34 @@ void RowDecoder::split(const std::uint8_t* row, std::size_t size, RowId id, std:
     }
 }
 
-Value RowDecoder::value(const Column& c, const FieldRef& f, RowId id) const {
-    if (c.type == ColumnType::Boolean) return Value::boolean(f.present);
-    if (!f.present || !f.data) return Value::null();
-    if (is_long_value(c.type)) {
+void RowDecoder::store(Value& out, const Column& c, const FieldRef& f, RowId id) const {
+    if (c.type == ColumnType::Boolean) {
+        out.refill(f.present);
+    } else if (!f.present || !f.data) {
+        out = Value::null();
+    } else if (is_long_value(c.type)) {
         const Bytes data = read_long_value(
             file_, f.data, f.size,
             fmt::format("column '{}' of table '{}' (row {} on page {})", c.name, table_.name, id.row, id.page));
-        if (c.type == ColumnType::Ole) return Value::binary(data);
-        return *decode_plain_value(format_, ColumnType::Memo, data.data(), data.size(), c.code_page, 0);
+        if (c.type == ColumnType::Ole)
+            out = Value::binary(data);
+        else
+            store_plain(out, format_, ColumnType::Memo, data.data(), data.size(), c.code_page, 0);
+    } else if (!store_plain(out, format_, c.type, f.data, f.size, c.code_page, c.scale)) {
+        damaged(id, fmt::format("column '{}' holds {} bytes, too few for its type", c.name, f.size));
     }
-    std::optional<Value> v = decode_plain_value(format_, c.type, f.data, f.size, c.code_page, c.scale);
-    if (!v) damaged(id, fmt::format("column '{}' holds {} bytes, too few for its type", c.name, f.size));
-    return std::move(*v);
+}
+
+Value RowDecoder::value(const Column& c, const FieldRef& f, RowId id) const {
+    Value v;
+    store(v, c, f, id);
+    return v;
 }
 
 void RowDecoder::decode(const std::uint8_t* row, std::size_t size, RowId id, std::vector<Value>& out) const {
     split(row, size, id, fields_);
     out.resize(table_.columns.size());
-    for (std::size_t k = 0; k < table_.columns.size(); ++k) out[k] = value(table_.columns[k], fields_[k], id);
+    for (std::size_t k = 0; k < table_.columns.size(); ++k) store(out[k], table_.columns[k], fields_[k], id);
 }
 
 }  // namespace jet

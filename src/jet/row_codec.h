@@ -11,16 +11,33 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace jet {
 
+// A whole page's bytes, copied or viewed in place (PageFile::page_view).
+using PageSpan = std::span<const std::uint8_t>;
+
+// The page in place inside a statement scope, else read into `buffer` (3049 past the end).
+inline PageSpan read_page_span(const PageFile& file, std::uint32_t page, Bytes& buffer) {
+    if (const std::uint8_t* view = file.page_view(page)) return {view, file.page_size()};
+    buffer = file.read_page(page);
+    return buffer;
+}
+
 // The tdef page owning a data page (or LvalOwner).
-inline std::uint32_t data_page_owner_of(const Bytes& page) { return get_u32(page, 4); }
+inline std::uint32_t data_page_owner_of(PageSpan page) {
+    return static_cast<std::uint32_t>(page[4] | page[5] << 8 | page[6] << 16) | static_cast<std::uint32_t>(page[7]) << 24;
+}
+// The number of entries in a data page's row-offset table.
+inline std::uint32_t data_page_rows(const Format& format, PageSpan page) {
+    return static_cast<std::uint32_t>(page[format.data_row_count_offset] | page[format.data_row_count_offset + 1] << 8);
+}
 
 // Bounds of row `row` of a data page, or nullopt when it does not exist or its offsets are
 // damaged (a non-throwing variant of data_page_row for readers).
-std::optional<RowBounds> checked_row(const Format& format, const Bytes& page, std::uint32_t row);
+std::optional<RowBounds> checked_row(const Format& format, PageSpan page, std::uint32_t row);
 
 // One column's bytes within a row; `data` is null when the field is Null. For Booleans
 // `present` is the value.
@@ -46,6 +63,8 @@ public:
     Value value(const Column& column, const FieldRef& field, RowId id) const;
 
 private:
+    // value() into `out`, reusing what `out` holds.
+    void store(Value& out, const Column& column, const FieldRef& field, RowId id) const;
     [[noreturn]] void damaged(RowId id, const std::string& what) const;
     const PageFile& file_;
     const TableDef& table_;

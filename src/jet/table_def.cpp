@@ -6,16 +6,22 @@
 #include "error.h"
 #include "names.h"
 #include "page_io.h"
+#include "row_codec.h"
 #include "text_codec.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <fmt/format.h>
 
 namespace jet {
 namespace {
 
 constexpr std::uint8_t kTdefPageType = 0x02;
+
+std::uint32_t next_tdef_page(PageSpan page) {
+    return static_cast<std::uint32_t>(page[4] | page[5] << 8 | page[6] << 16) | static_cast<std::uint32_t>(page[7]) << 24;
+}
 
 
 // Bounds-checked reads from the logical tdef stream; errors name the page the offset lies on.
@@ -95,6 +101,7 @@ std::uint32_t TableDef::fixed_area_size() const {
 TdefStream read_tdef_stream(const PageFile& file, std::uint32_t first_page, const std::string& table) {
     const std::uint32_t count = file.page_count();
     TdefStream s;
+    Bytes buffer;
     std::uint32_t page = first_page;
     while (page != 0) {
         if (page >= count || std::find(s.pages.begin(), s.pages.end(), page) != s.pages.end() || s.pages.size() > 64)
@@ -102,17 +109,35 @@ TdefStream read_tdef_stream(const PageFile& file, std::uint32_t first_page, cons
                            fmt::format("The definition of table '{}' in '{}' is damaged: {} page {} {}.", table,
                                        file.path(), s.pages.empty() ? "its first" : "continuation", page,
                                        page >= count ? "lies outside the file" : "is linked twice"));
-        Bytes bytes = file.read_page(page);
+        const PageSpan bytes = read_page_span(file, page, buffer);
         if (bytes[0] != kTdefPageType)
             throw JetError(err::CorruptDatabase,
                            fmt::format("Page {} of '{}' should hold the definition of table '{}' but is not a table "
                                        "definition page (type {}).", page, file.path(), table, bytes[0]));
         s.pages.push_back(page);
-        const std::uint32_t next = get_u32(bytes, 4);
+        const std::uint32_t next = next_tdef_page(bytes);
         s.bytes.insert(s.bytes.end(), bytes.begin() + (s.pages.size() == 1 ? 0 : 8), bytes.end());
         page = next;
     }
     return s;
+}
+
+bool tdef_stream_unchanged(const PageFile& file, const TdefStream& s) {
+    const std::uint32_t count = file.page_count();
+    const std::size_t size = file.page_size();
+    Bytes buffer;
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < s.pages.size(); ++i) {
+        if (s.pages[i] >= count) return false;
+        const PageSpan bytes = read_page_span(file, s.pages[i], buffer);
+        const std::uint32_t next = i + 1 < s.pages.size() ? s.pages[i + 1] : 0;
+        if (bytes[0] != kTdefPageType || next_tdef_page(bytes) != next) return false;
+        const std::size_t skip = i == 0 ? 0 : 8;  // continuation headers are not part of the stream
+        if (at + size - skip > s.bytes.size() || std::memcmp(bytes.data() + skip, s.bytes.data() + at, size - skip) != 0)
+            return false;
+        at += size - skip;
+    }
+    return at == s.bytes.size();
 }
 
 TableDef parse_table_def(const TdefStream& s, const Format& f, const std::string& table, const std::string& path,

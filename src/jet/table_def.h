@@ -138,6 +138,9 @@ struct TdefStream {
 // Reads the tdef page chain starting at first_page (3049 naming the table and page when a
 // page is not a tdef page, lies outside the file or is linked twice).
 TdefStream read_tdef_stream(const PageFile& file, std::uint32_t first_page, const std::string& table);
+// True when the pages of `stream` still hold its bytes and link as they did (compared in place
+// inside a statement scope).
+bool tdef_stream_unchanged(const PageFile& file, const TdefStream& stream);
 // Parses a stream; `code_page` decodes Jet 3 names and is the default of Jet 3 text columns.
 TableDef parse_table_def(const TdefStream& stream, const Format& format, const std::string& table,
                          const std::string& path, std::uint16_t code_page);

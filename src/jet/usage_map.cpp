@@ -30,20 +30,6 @@ void add_bits(std::vector<std::uint32_t>& out, const std::uint8_t* bits, std::si
 
 }  // namespace
 
-UsageMapRow read_usage_map_row(const PageFile& file, std::uint32_t row_pointer, const std::string& owner) {
-    UsageMapRow r;
-    r.page = row_pointer >> 8;
-    r.row = static_cast<std::uint8_t>(row_pointer & 0xFF);
-    if (r.page == 0 || r.page >= file.page_count()) damaged(file, owner, r.page, "it points outside the file");
-    r.page_bytes = file.read_page(r.page);
-    if (r.page_bytes[0] != DataPageType) damaged(file, owner, r.page, "it points at a page that is not a data page");
-    const std::optional<RowBounds> b = checked_row(file.format(), r.page_bytes, r.row);
-    if (!b || b->length() == 0) damaged(file, owner, r.page, "its row is missing");
-    r.start = static_cast<std::uint32_t>(b->start);
-    r.end = static_cast<std::uint32_t>(b->end);
-    return r;
-}
-
 std::vector<std::uint32_t> decode_usage_map(const PageFile& file, const std::uint8_t* row, std::size_t size,
                                             const std::string& owner) {
     std::vector<std::uint32_t> pages;
@@ -64,7 +50,8 @@ std::vector<std::uint32_t> decode_usage_map(const PageFile& file, const std::uin
                                        static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
         if (map_page == 0) continue;
         if (map_page >= count) damaged(file, owner, map_page, "a bitmap page lies outside the file");
-        const Bytes bitmap = file.read_page(map_page);
+        Bytes buffer;
+        const PageSpan bitmap = read_page_span(file, map_page, buffer);
         if (bitmap[0] != kBitmapPageType) damaged(file, owner, map_page, "a bitmap page has the wrong type");
         add_bits(pages, bitmap.data() + 4, bitmap.size() - 4, j * per_page);
     }
@@ -72,8 +59,15 @@ std::vector<std::uint32_t> decode_usage_map(const PageFile& file, const std::uin
 }
 
 std::vector<std::uint32_t> read_usage_map(const PageFile& file, std::uint32_t row_pointer, const std::string& owner) {
-    const UsageMapRow r = read_usage_map_row(file, row_pointer, owner);
-    return decode_usage_map(file, r.page_bytes.data() + r.start, r.end - r.start, owner);
+    const std::uint32_t page = row_pointer >> 8;
+    const std::uint32_t row = row_pointer & 0xFF;
+    if (page == 0 || page >= file.page_count()) damaged(file, owner, page, "it points outside the file");
+    Bytes buffer;
+    const PageSpan bytes = read_page_span(file, page, buffer);
+    if (bytes[0] != DataPageType) damaged(file, owner, page, "it points at a page that is not a data page");
+    const std::optional<RowBounds> b = checked_row(file.format(), bytes, row);
+    if (!b || b->length() == 0) damaged(file, owner, page, "its row is missing");
+    return decode_usage_map(file, bytes.data() + b->start, b->length(), owner);
 }
 
 }  // namespace jet

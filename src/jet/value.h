@@ -72,6 +72,18 @@ public:
 
     bool operator==(const Value&) const = default;
 
+    // Refilling in place, for decoders that reuse one Value per field row after row: storing
+    // the kind the value already holds is a plain store, and text keeps its buffer.
+    template <typename T>
+    void refill(T v) { storage_ = std::move(v); }
+    std::string& refill_text() {
+        if (auto* s = std::get_if<std::string>(&storage_)) {
+            s->clear();
+            return *s;
+        }
+        return storage_.emplace<std::string>();
+    }
+
 private:
     using Storage = std::variant<std::monostate, bool, std::uint8_t, std::int16_t, std::int32_t, Currency,
                                  float, double, DateTime, std::string, Bytes, Guid, Decimal>;
