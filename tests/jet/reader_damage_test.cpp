@@ -1,6 +1,7 @@
 // Damaged files and files that change under us: a damaged definition, page or row is a
 // JetError naming the table and the page, never a crash or an endless loop; a change made by
 // another program between two calls is always seen.
+#include "jet/creator.h"
 #include "jet/database.h"
 #include "jet/error.h"
 #include "jet/row_codec.h"
@@ -10,6 +11,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <string>
 
 namespace {
 
@@ -140,6 +143,43 @@ TEST(ReaderSharing, ChangedDefinitionIsSeenByTheNextCall) {
     const jet::TableDef after = db->table_def("RoundData");
     EXPECT_EQ(after.find_column("HighBoard"), nullptr);
     EXPECT_NE(after.find_column("ZighBoard"), nullptr);
+}
+
+TEST(ReaderSharing, TableAddedByAnotherWriterIsFoundByTheNextCall) {
+    Copy c("sharing_catalog");
+    auto reader = jet::Database::open(c.file.string());
+    EXPECT_FALSE(reader->find_table("Latecomer"));
+    const std::size_t before = reader->tables().size();
+    {
+        auto writer = jet::Database::open(c.file.string(), jet::PageFile::Access::ReadWrite);
+        jet::ColumnDesign id;
+        id.name = "ID";
+        id.type = jet::ColumnType::Long;
+        jet::create_table(*writer, jet::TableDesign{"Latecomer", {id}, {}});
+    }
+    ASSERT_TRUE(reader->find_table("LATECOMER"));
+    EXPECT_EQ(reader->table_def("latecomer").columns.at(0).name, "ID");
+    EXPECT_EQ(reader->tables().size(), before + 1);
+}
+
+TEST(ReaderSharing, ChangedPropertiesAreSeenByTheNextCall) {
+    Copy c("sharing_properties");
+    auto db = jet::Database::open(c.file.string());
+    auto source_default = [&] {
+        const auto* column = jet::column_properties(db->properties("ReceivedData"), "source");
+        const jet::Property* p = column ? jet::find_property(*column, "DefaultValue") : nullptr;
+        return p ? jet::to_text(p->value) : std::string();
+    };
+    EXPECT_EQ(source_default(), "\"terminal\"");
+    // Property texts are stored as UTF-16: "another program" makes every '"terminal"' '"xerminal"'.
+    std::ifstream in(c.file, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string needle("\"\0t\0e\0r\0m\0i\0n\0a\0l\0\"\0", 20);
+    std::size_t patched = 0;
+    for (std::size_t at = bytes.find(needle); at != std::string::npos; at = bytes.find(needle, at + 1), ++patched)
+        patch(c.file, at + 2, {'x'});
+    ASSERT_GT(patched, 0u);
+    EXPECT_EQ(source_default(), "\"xerminal\"");
 }
 
 }  // namespace
