@@ -6,6 +6,7 @@
 #include "jet/error.h"
 #include "jet/recordset.h"
 #include "support/child_process.h"
+#include "support/jet_errors.h"
 
 #include <gtest/gtest.h>
 
@@ -14,18 +15,10 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::error_number;
 
 fs::path club_copy(const std::string& name) {
     return testsupport::copy_fixture("scoring/club-evening.tlw", testsupport::fresh_dir(name));
-}
-
-int error_number(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const jet::JetError& e) {
-        return e.number();
-    }
-    return 0;
 }
 
 std::vector<std::vector<long>> rows_of(db::RecordSet& rs, const std::vector<std::string>& fields) {

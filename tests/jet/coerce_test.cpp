@@ -1,16 +1,15 @@
 // What UPDATE ... SET and INSERT INTO store into columns of the types the scoring database
 // uses: the player-number update's text literals, numbers into text, overflows refused.
 #include "jet/coerce.h"
-#include "jet/error.h"
 #include "jet/sql_eval.h"
 #include "jet/sql_parser.h"
 #include "sql_fixture_rows.h"
+#include "support/jet_errors.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using namespace jet;
+using testsupport::error_number;
 
 namespace {
 
@@ -19,15 +18,6 @@ ColumnType column_type(const std::string& table, std::string_view column) {
         if (sql::same_name(c.name, column)) return c.type;
     ADD_FAILURE() << "no column " << column << " in " << table;
     return ColumnType::Unknown0D;
-}
-
-int error_number(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const JetError& e) {
-        return e.number();
-    }
-    return 0;
 }
 
 int coerce_error(const Value& v, ColumnType t) {

@@ -3,6 +3,7 @@
 #include "jet/database.h"
 #include "jet/error.h"
 #include "support/child_process.h"
+#include "support/jet_errors.h"
 
 #include <gtest/gtest.h>
 
@@ -17,12 +18,7 @@ std::string fixture(const std::string& relative) { return std::string(TALLIMO_FI
 
 // The error an open gives, or number 0 when it opens.
 jet::JetError open_error(const std::string& path) {
-    try {
-        jet::Database::open(path);
-    } catch (const jet::JetError& e) {
-        return e;
-    }
-    return jet::JetError(0, "");
+    return testsupport::error_of([&] { jet::Database::open(path); });
 }
 
 std::vector<std::string> user_tables(const std::string& path) {

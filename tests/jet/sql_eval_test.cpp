@@ -5,27 +5,18 @@
 #include "jet/sql_eval.h"
 #include "jet/sql_parser.h"
 #include "sql_fixture_rows.h"
+#include "support/jet_errors.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using namespace jet;
 using namespace jet::sql;
+using testsupport::error_of;
 using sqltest::members;
 using sqltest::scoring_table;
 using sqltest::select_rows;
 
 namespace {
-
-JetError error_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const JetError& e) {
-        return e;
-    }
-    return JetError(0, "no error");
-}
 
 JetError validation_error(std::string_view sql) {
     const Statement s = parse_sql(sql);

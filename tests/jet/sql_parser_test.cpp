@@ -4,25 +4,15 @@
 #include "jet/sql_eval.h"
 #include "jet/sql_parser.h"
 #include "sql_fixture_rows.h"
+#include "support/jet_errors.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using namespace jet;
 using namespace jet::sql;
+using testsupport::error_of;
 
 namespace {
-
-// Runs `f` and returns the JetError it throws (number 0 when it throws none).
-JetError error_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const JetError& e) {
-        return e;
-    }
-    return JetError(0, "no error");
-}
 
 JetError parse_error(std::string_view sql) {
     return error_of([&] { parse_sql(sql); });

@@ -1,25 +1,16 @@
 // The conversions callers apply to field values (to Integer, Long, Boolean, Double, text)
 // with the old engine's rounding and error numbers, and dates on both sides of 1899-12-30.
-#include "jet/error.h"
 #include "jet/value.h"
+#include "support/jet_errors.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <tuple>
 
 using namespace jet;
+using testsupport::error_number;
 
 namespace {
-
-int error_number(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const JetError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 CivilTime civil(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) { return CivilTime{y, mo, d, h, mi, s, 0}; }
 

@@ -1,28 +1,21 @@
 // The 16-bit Integer and the numbered lists: the old runtime's overflow, rounding and
 // subscript rules, which decide when a run stops with error 6 or 9.
 #include "run/integer.h"
+#include "support/jet_errors.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 using sim::Integer;
-
-int error_of(auto&& action) {
-    try {
-        action();
-    } catch (const jet::JetError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using testsupport::error_number;
 
 TEST(IntegerRange, ArithmeticPastTheRangeIsOverflow) {
-    EXPECT_EQ(error_of([] { Integer(32767) + Integer(1); }), 6);
-    EXPECT_EQ(error_of([] { Integer(-32768) - Integer(1); }), 6);
-    EXPECT_EQ(error_of([] { Integer(200) * Integer(200); }), 6);
-    EXPECT_EQ(error_of([] { -Integer(-32768); }), 6);
-    EXPECT_EQ(error_of([] { Integer i = 32767; i += 1; }), 6);
+    EXPECT_EQ(error_number([] { Integer(32767) + Integer(1); }), 6);
+    EXPECT_EQ(error_number([] { Integer(-32768) - Integer(1); }), 6);
+    EXPECT_EQ(error_number([] { Integer(200) * Integer(200); }), 6);
+    EXPECT_EQ(error_number([] { -Integer(-32768); }), 6);
+    EXPECT_EQ(error_number([] { Integer i = 32767; i += 1; }), 6);
     EXPECT_EQ((Integer(32766) + Integer(1)).value(), 32767);
     EXPECT_EQ((Integer(-32767) - Integer(1)).value(), -32768);
 }
@@ -42,17 +35,17 @@ TEST(IntegerConversion, FractionsRoundHalfToEven) {
     EXPECT_EQ(Integer::from_double(-2.5).value(), -2);
     EXPECT_EQ(Integer::from_double(0.49).value(), 0);
     EXPECT_EQ(Integer::from_double(-32768.5).value(), -32768);
-    EXPECT_EQ(error_of([] { Integer::from_double(32767.5); }), 6);
-    EXPECT_EQ(error_of([] { Integer::from_double(1e10); }), 6);
+    EXPECT_EQ(error_number([] { Integer::from_double(32767.5); }), 6);
+    EXPECT_EQ(error_number([] { Integer::from_double(1e10); }), 6);
 }
 
 TEST(IntegerConversion, FieldValuesFollowTheEngineRules) {
     EXPECT_EQ(Integer::from_value(jet::Value::long_(12)).value(), 12);
     EXPECT_EQ(Integer::from_value(jet::Value::double_(6.5)).value(), 6);
     EXPECT_EQ(Integer::from_value(jet::Value::text("7")).value(), 7);
-    EXPECT_EQ(error_of([] { Integer::from_value(jet::Value::long_(70000)); }), 6);
-    EXPECT_EQ(error_of([] { Integer::from_value(jet::Value::null()); }), 94);
-    EXPECT_EQ(error_of([] { Integer::from_value(jet::Value::text("seven")); }), 13);
+    EXPECT_EQ(error_number([] { Integer::from_value(jet::Value::long_(70000)); }), 6);
+    EXPECT_EQ(error_number([] { Integer::from_value(jet::Value::null()); }), 94);
+    EXPECT_EQ(error_number([] { Integer::from_value(jet::Value::text("seven")); }), 13);
 }
 
 TEST(IntegerText, PlainDecimalDigits) {
@@ -64,12 +57,12 @@ TEST(IntegerText, PlainDecimalDigits) {
 TEST(NumberedList, PositionsOutsideTheListAreSubscriptOutOfRange) {
     sim::List<int> list;
     EXPECT_EQ(list.upper(), Integer(0));
-    EXPECT_EQ(error_of([&] { list[1]; }), 9);
+    EXPECT_EQ(error_number([&] { list[1]; }), 9);
     list.redim_preserve(3);
     list[3] = 33;
     list[1] = 11;
-    EXPECT_EQ(error_of([&] { list[4]; }), 9);
-    EXPECT_EQ(error_of([&] { list[-1]; }), 9);
+    EXPECT_EQ(error_number([&] { list[4]; }), 9);
+    EXPECT_EQ(error_number([&] { list[-1]; }), 9);
     list.redim_preserve(5);
     EXPECT_EQ(list[3], 33) << "growing keeps the entries";
     EXPECT_EQ(list[1], 11);
