@@ -1,7 +1,6 @@
 // New databases and tables made by the creator, read back by our reader, mdbtools and
 // mdb-reader: the same tables, columns and values everywhere, every structure consistent
 // (tlw check), in both formats.
-#include "jet/check.h"
 #include "jet/creator.h"
 #include "jet/database.h"
 #include "jet/error.h"
@@ -9,6 +8,8 @@
 #include "jet/table_write.h"
 #include "jet/tdef_write.h"
 #include "support/child_process.h"
+#include "support/jet_errors.h"
+#include "write_readers.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -25,17 +26,9 @@ using jet::ColumnType;
 using jet::Value;
 using testsupport::fresh_dir;
 using testsupport::run_process;
-
-std::string joined(const std::vector<std::string>& lines) {
-    std::string out;
-    for (const auto& l : lines) out += l + "\n";
-    return out;
-}
-
-void expect_checks_clean(const fs::path& file) {
-    const jet::CheckReport report = jet::check_database(file);
-    EXPECT_TRUE(report.ok()) << joined(report.problems);
-}
+using writetest::column_spec;
+using writetest::expect_check_passes;
+using writetest::mdb_rows;
 
 std::string version_name(jet::Version v) { return v == jet::Version::Jet3 ? "Jet3" : "Jet4"; }
 
@@ -51,22 +44,6 @@ std::map<std::string, nlohmann::json> node_tables(const fs::path& file, bool sys
     const nlohmann::json doc = nlohmann::json::parse(r.out);
     for (const auto& t : doc["tables"]) out[t["name"].get<std::string>()] = t;
     return out;
-}
-
-// mdbtools' view of one table: one JSON object per row.
-std::vector<nlohmann::json> mdb_rows(const fs::path& file, const std::string& table) {
-    const auto r = run_process({"mdb-json", file.string(), table});
-    EXPECT_EQ(r.exit_code, 0) << r.err;
-    std::vector<nlohmann::json> rows;
-    std::size_t at = 0;
-    while (at < r.out.size()) {
-        const std::size_t end = r.out.find('\n', at);
-        const std::string line = r.out.substr(at, end == std::string::npos ? std::string::npos : end - at);
-        if (!line.empty()) rows.push_back(nlohmann::json::parse(line));
-        if (end == std::string::npos) break;
-        at = end + 1;
-    }
-    return rows;
 }
 
 class NewDatabase : public ::testing::TestWithParam<jet::Version> {
@@ -85,7 +62,7 @@ TEST_P(NewDatabase, HoldsTheSystemTablesEveryReaderOpens) {
     for (const auto& e : db->catalog()) names.insert(e.name);
     EXPECT_EQ(names, (std::set<std::string>{"Tables", "Databases", "Relationships", "MSysDb", "MSysObjects", "MSysACEs",
                                             "MSysQueries", "MSysRelationships"}));
-    expect_checks_clean(file);
+    expect_check_passes(file);
 
     const auto listed = run_process({"mdb-tables", "-S", "-1", file.string()});
     EXPECT_EQ(listed.exit_code, 0) << listed.err;
@@ -113,42 +90,34 @@ TEST_P(NewDatabase, RefusesToReplaceAFileUnlessAsked) {
     EXPECT_NE(jet::Database::open(file)->format().version, GetParam());
 }
 
-jet::ColumnDesign column(const char* name, ColumnType type, std::uint16_t size = 50) {
-    jet::ColumnDesign c;
-    c.name = name;
-    c.type = type;
-    c.size = size;
-    return c;
-}
-
 // A table with a column of every common type, an autonumber primary key, a unique index, a
 // descending multi-column index and the properties the engine enforces.
 jet::TableDesign every_kind() {
     jet::TableDesign t;
     t.name = "Every Kind";
-    auto id = column("ID", ColumnType::Long);
+    auto id = column_spec("ID", ColumnType::Long);
     id.autonumber = true;
-    auto code = column("Code", ColumnType::Text, 10);
+    auto code = column_spec("Code", ColumnType::Text, 10);
     code.required = true;
-    auto label = column("Label", ColumnType::Text, 40);
+    auto label = column_spec("Label", ColumnType::Text, 40);
     label.default_value = "\"none\"";
     label.allow_zero_length = true;
-    auto count = column("Count", ColumnType::Integer);
+    auto count = column_spec("Count", ColumnType::Integer);
     count.default_value = "7";
     t.columns = {id,
-                 column("Flag", ColumnType::Boolean),
-                 column("Small", ColumnType::Byte),
+                 column_spec("Flag", ColumnType::Boolean),
+                 column_spec("Small", ColumnType::Byte),
                  count,
-                 column("Total", ColumnType::Long),
-                 column("Price", ColumnType::Currency),
-                 column("Ratio", ColumnType::Single),
-                 column("Measure", ColumnType::Double),
-                 column("Stamp", ColumnType::DateTime),
+                 column_spec("Total", ColumnType::Long),
+                 column_spec("Price", ColumnType::Currency),
+                 column_spec("Ratio", ColumnType::Single),
+                 column_spec("Measure", ColumnType::Double),
+                 column_spec("Stamp", ColumnType::DateTime),
                  code,
                  label,
-                 column("Notes", ColumnType::Memo),
-                 column("Picture", ColumnType::Ole),
-                 column("Key", ColumnType::Guid)};
+                 column_spec("Notes", ColumnType::Memo),
+                 column_spec("Picture", ColumnType::Ole),
+                 column_spec("Key", ColumnType::Guid)};
     jet::IndexDesign pk{"PrimaryKey", {{"ID"}}};
     pk.primary = true;
     jet::IndexDesign unique_code{"Code", {{"Code"}}};
@@ -193,7 +162,7 @@ TEST_P(NewDatabase, TablesOfEveryTypeReadTheSameEverywhere) {
         w.add(values_by_name(w.table(), {{"Code", Value::text("B")}}));
         w.commit();
     }
-    expect_checks_clean(file);
+    expect_check_passes(file);
 
     auto db = jet::Database::open(file);
     ASSERT_EQ(db->tables().size(), 1u);
@@ -258,14 +227,11 @@ TEST_P(NewDatabase, IndexFlagsOfNewTablesAreEnforced) {
         w.commit();
     }
     auto duplicate = [&](const char* code) {
-        try {
+        return testsupport::error_number([&] {
             jet::TableWrite w(*db, "Every Kind");
             w.add(values_by_name(w.table(), {{"Code", Value::text(code)}}));
             w.commit();
-        } catch (const jet::JetError& e) {
-            return e.number();
-        }
-        return 0;
+        });
     };
     EXPECT_EQ(duplicate("ABC"), 3022);   // unique, and General sort orders ignore case
     EXPECT_EQ(duplicate("abd"), 0);      // the other indexes take duplicates of Count and Stamp
@@ -283,7 +249,7 @@ TEST_P(NewDatabase, IndexFlagsOfNewTablesAreEnforced) {
     } catch (const jet::JetError& e) {
         EXPECT_EQ(e.number(), 3010);
     }
-    expect_checks_clean(file);
+    expect_check_passes(file);
 }
 
 // So many columns that the definition runs over several pages.
@@ -292,8 +258,8 @@ TEST_P(NewDatabase, WideTablesContinueTheirDefinitionOnMorePages) {
     jet::TableDesign wide;
     wide.name = "Wide";
     for (int i = 0; i < 200; ++i)
-        wide.columns.push_back(column(("A rather long column name number " + std::to_string(i)).c_str(),
-                                      i % 2 ? ColumnType::Long : ColumnType::Text, 20));
+        wide.columns.push_back(column_spec("A rather long column name number " + std::to_string(i),
+                                           i % 2 ? ColumnType::Long : ColumnType::Text, 20));
     {
         auto db = jet::Database::open(file, jet::PageFile::Access::ReadWrite);
         jet::create_table(*db, wide);
@@ -306,7 +272,7 @@ TEST_P(NewDatabase, WideTablesContinueTheirDefinitionOnMorePages) {
                                          {"A rather long column name number 199", Value::long_(199)}}));
         w.commit();
     }
-    expect_checks_clean(file);
+    expect_check_passes(file);
     const auto mdb = mdb_rows(file, "Wide");
     ASSERT_EQ(mdb.size(), 1u);
     EXPECT_EQ(mdb[0]["A rather long column name number 0"], "first");

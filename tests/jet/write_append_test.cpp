@@ -14,15 +14,9 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using jet::Value;
-using testsupport::copy_fixture;
 using testsupport::fresh_dir;
-using writetest::column_spec;
-using writetest::expect_check_passes;
-using writetest::file_bytes;
-using writetest::mdb_rows;
-using writetest::node_rows;
+using namespace writetest;
 
 std::vector<std::vector<Value>> rows_of(jet::Database& db, const std::string& table) {
     std::vector<std::vector<Value>> rows;
@@ -46,8 +40,7 @@ const std::string kResult =
     "'2026-12-06', '18:16:25', False)";
 
 TEST(WriteAppend, ResultRecordsGetDefaultsAutonumbersAndAreSeenByEveryReader) {
-    const fs::path dir = fresh_dir("write_append_results");
-    const fs::path file = copy_fixture("scoring/club-evening.tlw", dir);
+    const fs::path file = club_evening_copy("write_append_results");
     {
         auto db = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
         EXPECT_EQ(jet::execute(*db, kResult), 1);
@@ -75,7 +68,7 @@ TEST(WriteAppend, ResultRecordsGetDefaultsAutonumbersAndAreSeenByEveryReader) {
     EXPECT_EQ(mdb[0]["Contract"], "3NT");
     EXPECT_EQ(mdb[2]["Board"], 9);
     EXPECT_EQ(mdb[2]["Source"], "terminal");
-    if (writetest::node_reader_installed()) {
+    if (node_reader_installed()) {
         const auto node = node_rows(file, "ReceivedData");
         ASSERT_EQ(node.size(), 3u);
         EXPECT_EQ(node[1]["ID"], 2);
@@ -85,11 +78,7 @@ TEST(WriteAppend, ResultRecordsGetDefaultsAutonumbersAndAreSeenByEveryReader) {
 
 // Thousands of records: new data pages, the owned map beyond its inline window, index splits.
 TEST(WriteAppend, ManyRecordsGrowTheFileAndKeepEveryIndex) {
-    const fs::path dir = fresh_dir("write_append_many");
-    for (const char* fixture : {"access/jet4/indexTestV2000.mdb", "access/jet4/compIndexTestV2000.mdb",
-                                "access/jet3/indexTestV1997.mdb"}) {
-        SCOPED_TRACE(fixture);
-        const fs::path file = copy_fixture(fixture, dir);
+    for_each_indexed_copy("write_append_many", [](const fs::path& file) {
         std::size_t before = 0;
         {
             auto db = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
@@ -107,10 +96,10 @@ TEST(WriteAppend, ManyRecordsGrowTheFileAndKeepEveryIndex) {
         }
         expect_check_passes(file);
         EXPECT_EQ(mdb_rows(file, "Table1").size(), before + 1500);
-        if (writetest::node_reader_installed()) {
+        if (node_reader_installed()) {
             EXPECT_EQ(node_rows(file, "Table1").size(), before + 1500);
         }
-    }
+    });
 }
 
 class Refusals : public ::testing::Test {

@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -28,6 +29,22 @@ inline jet::ColumnDesign column_spec(std::string name, jet::ColumnType type, std
     c.autonumber = autonumber;
     c.required = required;
     return c;
+}
+
+// A writable copy of the scoring database, alone in a fresh directory named `dir_name`.
+inline fs::path club_evening_copy(const std::string& dir_name) {
+    return testsupport::copy_fixture("scoring/club-evening.tlw", testsupport::fresh_dir(dir_name));
+}
+
+// Runs `test` on a fresh copy of each file Access wrote with indexes over Table1 (Jet 4 with
+// single and composite keys, Jet 3), all copies in one directory named `dir_name`.
+inline void for_each_indexed_copy(const std::string& dir_name, const std::function<void(const fs::path&)>& test) {
+    const fs::path dir = testsupport::fresh_dir(dir_name);
+    for (const char* fixture : {"access/jet4/indexTestV2000.mdb", "access/jet4/compIndexTestV2000.mdb",
+                                "access/jet3/indexTestV1997.mdb"}) {
+        SCOPED_TRACE(fixture);
+        test(testsupport::copy_fixture(fixture, dir));
+    }
 }
 
 inline std::string file_bytes(const fs::path& file) {

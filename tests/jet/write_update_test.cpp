@@ -13,14 +13,9 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using jet::Value;
-using testsupport::copy_fixture;
 using testsupport::fresh_dir;
-using writetest::column_spec;
-using writetest::expect_check_passes;
-using writetest::mdb_rows;
-using writetest::node_rows;
+using namespace writetest;
 
 struct Found {
     jet::RowId id;
@@ -44,8 +39,7 @@ const std::string kSeat =
     "Processed = False WHERE Section = 2 And Table = 3 And Direction = \"E\"";
 
 TEST(WriteUpdate, SimulatorStatementsOnTheScoringDatabase) {
-    const fs::path dir = fresh_dir("write_update_scoring");
-    const fs::path file = copy_fixture("scoring/club-evening.tlw", dir);
+    const fs::path file = club_evening_copy("write_update_scoring");
     {
         auto db = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
         EXPECT_EQ(jet::execute(*db, "UPDATE Tables SET LogOnOff = 1 WHERE Section = 1 And Table = 2"), 1);
@@ -70,7 +64,7 @@ TEST(WriteUpdate, SimulatorStatementsOnTheScoringDatabase) {
     int logged_on = 0;
     for (const auto& row : mdb_rows(file, "Tables")) logged_on += row["LogOnOff"] == 1;
     EXPECT_EQ(logged_on, 1);
-    if (writetest::node_reader_installed()) {
+    if (node_reader_installed()) {
         int named = 0;
         for (const auto& row : node_rows(file, "PlayerNumbers")) named += row["Name"] == "Hélène O'Brien-Sørensen";
         EXPECT_EQ(named, 1);
@@ -80,8 +74,7 @@ TEST(WriteUpdate, SimulatorStatementsOnTheScoringDatabase) {
 // A row made longer than its slot moves; the header row keeps its id and points at it. Then
 // Null again (shorter: back in place, padded) and a value again.
 TEST(WriteUpdate, GrowingRowMovesBehindAnOverflowPointerAndNullComesBack) {
-    const fs::path dir = fresh_dir("write_update_overflow");
-    const fs::path file = copy_fixture("scoring/club-evening.tlw", dir);
+    const fs::path file = club_evening_copy("write_update_overflow");
     const std::string long_name(40, 'x');
     jet::RowId id;
     {
@@ -117,17 +110,13 @@ TEST(WriteUpdate, GrowingRowMovesBehindAnOverflowPointerAndNullComesBack) {
     int ann = 0;
     for (const auto& row : mdb) ann += row["Name"] == "Ann";
     EXPECT_EQ(ann, 16);
-    if (writetest::node_reader_installed()) {
+    if (node_reader_installed()) {
         EXPECT_EQ(node_rows(file, "PlayerNumbers").size(), 64u);
     }
 }
 
 TEST(WriteUpdate, IndexedColumnChangesMoveTheIndexEntries) {
-    const fs::path dir = fresh_dir("write_update_indexed");
-    for (const char* fixture : {"access/jet4/indexTestV2000.mdb", "access/jet4/compIndexTestV2000.mdb",
-                                "access/jet3/indexTestV1997.mdb"}) {
-        SCOPED_TRACE(fixture);
-        const fs::path file = copy_fixture(fixture, dir);
+    for_each_indexed_copy("write_update_indexed", [](const fs::path& file) {
         {
             auto db = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
             const jet::TableDef def = db->table_def("Table1");
@@ -138,7 +127,7 @@ TEST(WriteUpdate, IndexedColumnChangesMoveTheIndexEntries) {
             EXPECT_GT(jet::execute(*db, "UPDATE Table1 SET " + sets), 0);
         }
         expect_check_passes(file);
-    }
+    });
 }
 
 // Jet 3 rows past 256 bytes carry jump tables; every reader must find the columns after them.
