@@ -6,10 +6,10 @@
 #include "jet/error.h"
 #include "jet/value.h"
 #include "support/child_process.h"
+#include "support/lines.h"
 #include "support/readers.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <filesystem>
@@ -23,12 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testsupport;
 using event::MovementKind;
-
-std::string joined(const std::vector<std::string>& lines) {
-    std::string out;
-    for (const auto& l : lines) out += l + "\n";
-    return out;
-}
 
 // Every pair of the section, each round: seated exactly once, or out when the pairs are odd.
 void expect_sound(MovementKind kind, int tables, int rounds, bool odd) {
@@ -127,34 +121,18 @@ std::vector<TextRow> our_rows(const std::string& file, const std::string& table,
     return out;
 }
 
-std::map<std::string, std::vector<TextRow>> mdb_reader_tables(const std::string& file) {
-    const ProcessResult r = run_process({"node", std::string(TALLIMO_NODE_DIR) + "/dump.mjs", file});
-    EXPECT_EQ(r.exit_code, 0) << r.err;
-    std::map<std::string, std::vector<TextRow>> out;
-    if (r.exit_code != 0) return out;
-    const nlohmann::json doc = nlohmann::json::parse(r.out);
-    for (const auto& t : doc.at("tables")) {
-        auto& rows = out[t.at("name").get<std::string>()];
-        for (const auto& row : t.at("rows")) {
-            TextRow text;
-            for (const auto& [column, v] : row.items()) {
-                if (v.is_null()) text[column] = "";
-                else if (v.is_boolean()) text[column] = v.get<bool>() ? "1" : "0";
-                else if (v.is_number_integer()) text[column] = std::to_string(v.get<long long>());
-                else if (v.is_string()) {
-                    std::string s = v.get<std::string>();
-                    if (s.size() == 19 && s[10] == 'T') s[10] = ' ';
-                    text[column] = s;
-                } else text[column] = v.dump();
-            }
-            rows.push_back(std::move(text));
-        }
-    }
-    return out;
+// mdb-reader's tables, its date texts ("2026-12-06T18:16:25") printed as our rows print them.
+std::map<std::string, std::vector<TextRow>> mdb_reader_tables_iso(const std::string& file) {
+    auto tables = mdb_reader_tables(file);
+    for (auto& [name, rows] : tables)
+        for (auto& row : rows)
+            for (auto& [column, text] : row)
+                if (text.size() == 19 && text[10] == 'T') text[10] = ' ';
+    return tables;
 }
 
 void expect_readers_agree(const std::string& file, const std::vector<std::string>& tables) {
-    auto node = mdb_reader_tables(file);
+    auto node = mdb_reader_tables_iso(file);
     for (const auto& table : tables) {
         SCOPED_TRACE(file + " " + table);
         EXPECT_EQ(mdb_export(file, table), our_rows(file, table, DateStyle::Mdbtools));

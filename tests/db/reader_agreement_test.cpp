@@ -8,7 +8,6 @@
 #include "support/readers.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <map>
 #include <string>
@@ -27,28 +26,8 @@ Rows keyed(const std::vector<TextRow>& rows, const std::string& key) {
     return out;
 }
 
-// mdb-reader's view, through tests/node/dump.mjs, as text: numbers in plain decimal, Booleans 1/0.
 std::vector<TextRow> mdb_reader_rows(const std::string& file, const std::string& table) {
-    const ProcessResult r = run_process({"node", std::string(TALLIMO_NODE_DIR) + "/dump.mjs", file});
-    EXPECT_EQ(r.exit_code, 0) << "mdb-reader on " << file << ": " << r.err;
-    std::vector<TextRow> out;
-    if (r.exit_code != 0) return out;
-    const nlohmann::json dump = nlohmann::json::parse(r.out);
-    for (const auto& t : dump.at("tables")) {
-        if (t.at("name") != table) continue;
-        for (const auto& row : t.at("rows")) {
-            TextRow text;
-            for (const auto& [column, v] : row.items()) {
-                if (v.is_null()) text[column] = "";
-                else if (v.is_boolean()) text[column] = v.get<bool>() ? "1" : "0";
-                else if (v.is_number_integer()) text[column] = std::to_string(v.get<long long>());
-                else if (v.is_string()) text[column] = v.get<std::string>();
-                else text[column] = v.dump();
-            }
-            out.push_back(std::move(text));
-        }
-    }
-    return out;
+    return mdb_reader_tables(file)[table];
 }
 
 // Our own reader, through the simulator's record sets.

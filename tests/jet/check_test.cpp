@@ -7,24 +7,21 @@
 #include "jet/page_io.h"
 #include "jet/row_codec.h"
 #include "support/child_process.h"
+#include "support/lines.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 namespace {
 
 namespace fs = std::filesystem;
 using testsupport::copy_fixture;
 using testsupport::fresh_dir;
-
-std::string joined(const std::vector<std::string>& lines) {
-    std::string out;
-    for (const auto& l : lines) out += l + "\n";
-    return out;
-}
+using testsupport::joined;
 
 bool mentions(const jet::CheckReport& report, const std::string& a, const std::string& b = "") {
     return std::any_of(report.problems.begin(), report.problems.end(), [&](const std::string& p) {
@@ -94,6 +91,29 @@ protected:
         }
         ADD_FAILURE() << "no such row in " << path_;
         return {};
+    }
+
+    // The first row stored elsewhere (its header row points at it) in any user table.
+    struct MovedRow {
+        jet::TableDef def;
+        std::uint32_t page = 0;
+        std::uint16_t row = 0;
+        std::size_t start = 0;  // of the header row in its page
+    };
+    std::optional<MovedRow> first_moved_row() {
+        auto db = jet::Database::open(path_);
+        for (const auto& entry : db->tables()) {
+            const jet::TableDef def = db->table_def(entry.name);
+            for (std::uint32_t p : db->data_pages(def)) {
+                const jet::Bytes bytes = db->file().read_page(p);
+                for (std::uint16_t r = 0; r < jet::data_page_row_count(bytes, db->format()); ++r) {
+                    const auto b = jet::checked_row(db->format(), bytes, r);
+                    if (b && b->flags == jet::row_flags::Overflow) return MovedRow{def, p, r, b->start};
+                }
+            }
+        }
+        ADD_FAILURE() << "no moved row in " << path_;
+        return std::nullopt;
     }
 
     fs::path path_;
@@ -207,47 +227,25 @@ TEST_F(Damaged, AutonumberCounterBelowAStoredValue) {
 
 TEST_F(Damaged, MovedRowPointingOutsideItsTable) {
     copy("access/jet4/overflowTestV2000.mdb");
-    auto db = jet::Database::open(path_);
-    for (const auto& entry : db->tables()) {
-        const jet::TableDef def = db->table_def(entry.name);
-        for (std::uint32_t p : db->data_pages(def)) {
-            const jet::Bytes bytes = db->file().read_page(p);
-            for (std::uint16_t r = 0; r < jet::data_page_row_count(bytes, db->format()); ++r) {
-                const auto b = jet::checked_row(db->format(), bytes, r);
-                if (!b || b->flags != jet::row_flags::Overflow) continue;
-                patch(p, [&](jet::Bytes& page) { put_u24(page, b->start + 1, def.tdef_page); });
-                const auto report = check();
-                EXPECT_TRUE(mentions(report, "'" + def.name + "' row " + std::to_string(r), "does not own"))
-                    << joined(report.problems);
-                return;
-            }
-        }
-    }
-    FAIL() << "no moved row in " << path_;
+    const auto moved = first_moved_row();
+    ASSERT_TRUE(moved);
+    patch(moved->page, [&](jet::Bytes& page) { put_u24(page, moved->start + 1, moved->def.tdef_page); });
+    const auto report = check();
+    EXPECT_TRUE(mentions(report, "'" + moved->def.name + "' row " + std::to_string(moved->row), "does not own"))
+        << joined(report.problems);
 }
 
 TEST_F(Damaged, MovedRowThatNothingPointsTo) {
     copy("access/jet4/overflowTestV2000.mdb");
-    auto db = jet::Database::open(path_);
-    for (const auto& entry : db->tables()) {
-        const jet::TableDef def = db->table_def(entry.name);
-        for (std::uint32_t p : db->data_pages(def)) {
-            const jet::Bytes bytes = db->file().read_page(p);
-            for (std::uint16_t r = 0; r < jet::data_page_row_count(bytes, db->format()); ++r) {
-                const auto b = jet::checked_row(db->format(), bytes, r);
-                if (!b || b->flags != jet::row_flags::Overflow) continue;
-                // Delete the pointing row, as a careless delete would: its moved copy stays behind.
-                const std::size_t entry_at = db->format().data_first_row_offset + 2u * r;
-                patch(p, [&](jet::Bytes& page) {
-                    jet::put_u16(page, entry_at, static_cast<std::uint16_t>(jet::get_u16(page, entry_at) | 0xC000));
-                });
-                const auto report = check();
-                EXPECT_TRUE(mentions(report, "'" + def.name + "'", "no row points to them")) << joined(report.problems);
-                return;
-            }
-        }
-    }
-    FAIL() << "no moved row in " << path_;
+    const auto moved = first_moved_row();
+    ASSERT_TRUE(moved);
+    // Delete the pointing row, as a careless delete would: its moved copy stays behind.
+    const std::size_t entry_at = format().data_first_row_offset + 2u * moved->row;
+    patch(moved->page, [&](jet::Bytes& page) {
+        jet::put_u16(page, entry_at, static_cast<std::uint16_t>(jet::get_u16(page, entry_at) | 0xC000));
+    });
+    const auto report = check();
+    EXPECT_TRUE(mentions(report, "'" + moved->def.name + "'", "no row points to them")) << joined(report.problems);
 }
 
 TEST_F(Damaged, RowOffsetOutsideItsPage) {

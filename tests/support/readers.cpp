@@ -1,6 +1,7 @@
 #include "support/readers.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <sstream>
 
@@ -36,6 +37,29 @@ std::vector<TextRow> mdb_export(const std::string& file, const std::string& tabl
         rows.push_back(std::move(row));
     }
     return rows;
+}
+
+std::map<std::string, std::vector<TextRow>> mdb_reader_tables(const std::string& file) {
+    const ProcessResult r = run_process({"node", std::string(TALLIMO_NODE_DIR) + "/dump.mjs", file});
+    EXPECT_EQ(r.exit_code, 0) << "mdb-reader on " << file << ": " << r.err;
+    std::map<std::string, std::vector<TextRow>> out;
+    if (r.exit_code != 0) return out;
+    const nlohmann::json dump = nlohmann::json::parse(r.out);
+    for (const auto& t : dump.at("tables")) {
+        auto& rows = out[t.at("name").get<std::string>()];
+        for (const auto& row : t.at("rows")) {
+            TextRow text;
+            for (const auto& [column, v] : row.items()) {
+                if (v.is_null()) text[column] = "";
+                else if (v.is_boolean()) text[column] = v.get<bool>() ? "1" : "0";
+                else if (v.is_number_integer()) text[column] = std::to_string(v.get<long long>());
+                else if (v.is_string()) text[column] = v.get<std::string>();
+                else text[column] = v.dump();
+            }
+            rows.push_back(std::move(text));
+        }
+    }
+    return out;
 }
 
 ProcessResult tlw_check(const std::string& file) {
