@@ -205,7 +205,6 @@ bool parse_number_text(const std::string& text, double& out) {
 bool parse_date_text(const std::string& text, DateTime& out) {
     const std::string s = trim(text);
     int a = 0, b = 0, c = 0, h = 0, mi = 0, se = 0, n = 0;
-    char ampm[3] = {0, 0, 0};
     CivilTime ct;
     auto valid_time = [&] { return h >= 0 && h < 24 && mi >= 0 && mi < 60 && se >= 0 && se < 60; };
     auto adjust_ampm = [&](const char* t) {
@@ -214,6 +213,17 @@ bool parse_date_text(const std::string& text, DateTime& out) {
         if (std::toupper(t[0]) == 'P' && h != 12) h += 12;
         else if (std::toupper(t[0]) == 'A' && h == 12) h = 0;
         return std::toupper(t[1]) == 'M';
+    };
+    // hh:mm[:ss] [AM|PM], into h, mi and se
+    auto parse_time = [&](const std::string& t) {
+        int used = 0;
+        if (std::sscanf(t.c_str(), "%2d:%2d:%2d%n", &h, &mi, &se, &used) != 3) {
+            se = 0;
+            if (std::sscanf(t.c_str(), "%2d:%2d%n", &h, &mi, &used) != 2) return false;
+        }
+        const std::string tail = trim(t.substr(static_cast<size_t>(used)));
+        if (tail.empty()) return true;
+        return tail.size() == 2 && adjust_ampm(tail.c_str());
     };
     auto finish = [&](int y, int m, int d) {
         if (m < 1 || m > 12 || d < 1 || d > 31 || y < 100 || y > 9999 || !valid_time()) return false;
@@ -228,47 +238,19 @@ bool parse_date_text(const std::string& text, DateTime& out) {
     if (std::sscanf(s.c_str(), "%4d-%2d-%2d%n", &a, &b, &c, &n) == 3) {
         std::string rest = trim(s.substr(static_cast<size_t>(n)));
         if (!rest.empty() && (rest[0] == 'T' || rest[0] == 't')) rest = rest.substr(1);
-        if (!rest.empty()) {
-            int m2 = 0;
-            if (std::sscanf(rest.c_str(), "%2d:%2d:%2d%n", &h, &mi, &se, &m2) != 3) {
-                se = 0;
-                if (std::sscanf(rest.c_str(), "%2d:%2d%n", &h, &mi, &m2) != 2) return false;
-            }
-            std::string tail = trim(rest.substr(static_cast<size_t>(m2)));
-            if (tail.size() == 2) { ampm[0] = tail[0]; ampm[1] = tail[1]; }
-            else if (!tail.empty()) return false;
-            if (!adjust_ampm(ampm)) return false;
-        }
+        if (!rest.empty() && !parse_time(rest)) return false;
         return finish(a, b, c);
     }
     // mm/dd/yyyy [hh:mm[:ss] [AM|PM]]
     if (std::sscanf(s.c_str(), "%2d/%2d/%4d%n", &a, &b, &c, &n) == 3) {
-        std::string rest = trim(s.substr(static_cast<size_t>(n)));
-        if (!rest.empty()) {
-            int m2 = 0;
-            if (std::sscanf(rest.c_str(), "%2d:%2d:%2d%n", &h, &mi, &se, &m2) != 3) {
-                se = 0;
-                if (std::sscanf(rest.c_str(), "%2d:%2d%n", &h, &mi, &m2) != 2) return false;
-            }
-            std::string tail = trim(rest.substr(static_cast<size_t>(m2)));
-            if (tail.size() == 2) { ampm[0] = tail[0]; ampm[1] = tail[1]; }
-            else if (!tail.empty()) return false;
-            if (!adjust_ampm(ampm)) return false;
-        }
+        const std::string rest = trim(s.substr(static_cast<size_t>(n)));
+        if (!rest.empty() && !parse_time(rest)) return false;
         return finish(c, a, b);
     }
-    // hh:mm[:ss] [AM|PM] alone: a time on day 0
-    int m2 = 0;
-    if (std::sscanf(s.c_str(), "%2d:%2d:%2d%n", &h, &mi, &se, &m2) == 3 ||
-        (se = 0, std::sscanf(s.c_str(), "%2d:%2d%n", &h, &mi, &m2) == 2)) {
-        std::string tail = trim(s.substr(static_cast<size_t>(m2)));
-        if (tail.size() == 2) { ampm[0] = tail[0]; ampm[1] = tail[1]; }
-        else if (!tail.empty()) return false;
-        if (!adjust_ampm(ampm) || !valid_time()) return false;
-        out = DateTime{(h * 3600.0 + mi * 60.0 + se) / 86400.0};
-        return true;
-    }
-    return false;
+    // A time alone: on day 0
+    if (!parse_time(s) || !valid_time()) return false;
+    out = DateTime{(h * 3600.0 + mi * 60.0 + se) / 86400.0};
+    return true;
 }
 
 std::string to_text(const Value& v) {
