@@ -24,6 +24,12 @@ jet::ColumnDesign column(const char* name, ColumnType type, std::uint16_t size =
     return c;
 }
 
+// Columns of one type and size, in the order named.
+void add_columns(jet::TableDesign& t, ColumnType type, std::initializer_list<const char*> names,
+                 std::uint16_t size = 50) {
+    for (const char* name : names) t.columns.push_back(column(name, type, size));
+}
+
 jet::ColumnDesign with_default(jet::ColumnDesign c, const char* expression) {
     c.default_value = expression;
     return c;
@@ -83,38 +89,26 @@ jet::TableDesign settings_table() {
 }
 
 jet::TableDesign received_data_table() {
+    jet::TableDesign t;
+    t.name = "ReceivedData";
     auto id = column("ID", ColumnType::Long);
     id.autonumber = true;
+    t.columns.push_back(id);
+    add_columns(t, ColumnType::Long, {"Section", "Table", "Round", "Board", "PairNS", "PairEW", "Declarer"});
+    add_columns(t, ColumnType::Text, {"NS/EW"}, 2);
+    add_columns(t, ColumnType::Text, {"Contract", "Result", "LeadCard"}, 10);
+    add_columns(t, ColumnType::Text, {"Remarks"}, 255);
+    add_columns(t, ColumnType::DateTime, {"DateLog", "TimeLog"});
+    add_columns(t, ColumnType::Boolean, {"Processed", "Processed1", "Processed2", "Processed3", "Processed4", "Erased"});
+    t.columns.push_back(with_default(column("Source", ColumnType::Text, 20), "\"terminal\""));
+    t.columns.push_back(with_default(column("Score", ColumnType::Long), "0"));
+    add_columns(t, ColumnType::DateTime, {"Checked"});
+    add_columns(t, ColumnType::Memo, {"Comment"});
     jet::IndexDesign by_board;
     by_board.name = "SectionTableRoundBoard";
     by_board.columns = {{"Section"}, {"Table"}, {"Round"}, {"Board"}};
-    return {"ReceivedData",
-            {id,
-             column("Section", ColumnType::Long),
-             column("Table", ColumnType::Long),
-             column("Round", ColumnType::Long),
-             column("Board", ColumnType::Long),
-             column("PairNS", ColumnType::Long),
-             column("PairEW", ColumnType::Long),
-             column("Declarer", ColumnType::Long),
-             column("NS/EW", ColumnType::Text, 2),
-             column("Contract", ColumnType::Text, 10),
-             column("Result", ColumnType::Text, 10),
-             column("LeadCard", ColumnType::Text, 10),
-             column("Remarks", ColumnType::Text, 255),
-             column("DateLog", ColumnType::DateTime),
-             column("TimeLog", ColumnType::DateTime),
-             column("Processed", ColumnType::Boolean),
-             column("Processed1", ColumnType::Boolean),
-             column("Processed2", ColumnType::Boolean),
-             column("Processed3", ColumnType::Boolean),
-             column("Processed4", ColumnType::Boolean),
-             column("Erased", ColumnType::Boolean),
-             with_default(column("Source", ColumnType::Text, 20), "\"terminal\""),
-             with_default(column("Score", ColumnType::Long), "0"),
-             column("Checked", ColumnType::DateTime),
-             column("Comment", ColumnType::Memo)},
-            {primary_key({{"ID"}}), by_board}};
+    t.indexes = {primary_key({{"ID"}}), by_board};
+    return t;
 }
 
 jet::TableDesign member_table() {
