@@ -9,6 +9,7 @@
 #include "jet/page_alloc.h"
 
 #include <algorithm>
+#include <optional>
 #include <tuple>
 
 namespace jet {
@@ -35,21 +36,19 @@ bool backs_primary_key(const TableDef& table, const RealIndex& index) {
     throw JetError(err::CorruptDatabase, "Index page " + std::to_string(page) + " of " + where + " is damaged: " + what + ".");
 }
 
-PackedPage read_packed(const PageFile& file, const TableDef& table, std::uint32_t number, const std::string& where) {
-    if (number == 0 || number >= file.page_count())
-        throw JetError(err::CorruptDatabase, "The " + where + " names page " + std::to_string(number) +
-                                                 ", which is not in the file.");
-    PackedPage p = IndexPageCache::local().parse(file.format(), number, file.read_page(number), where);
-    if (p.owner != table.tdef_page) damaged(where, number, "it belongs to the table at page " + std::to_string(p.owner));
-    return p;
+[[noreturn]] void not_in_file(const std::string& where, std::uint32_t number) {
+    throw JetError(err::CorruptDatabase, "The " + where + " names page " + std::to_string(number) +
+                                             ", which is not in the file.");
+}
+
+[[noreturn]] void foreign(const std::string& where, std::uint32_t number, std::uint32_t owner) {
+    damaged(where, number, "it belongs to the table at page " + std::to_string(owner));
 }
 
 IndexPage read_index_page(const PageFile& file, const TableDef& table, std::uint32_t number, const std::string& where) {
-    if (number == 0 || number >= file.page_count())
-        throw JetError(err::CorruptDatabase, "The " + where + " names page " + std::to_string(number) +
-                                                 ", which is not in the file.");
+    if (number == 0 || number >= file.page_count()) not_in_file(where, number);
     IndexPage p = parse_index_page(file.format(), number, file.read_page(number), where);
-    if (p.owner != table.tdef_page) damaged(where, number, "it belongs to the table at page " + std::to_string(p.owner));
+    if (p.owner != table.tdef_page) foreign(where, number, p.owner);
     return p;
 }
 
@@ -80,10 +79,27 @@ std::string index_description(const PageFile& file, const TableDef& table, const
 // ---- reading ----
 
 IndexCursor::IndexCursor(const PageFile& file, const TableDef& table, const RealIndex& index, KeyRange range)
-    : file_(file), table_(table), index_(index), range_(std::move(range)),
-      where_(index_description(file, table, index)) {}
+    : file_(file), table_(table), index_(index), range_(std::move(range)) {}
 
-PackedPage IndexCursor::read(std::uint32_t page) const { return read_packed(file_, table_, page, where_); }
+const std::string& IndexCursor::where() const {
+    if (where_.empty()) where_ = index_description(file_, table_, index_);
+    return where_;
+}
+
+PackedPage IndexCursor::read(std::uint32_t number) const {
+    if (number == 0 || number >= file_.page_count()) not_in_file(where(), number);
+    const Bytes bytes = file_.read_page(number);
+    IndexPageCache& cache = IndexPageCache::local();
+    PackedPage p;
+    if (const PackedPage* kept = cache.find(file_.format(), number, bytes)) {
+        p = *kept;
+    } else {
+        p = parse_packed_page(file_.format(), number, bytes, where());
+        cache.keep(file_.format(), number, bytes, p);
+    }
+    if (p.owner != table_.tdef_page) foreign(where(), number, p.owner);
+    return p;
+}
 
 bool IndexCursor::below_lower(KeyView key) const {
     if (!range_.lower) return false;
@@ -100,7 +116,7 @@ bool IndexCursor::above_upper(KeyView key) const {
 void IndexCursor::start() {
     std::uint32_t number = index_.root_page;
     for (int depth = 0;; ++depth) {
-        if (depth > kMaxDepth) damaged(where_, number, "the tree does not end (its pages form a cycle)");
+        if (depth > kMaxDepth) damaged(where(), number, "the tree does not end (its pages form a cycle)");
         PackedPage p = read(number);
         if (p.leaf) {
             leaf_ = std::move(p);
@@ -110,7 +126,7 @@ void IndexCursor::start() {
         const std::size_t slot = partition(p.size(), [&](std::size_t i) { return below_lower(p.key(i)); });
         std::uint32_t child = slot < p.size() ? p.child(slot) : p.tail;
         if (child == 0 && !p.empty()) child = p.child(p.size() - 1);
-        if (child == 0) damaged(where_, number, "a node page without children");
+        if (child == 0) damaged(where(), number, "a node page without children");
         number = child;
     }
     visited_.insert(leaf_.number);
@@ -139,9 +155,9 @@ bool IndexCursor::next() {
         }
         const std::uint32_t next = leaf_.next;
         if (next == 0) break;
-        if (!visited_.insert(next).second) damaged(where_, leaf_.number, "the leaf chain loops back to page " + std::to_string(next));
+        if (!visited_.insert(next).second) damaged(where(), leaf_.number, "the leaf chain loops back to page " + std::to_string(next));
         PackedPage p = read(next);
-        if (!p.leaf) damaged(where_, leaf_.number, "the leaf chain leads to node page " + std::to_string(next));
+        if (!p.leaf) damaged(where(), leaf_.number, "the leaf chain leads to node page " + std::to_string(next));
         leaf_ = std::move(p);
         position_ = 0;
     }
@@ -159,10 +175,14 @@ std::vector<RowId> index_rows(const PageFile& file, const TableDef& table, const
 // ---- editing ----
 
 IndexEdit::IndexEdit(PageFile& file, const TableDef& table, const RealIndex& index)
-    : file_(file), table_(table), index_(index), where_(index_description(file, table, index)),
-      next_placeholder_(kFirstPlaceholder) {}
+    : file_(file), table_(table), index_(index), next_placeholder_(kFirstPlaceholder) {}
 
-void IndexEdit::corrupt(std::uint32_t page, const std::string& what) const { damaged(where_, page, what); }
+const std::string& IndexEdit::where() const {
+    if (where_.empty()) where_ = index_description(file_, table_, index_);
+    return where_;
+}
+
+void IndexEdit::corrupt(std::uint32_t page, const std::string& what) const { damaged(where(), page, what); }
 
 IndexEntry IndexEdit::last_entry_below(std::uint32_t child, int depth) {
     for (std::uint32_t number = child;; ++depth) {
@@ -204,8 +224,16 @@ IndexEdit::Page& IndexEdit::load(std::uint32_t number, int level) {
     auto it = pages_.find(number);
     if (it == pages_.end()) {
         Page p;
-        p.page = read_packed(file_, table_, number, where_);
+        if (number == 0 || number >= file_.page_count()) not_in_file(where(), number);
+        p.read = file_.read_page(number);
+        // Taken from the cache: commit() keeps every page of the edit again.
+        if (std::optional<PackedPage> kept = IndexPageCache::local().take(file_.format(), number, p.read))
+            p.page = std::move(*kept);
+        else
+            p.page = parse_packed_page(file_.format(), number, p.read, where());
+        if (p.page.owner != table_.tdef_page) foreign(where(), number, p.page.owner);
         p.level = -1;
+        p.read_tail = p.page.tail != 0;
         if (!p.page.leaf && p.page.tail != 0) {
             p.page.insert(p.page.size(), IndexEntry{{}, RowId{}, p.page.tail});
             p.page.tail = 0;
@@ -237,6 +265,7 @@ IndexEdit::Page& IndexEdit::create(bool leaf, int level) {
 
 void IndexEdit::touch(Page& p, bool links_only) {
     dirty_.insert(p.page.number);
+    p.only_insert.reset();
     if (!links_only) p.links_only = false;
 }
 
@@ -358,7 +387,7 @@ bool IndexEdit::insert(const IndexKey& key, RowId row) {
     const IndexEntry entry{key.bytes, row, 0};
     // Node entries carry 4 more bytes; a split must leave at least one per page.
     if ((entry.key.size() + 8) * 2 > file_.format().index_max_entry_space)
-        throw JetError(err::Unsupported, "The key of row " + row_text(row) + " is too long for the " + where_ + ".");
+        throw JetError(err::Unsupported, "The key of row " + row_text(row) + " is too long for the " + where() + ".");
 
     std::vector<Step> path = descend(entry);
     const std::uint32_t leaf = path.back().page;
@@ -370,8 +399,10 @@ bool IndexEdit::insert(const IndexKey& key, RowId row) {
     if (!fresh && index_.unique() && !key.all_null) throw JetError(err::DuplicateKey, kDuplicateText);
 
     Page& target = pages_.at(leaf);
+    const bool unchanged = !target.is_new && !dirty_.contains(leaf);
     target.page.insert(position, entry);
     touch(target);
+    if (unchanged) target.only_insert = position;
     if (position + 1 == target.page.size()) propagate_last(path, path.size() - 1);
     std::vector<std::uint32_t> ancestors;
     for (std::size_t i = 0; i + 1 < path.size(); ++i) ancestors.push_back(path[i].page);
@@ -386,7 +417,7 @@ void IndexEdit::remove(const IndexKey& key, RowId row) {
     Page& leaf = pages_.at(path.back().page);
     const std::size_t position = path.back().slot;
     if (position >= leaf.page.size() || leaf.page.compare(position, entry) != 0)
-        throw JetError(err::CorruptDatabase, "The " + where_ + " has no entry for row " + row_text(row) + ".");
+        throw JetError(err::CorruptDatabase, "The " + where() + " has no entry for row " + row_text(row) + ".");
     const bool was_last = position + 1 == leaf.page.size();
     leaf.page.erase(position);
     touch(leaf);
@@ -480,9 +511,11 @@ void IndexEdit::commit(const IndexPageAllocator& allocate, const IndexPageReleas
             if (s.size() >= 2) s.tail = s.child(s.size() - 1);
         }
         const int rank = p.is_new ? 0 : (p.links_only ? 2 : 1);
-        Bytes image = s.serialise(f, count);
+        std::optional<Bytes> image;
+        if (p.only_insert) image = s.serialise_insert(f, std::move(p.read), *p.only_insert);
+        if (!image) image = s.serialise(f, count);
         if (s.tail != 0) s.erase(s.size() - 1);
-        out.push_back({rank, p.level, s.number, std::move(image), std::move(s)});
+        out.push_back({rank, p.level, s.number, std::move(*image), std::move(s)});
     }
     std::stable_sort(out.begin(), out.end(),
                      [](const Out& a, const Out& b) { return std::tie(a.rank, b.level) < std::tie(b.rank, a.level); });
@@ -497,6 +530,15 @@ void IndexEdit::commit(const IndexPageAllocator& allocate, const IndexPageReleas
         file_.write_page(n, page);
         cache.forget(f, n);
         release(n);
+    }
+    // Pages only read go back as they were read (a tail child back to the header).
+    for (auto& [n, p] : pages_) {
+        if (dirty_.contains(n) || p.read.empty()) continue;
+        if (p.read_tail) {
+            p.page.tail = p.page.child(p.page.size() - 1);
+            p.page.erase(p.page.size() - 1);
+        }
+        cache.keep(f, n, std::move(p.read), std::move(p.page));
     }
     pages_.clear();
     dirty_.clear();

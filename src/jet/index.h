@@ -60,6 +60,7 @@ public:
 
 private:
     PackedPage read(std::uint32_t page) const;
+    const std::string& where() const;
     bool below_lower(KeyView key) const;
     bool above_upper(KeyView key) const;
     void start();
@@ -68,7 +69,7 @@ private:
     const TableDef& table_;
     const RealIndex& index_;
     KeyRange range_;
-    std::string where_;
+    mutable std::string where_;   // for messages, made when first needed
     bool started_ = false, done_ = false;
     PackedPage leaf_;
     std::size_t position_ = 0;
@@ -110,6 +111,9 @@ private:
         bool is_new = false;
         bool links_only = true;    // changed only in its sibling links
         bool tail_known = true;    // false: the tail child's key is not read yet (a placeholder)
+        bool read_tail = false;    // read as a node page with a tail child
+        Bytes read;                // the bytes it was read from (empty for new pages)
+        std::optional<std::size_t> only_insert;   // a leaf changed by this one insert alone
     };
     struct Step {
         std::uint32_t page;
@@ -130,11 +134,12 @@ private:
     void unlink_empty(std::vector<Step>& path, std::size_t depth);
     std::optional<KeyView> neighbour(std::uint32_t leaf, std::size_t position, bool before);
     [[noreturn]] void corrupt(std::uint32_t page, const std::string& what) const;
+    const std::string& where() const;
 
     PageFile& file_;
     const TableDef& table_;
     const RealIndex& index_;
-    std::string where_;
+    mutable std::string where_;   // for messages, made when first needed
     std::map<std::uint32_t, Page> pages_;
     std::set<std::uint32_t> dirty_;
     std::vector<std::uint32_t> released_;

@@ -29,6 +29,12 @@ std::uint32_t get_be(const std::uint8_t* in, int size) {
     return v;
 }
 
+// Entries are a few bytes long: a library call for each would cost more than the copy itself.
+void copy_short(std::uint8_t* out, const std::uint8_t* in, std::size_t n) {
+    for (; n >= 8; n -= 8, in += 8, out += 8) std::memcpy(out, in, 8);
+    for (; n > 0; --n) *out++ = *in++;
+}
+
 Bytes whole_entry(const IndexEntry& e, bool leaf) {
     Bytes b(e.key.size() + (leaf ? 4 : 8));
     std::copy(e.key.begin(), e.key.end(), b.begin());
@@ -52,10 +58,11 @@ PackedPage pack(const IndexPage& page) {
 
 }  // namespace
 
+// Byte loops rather than memcmp: keys are short, and they mostly differ near their end.
 int compare_keys(KeyView a, KeyView b) {
     const std::size_t n = std::min(a.size(), b.size());
-    if (n != 0)
-        if (const int c = std::memcmp(a.data(), b.data(), n)) return c < 0 ? -1 : 1;
+    for (std::size_t i = 0; i < n; ++i)
+        if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
@@ -95,8 +102,7 @@ int PackedPage::compare(std::size_t i, const IndexEntry& e) const {
 int PackedPage::compare_adjacent(std::size_t i) const {
     if (int c = compare_keys(key(i - 1), key(i))) return c;
     // The row id is stored big-endian (page, then row): its bytes sort as the row id does.
-    const int c = std::memcmp(data_.data() + ends_[i - 1] - trailer(), data_.data() + ends_[i] - trailer(), 4);
-    return c == 0 ? 0 : (c < 0 ? -1 : 1);
+    return compare_keys(KeyView(data_.data() + ends_[i - 1] - trailer(), 4), KeyView(data_.data() + ends_[i] - trailer(), 4));
 }
 
 std::size_t PackedPage::lower_bound(const IndexEntry& e, std::size_t count) const {
@@ -177,16 +183,57 @@ Bytes PackedPage::serialise(const Format& f, std::size_t count) const {
     if (entry_space(f, count) > f.index_max_entry_space)
         throw JetError(err::CorruptDatabase, "Index page " + std::to_string(number) + " overflows.");
 
-    std::size_t at = f.index_first_entry_offset;
+    // Entries are mostly a few bytes long: each is copied as one 16-byte block where there is
+    // room; the next entry overwrites the excess, and what the last leaves is cleared.
+    std::uint8_t* page = b.data();
+    std::uint8_t* bitmap = page + f.index_bitmap_offset;
+    const std::uint8_t* source = data_.data();
+    const std::size_t first = f.index_first_entry_offset, page_size = f.page_size, source_size = data_.size();
+    std::size_t at = first, from = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        const std::size_t skip = i == 0 ? 0 : prefix;
-        const std::size_t from = begin(i) + skip, length = ends_[i] - from;
-        std::memcpy(b.data() + at, data_.data() + from, length);
+        const std::size_t end = ends_[i], length = end - from;
+        if (length <= 16 && at + 16 <= page_size && from + 16 <= source_size) std::memcpy(page + at, source + from, 16);
+        else std::memcpy(page + at, source + from, length);
         at += length;
-        const std::size_t bit = at - f.index_first_entry_offset;
-        b[f.index_bitmap_offset + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
+        from = end + prefix;   // the next entry's stored bytes
+        const std::size_t bit = at - first;
+        bitmap[bit / 8] = static_cast<std::uint8_t>(bitmap[bit / 8] | 1u << (bit % 8));
     }
-    put_u16(b, 2, static_cast<std::uint16_t>(f.page_size - at));
+    std::memset(page + at, 0, std::min<std::size_t>(16, page_size - at));
+    put_u16(b, 2, static_cast<std::uint16_t>(page_size - at));
+    return b;
+}
+
+std::optional<Bytes> PackedPage::serialise_insert(const Format& f, Bytes b, std::size_t position) const {
+    const std::size_t count = size();
+    if (!leaf || position == 0 || position >= count || b.size() != f.page_size) return std::nullopt;
+    const std::size_t prefix = shared_prefix(f, count);
+    const std::size_t old_prefix = f.index_prefix_size == 1 ? b[f.index_prefix_offset] : get_u16(b, f.index_prefix_offset);
+    const std::size_t used = entry_space(f, count);
+    if (prefix != old_prefix || used > f.index_max_entry_space) return std::nullopt;
+    // Positions within the entry area: the new entry's stored bytes go to `start`.
+    const std::size_t start = ends_[position - 1] - (position - 1) * prefix;
+    const std::size_t length = ends_[position] - ends_[position - 1] - prefix;
+    const std::size_t old_used = used - length;
+    const std::size_t first = f.index_first_entry_offset;
+    if (get_u16(b, 2) != f.page_size - first - old_used) return std::nullopt;
+
+    std::uint8_t* area = b.data() + first;
+    std::memmove(area + start + length, area + start, old_used - start);
+    std::memcpy(area + start, data_.data() + ends_[position - 1] + prefix, length);
+    // Entry ends after `start` move up by `length`; the new entry ends at start + length.
+    std::uint8_t* bitmap = b.data() + f.index_bitmap_offset;
+    const Bytes old(bitmap, bitmap + old_used / 8 + 1);
+    bitmap[start / 8] = static_cast<std::uint8_t>(bitmap[start / 8] & ((2u << (start % 8)) - 1));
+    std::memset(bitmap + start / 8 + 1, 0, used / 8 - start / 8);
+    const auto set = [&](std::size_t bit) { bitmap[bit / 8] = static_cast<std::uint8_t>(bitmap[bit / 8] | 1u << (bit % 8)); };
+    for (std::size_t byte = start / 8; byte < old.size(); ++byte) {
+        unsigned bits = old[byte];
+        if (byte == start / 8) bits &= ~((2u << (start % 8)) - 1);
+        for (; bits != 0; bits &= bits - 1) set(byte * 8 + static_cast<std::size_t>(std::countr_zero(bits)) + length);
+    }
+    set(start + length);
+    put_u16(b, 2, static_cast<std::uint16_t>(f.page_size - first - used));
     return b;
 }
 
@@ -231,8 +278,8 @@ PackedPage parse_packed_page(const Format& f, std::uint32_t number, const Bytes&
     for (std::size_t i = 0; i < ends.size(); ++i) {
         const std::size_t shared = i == 0 ? 0 : prefix, stored = ends[i] - start;
         if (shared + stored < trailer) corrupt(number, where, "an entry is too short");
-        std::memcpy(out, base, shared);
-        std::memcpy(out + shared, base + start, stored);
+        copy_short(out, base, shared);
+        copy_short(out + shared, base + start, stored);
         out += shared + stored;
         start = ends[i];
         ends[i] = static_cast<std::uint32_t>(out - page.data_.data());

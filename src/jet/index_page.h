@@ -71,6 +71,10 @@ public:
     std::size_t shared_prefix(const Format& format, std::size_t count) const;
     // The page with its first `count` entries (node pages: the tail is the `tail` field).
     Bytes serialise(const Format& format, std::size_t count) const;
+    // For a leaf that differs from the one serialised as `before` only by its entry `position`:
+    // the same bytes serialise() gives, made by moving `before`'s later entries up. nullopt
+    // when that cannot be done (the first entry, a changed shared prefix, an overflow).
+    std::optional<Bytes> serialise_insert(const Format& format, Bytes before, std::size_t position) const;
 
     // Heap bytes held (for caches that bound their memory).
     std::size_t footprint() const { return data_.capacity() + ends_.capacity() * sizeof(std::uint32_t); }

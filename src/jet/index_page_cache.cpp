@@ -40,6 +40,14 @@ PackedPage IndexPageCache::parse(const Format& format, std::uint32_t number, con
     return page;
 }
 
+std::optional<PackedPage> IndexPageCache::take(const Format& format, std::uint32_t number, const Bytes& bytes) {
+    if (!find(format, number, bytes)) return std::nullopt;
+    const std::size_t i = slots_.at(key_of(format, number));
+    PackedPage page = std::move(entries_[i].page);
+    remove_at(i);
+    return page;
+}
+
 void IndexPageCache::keep(const Format& format, std::uint32_t number, Bytes bytes, PackedPage page) {
     store(key_of(format, number), std::move(bytes), std::move(page));
 }
