@@ -1,10 +1,11 @@
 // Reading and changing one real index (a B-tree of index pages) of a table.
 //  - IndexCursor walks entries in key order (the leaf chain is authoritative) within an
-//    optional key range, yielding the row ids of header rows. Pages are read when needed,
-//    never kept between statements.
+//    optional key range, yielding the row ids of header rows. Pages are read when needed;
+//    their parsed form may come from IndexPageCache, which serves it only for identical bytes.
 //  - IndexEdit gathers inserts and removals in memory (duplicates in a unique index are
 //    refused there, error 3022) and writes nothing until commit(): new pages first, then the
 //    pages that point at them (parents before children), so a crash leaves a usable tree.
+//    Commit hands every page it read or wrote to IndexPageCache for the next statement.
 //  - verify_index checks a tree's structure and compares its entries with the table's rows.
 // Corrupt pages (wrong type or owner, bad entries, cycles in links) are errors naming the page,
 // the index and the table.

@@ -32,14 +32,6 @@ const PackedPage* IndexPageCache::find(const Format& format, std::uint32_t numbe
     return &e.page;
 }
 
-PackedPage IndexPageCache::parse(const Format& format, std::uint32_t number, const Bytes& bytes,
-                                 const std::string& where) {
-    if (const PackedPage* kept = find(format, number, bytes)) return *kept;
-    PackedPage page = parse_packed_page(format, number, bytes, where);
-    store(key_of(format, number), bytes, page);
-    return page;
-}
-
 std::optional<PackedPage> IndexPageCache::take(const Format& format, std::uint32_t number, const Bytes& bytes) {
     if (!find(format, number, bytes)) return std::nullopt;
     const std::size_t i = slots_.at(key_of(format, number));

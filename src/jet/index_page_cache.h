@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -21,22 +20,16 @@ public:
 
     explicit IndexPageCache(std::size_t budget_bytes);
 
-    // What parse_packed_page makes of `bytes` (page `number` of a file in `format`): the kept
-    // copy when it came from these very bytes, else parsed now and kept. Errors as parse_packed_page.
-    PackedPage parse(const Format& format, std::uint32_t number, const Bytes& bytes, const std::string& where);
+    // The kept page for exactly these bytes (page `number` of a file in `format`), or null.
+    const PackedPage* find(const Format& format, std::uint32_t number, const Bytes& bytes) const;
     // Like find, but hands the kept page over (it leaves the cache): for callers that change
     // it and keep the result, or give it back with keep().
     std::optional<PackedPage> take(const Format& format, std::uint32_t number, const Bytes& bytes);
     // Keeps `page` as the parsed form of `bytes`, which the caller has just written from it or
     // read them as (parse_packed_page must make exactly `page` of them).
     void keep(const Format& format, std::uint32_t number, Bytes bytes, PackedPage page);
-    // The kept page for exactly these bytes, or null.
-    const PackedPage* find(const Format& format, std::uint32_t number, const Bytes& bytes) const;
     // Drops the copy of a page, if any.
     void forget(const Format& format, std::uint32_t number);
-
-    std::size_t pages() const { return entries_.size(); }
-    std::size_t bytes() const { return bytes_; }
 
 private:
     struct Entry {
