@@ -72,9 +72,10 @@ Bytes write_long_value(PageFile& file, const TableDef& table, const Column& colu
     std::uint32_t next = 0;
     for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
         const std::size_t end = std::min(data.size(), *it + chunk);
-        Bytes row(4, 0);
+        Bytes row(4 + (end - *it));
         put_u32(row, 0, next);
-        row.insert(row.end(), data.begin() + static_cast<std::ptrdiff_t>(*it), data.begin() + static_cast<std::ptrdiff_t>(end));
+        std::copy(data.begin() + static_cast<std::ptrdiff_t>(*it), data.begin() + static_cast<std::ptrdiff_t>(end),
+                  row.begin() + 4);
         next = add_lval_row(file, maps, row);
     }
     return header(length, next);

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <string_view>
 
 namespace sim {
@@ -38,22 +39,21 @@ BoardResult DrawBoardResult(Integer ns_pair, Integer ew_pair, RandomSource& rand
         return r;
     }
     const int level = whole(random.next(), 7);
-    r.Contract = std::to_string(level) + " ";
+    r.Contract = std::to_string(level);
+    r.Contract += ' ';
     r.Contract += pick(kStrains, random.next());
     if (random.next() < 0.1f) {
         r.Contract += " x";
         if (random.next() < 0.1f) r.Contract += "x";
     }
     const int difference = whole(random.next(), 13) - (level + 6);
-    if (difference > 0)
-        r.Result = "+" + std::to_string(difference);
-    else if (difference < 0)
-        r.Result = "-" + std::to_string(-difference);
-    else
-        r.Result = "=";
+    char signed_number[8];
+    std::snprintf(signed_number, sizeof signed_number, "%+d", difference);
+    r.Result = difference == 0 ? "=" : signed_number;
     const float suit = random.next();
     const float rank = random.next();
-    r.leadcard = std::string(pick(kSuits, suit)) + std::string(pick(kRanks, rank));
+    r.leadcard = pick(kSuits, suit);
+    r.leadcard += pick(kRanks, rank);
     return r;
 }
 
