@@ -1,9 +1,11 @@
 // Opens a database from arbitrary bytes, reads its catalog, every table definition, every
-// row and the properties, and runs a SELECT with a WHERE on each table. Errors must be
-// JetErrors; anything else (crash, sanitizer report, other exception, hang) is a finding.
+// row and the properties, runs a SELECT with a WHERE on each table and moves a record set
+// through it. Errors must be JetErrors; anything else (crash, sanitizer report, other
+// exception, hang) is a finding.
 #include "jet/database.h"
 #include "jet/error.h"
 #include "jet/query.h"
+#include "jet/recordset.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -13,7 +15,8 @@
 
 namespace {
 
-void exercise(jet::Database& db) {
+void exercise(const std::shared_ptr<jet::Database>& shared) {
+    jet::Database& db = *shared;
     std::vector<jet::CatalogEntry> catalog = db.catalog();
     if (catalog.size() > 64) catalog.resize(64);
     for (const jet::CatalogEntry& entry : catalog) {
@@ -29,6 +32,11 @@ void exercise(jet::Database& db) {
                     const std::string select = "SELECT * FROM [" + entry.name + "] WHERE [" + def.columns[0].name +
                                                "] = 1 And [" + def.columns.back().name + "] > 0";
                     (void)jet::run_query(db, select);
+                }
+                auto records = jet::RecordSet::open(shared, "[" + entry.name + "]");
+                for (int n = 0; n < 50 && !records->at_end(); ++n) {
+                    (void)records->field(def.columns.empty() ? "x" : def.columns[0].name);
+                    records->move_next();
                 }
             }
         } catch (const jet::JetError&) {
@@ -50,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string path = "/proc/self/fd/" + std::to_string(fd);
     try {
         auto db = jet::Database::open(path);
-        exercise(*db);
+        exercise(db);
     } catch (const jet::JetError&) {
     }
     close(fd);
