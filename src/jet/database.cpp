@@ -39,7 +39,8 @@ Database::Database(std::unique_ptr<PageFile> file, std::uint16_t code_page, std:
 
 TableDef Database::table_def_at(std::uint32_t tdef_page, const std::string& name) {
     auto it = defs_.find(tdef_page);
-    if (it != defs_.end() && it->second.def.name == name && tdef_stream_unchanged(*file_, it->second.stream))
+    if (it != defs_.end() && it->second.def.name == name &&
+        tdef_unchanged_but_counters(*file_, it->second.stream, it->second.def))
         return it->second.def;
     TdefStream stream = read_tdef_stream(*file_, tdef_page, name);
     TableDef def = parse_table_def(stream, format(), name, path(), code_page_);

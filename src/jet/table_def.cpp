@@ -122,7 +122,11 @@ TdefStream read_tdef_stream(const PageFile& file, std::uint32_t first_page, cons
     return s;
 }
 
-bool tdef_stream_unchanged(const PageFile& file, const TdefStream& s) {
+namespace {
+
+// Whether the stream's pages still hold its bytes and link as they did, leaving out the
+// 4-byte fields at `skipped` (ascending, within the first page).
+bool stream_matches(const PageFile& file, const TdefStream& s, const std::vector<std::size_t>& skipped) {
     const std::uint32_t count = file.page_count();
     const std::size_t size = file.page_size();
     Bytes buffer;
@@ -132,12 +136,41 @@ bool tdef_stream_unchanged(const PageFile& file, const TdefStream& s) {
         const PageSpan bytes = read_page_span(file, s.pages[i], buffer);
         const std::uint32_t next = i + 1 < s.pages.size() ? s.pages[i + 1] : 0;
         if (bytes[0] != kTdefPageType || next_tdef_page(bytes) != next) return false;
-        const std::size_t skip = i == 0 ? 0 : 8;  // continuation headers are not part of the stream
-        if (at + size - skip > s.bytes.size() || std::memcmp(bytes.data() + skip, s.bytes.data() + at, size - skip) != 0)
-            return false;
-        at += size - skip;
+        const std::size_t header = i == 0 ? 0 : 8;  // continuation headers are not part of the stream
+        if (at + size - header > s.bytes.size()) return false;
+        std::size_t from = header;
+        for (std::size_t field : i == 0 ? skipped : std::vector<std::size_t>{}) {
+            if (std::memcmp(bytes.data() + from, s.bytes.data() + from, field - from) != 0) return false;
+            from = field + 4;
+        }
+        if (std::memcmp(bytes.data() + from, s.bytes.data() + at + from - header, size - from) != 0) return false;
+        at += size - header;
     }
     return at == s.bytes.size();
+}
+
+}  // namespace
+
+bool tdef_stream_unchanged(const PageFile& file, const TdefStream& s) { return stream_matches(file, s, {}); }
+
+bool tdef_unchanged_but_counters(const PageFile& file, TdefStream& s, TableDef& def) {
+    const Format& f = file.format();
+    auto statistics_at = [&](std::size_t i) { return f.tdef_header_size + i * f.real_index_count_block + 4; };
+    std::vector<std::size_t> counters{f.tdef_row_count_offset, f.tdef_autonumber_offset};
+    for (std::size_t i = 0; i < def.real_indexes.size(); ++i) counters.push_back(statistics_at(i));
+    std::sort(counters.begin(), counters.end());
+    if (s.pages.empty() || counters.back() + 4 > file.page_size() || s.bytes.size() < file.page_size())
+        return tdef_stream_unchanged(file, s);
+    if (!stream_matches(file, s, counters)) return false;
+
+    Bytes buffer;
+    const PageSpan first = read_page_span(file, s.pages[0], buffer);
+    for (std::size_t at : counters) std::memcpy(s.bytes.data() + at, first.data() + at, 4);
+    def.row_count = get_u32(s.bytes, f.tdef_row_count_offset);
+    def.last_autonumber = get_u32(s.bytes, f.tdef_autonumber_offset);
+    for (std::size_t i = 0; i < def.real_indexes.size(); ++i)
+        def.real_indexes[i].unique_key_count = get_u32(s.bytes, statistics_at(i));
+    return true;
 }
 
 TableDef parse_table_def(const TdefStream& s, const Format& f, const std::string& table, const std::string& path,

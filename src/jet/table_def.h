@@ -141,6 +141,10 @@ TdefStream read_tdef_stream(const PageFile& file, std::uint32_t first_page, cons
 // True when the pages of `stream` still hold its bytes and link as they did (compared in place
 // inside a statement scope).
 bool tdef_stream_unchanged(const PageFile& file, const TdefStream& stream);
+// The same, except for the counters that every append changes (row count, autonumber, index
+// statistics): when only those differ, they are taken into `stream` and `def` (parsed from
+// it) and the answer is true.
+bool tdef_unchanged_but_counters(const PageFile& file, TdefStream& stream, TableDef& def);
 // Parses a stream; `code_page` decodes Jet 3 names and is the default of Jet 3 text columns.
 TableDef parse_table_def(const TdefStream& stream, const Format& format, const std::string& table,
                          const std::string& path, std::uint16_t code_page);

@@ -4,6 +4,7 @@
 #include "jet/creator.h"
 #include "jet/database.h"
 #include "jet/error.h"
+#include "jet/execute.h"
 #include "jet/row_codec.h"
 #include "support/child_process.h"
 
@@ -143,6 +144,20 @@ TEST(ReaderSharing, ChangedDefinitionIsSeenByTheNextCall) {
     const jet::TableDef after = db->table_def("RoundData");
     EXPECT_EQ(after.find_column("HighBoard"), nullptr);
     EXPECT_NE(after.find_column("ZighBoard"), nullptr);
+}
+
+TEST(ReaderSharing, CountersAnotherWriterMovedAreSeenByTheNextCall) {
+    Copy c("sharing_counters");
+    auto reader = jet::Database::open(c.file.string());
+    const jet::TableDef before = reader->table_def("ReceivedData");
+    {
+        auto writer = jet::Database::open(c.file.string(), jet::PageFile::Access::ReadWrite);
+        jet::append_record(*writer, "ReceivedData", {{"Section", jet::Value::long_(1)}, {"Board", jet::Value::long_(99)}});
+    }
+    const jet::TableDef after = reader->table_def("ReceivedData");
+    EXPECT_EQ(after.row_count, before.row_count + 1);
+    EXPECT_GT(after.last_autonumber, before.last_autonumber);
+    EXPECT_EQ(after.columns.size(), before.columns.size());
 }
 
 TEST(ReaderSharing, TableAddedByAnotherWriterIsFoundByTheNextCall) {
