@@ -2,7 +2,8 @@
 // "SELECT * FROM RoundData WHERE Section = s And Table = t And Round > r" over 20k rows with
 // and without an index, beside mdbtools (mdb-export) on the same files. Both sides produce
 // every value of every row; each side's best of several runs counts.
-// Usage: scan_bench [work directory] (default: a directory under the system's temp dir).
+// Usage: scan_bench [DIR]   (its files go to DIR/tallimo_scan_bench, removed at the end; DIR
+// defaults to the system's temp dir)
 #include "jet/creator.h"
 #include "jet/database.h"
 #include "jet/recordset.h"
@@ -99,7 +100,8 @@ double query_micros(const std::shared_ptr<jet::Database>& db, const char* table,
 }  // namespace
 
 int main(int argc, char** argv) {
-    const fs::path dir = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "tallimo_scan_bench";
+    // Our own folder inside the one given: only that is ever removed.
+    const fs::path dir = (argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path()) / "tallimo_scan_bench";
     fs::remove_all(dir);
     fs::create_directories(dir);
     const std::string big = (dir / "big.mdb").string(), rounds = (dir / "rounds.mdb").string();
