@@ -282,19 +282,26 @@ void PageFile::commit_atomic() {
     in_write_ = false;
     if (write_order_.empty()) return;
     const std::string journal = journal_path_for(path_);
+    const std::uint32_t ps = page_size();
     std::vector<std::uint8_t> records;
+    records.reserve(write_order_.size() * (4 + std::size_t{ps}));
     std::uint32_t count = 0;
+    Bytes copy;
     for (std::uint32_t page : write_order_) {
         if (page >= pages_before_) continue;
-        const Bytes old = read_page(page);  // the file's image: nothing is staged any more
+        // The file's image (nothing is staged any more), in place where the mapping has it.
+        const std::uint8_t* old = page_view(page);
+        if (old == nullptr) {
+            copy = read_page(page);
+            old = copy.data();
+        }
         std::uint8_t number[4];
         std::memcpy(number, &page, 4);
         records.insert(records.end(), number, number + 4);
-        records.insert(records.end(), old.begin(), old.end());
+        records.insert(records.end(), old, old + ps);
         ++count;
     }
     std::uint8_t header[kJournalHeader] = {};
-    const std::uint32_t ps = page_size();
     const std::uint32_t unfinished = 1;
     const std::uint64_t old_size = static_cast<std::uint64_t>(pages_before_) * ps;
     std::memcpy(header, kJournalMagic, sizeof kJournalMagic);
