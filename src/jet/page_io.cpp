@@ -210,12 +210,7 @@ const std::uint8_t* PageFile::mapped_page(std::uint32_t page) const {
 }
 
 Bytes PageFile::read_page(std::uint32_t page) const {
-    if (in_write_) {
-        if (auto it = staged_.find(page); it != staged_.end()) return it->second;
-    }
-    if (scope_depth_ > 0 && page < scope_pages()) {
-        if (const std::uint8_t* m = mapped_page(page)) return Bytes(m, m + page_size());
-    }
+    if (const std::uint8_t* view = page_view(page)) return Bytes(view, view + page_size());
     Bytes bytes(page_size());
     if (!read_all(fd_, bytes.data(), bytes.size(), static_cast<off_t>(page) * page_size()))
         throw JetError(err::CorruptDatabase,
