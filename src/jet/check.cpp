@@ -8,6 +8,7 @@
 #include "error.h"
 #include "index.h"
 #include "index_key.h"
+#include "journal.h"
 #include "lock_file.h"
 #include "long_value.h"
 #include "page_io.h"
@@ -22,7 +23,6 @@
 #include <map>
 #include <optional>
 #include <set>
-#include <sys/stat.h>
 
 namespace jet {
 namespace {
@@ -516,8 +516,7 @@ CheckReport Checker::run() {
 }  // namespace
 
 CheckReport check_database(const std::string& path) {
-    struct stat st {};
-    const bool unfinished = ::stat(PageFile::journal_path_for(path).c_str(), &st) == 0 && st.st_size > 0;
+    const bool unfinished = Journal::has_unfinished_write(path);
     CheckReport report = Checker(path).run();
     if (unfinished)
         report.notes.insert(report.notes.begin(),

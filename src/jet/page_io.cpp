@@ -16,20 +16,6 @@
 namespace jet {
 namespace {
 
-// Journal layout: a header (magic, page size, an "unfinished" flag, number of saved pages, the
-// database's size before the write), then one record per saved page: its number and its old
-// image. The header is written after the records and its flag cleared when the write is
-// complete, so a set flag always describes whole records.
-constexpr char kJournalMagic[8] = {'T', 'L', 'W', 'J', 'R', 'N', 'L', '2'};
-constexpr std::size_t kJournalHeader = 32;
-constexpr std::size_t kFlagAt = 12;
-
-struct JournalHeader {
-    std::uint32_t page_size = 0;
-    std::uint32_t count = 0;
-    std::uint64_t old_size = 0;
-};
-
 void write_all(int fd, const std::uint8_t* data, std::size_t size, off_t at, const std::string& what) {
     std::size_t done = 0;
     while (done < size) {
@@ -58,67 +44,42 @@ std::uint64_t file_size(int fd, const std::string& path) {
     return static_cast<std::uint64_t>(st.st_size);
 }
 
-// The header of an unfinished write, or nothing when the journal holds none.
-std::optional<JournalHeader> unfinished_write(int journal) {
-    std::uint8_t raw[kJournalHeader];
-    if (!read_all(journal, raw, kJournalHeader, 0) || std::memcmp(raw, kJournalMagic, sizeof kJournalMagic) != 0)
-        return std::nullopt;
-    JournalHeader h;
-    std::uint32_t unfinished;
-    std::memcpy(&h.page_size, raw + 8, 4);
-    std::memcpy(&unfinished, raw + kFlagAt, 4);
-    std::memcpy(&h.count, raw + 16, 4);
-    std::memcpy(&h.old_size, raw + 24, 8);
-    if (unfinished == 0) return std::nullopt;
-    return h;
-}
-
-void mark_finished(int journal, const std::string& path) {
-    const std::uint8_t zero[4] = {};
-    write_all(journal, zero, sizeof zero, kFlagAt, PageFile::journal_path_for(path));
-}
-
-// Puts back the pages an unfinished write saved and cuts the database to its old length;
-// false when there was none.
-bool undo_unfinished_write(int db, int journal, const std::string& path) {
-    const std::optional<JournalHeader> h = unfinished_write(journal);
-    if (!h) return false;
-    const std::size_t record = 4 + static_cast<std::size_t>(h->page_size);
-    std::vector<std::uint8_t> buf(record);
-    for (std::uint32_t i = 0; i < h->count; ++i) {
-        if (!read_all(journal, buf.data(), record, static_cast<off_t>(kJournalHeader + i * record)))
-            throw JetError(err::CorruptDatabase, fmt::format("The journal '{}' of an unfinished write is cut short "
-                                                             "(page {} of {}).", PageFile::journal_path_for(path), i + 1, h->count));
-        std::uint32_t page;
-        std::memcpy(&page, buf.data(), 4);
-        write_all(db, buf.data() + 4, h->page_size, static_cast<off_t>(page) * h->page_size, path);
+// Appends to `out` the ranges of a page where `now` differs from `old`, in steps of 64 bytes:
+// the journal saves and the file receives only what a write changed.
+void add_changed_ranges(std::uint32_t page, const std::uint8_t* old, const std::uint8_t* now, std::uint32_t size,
+                        std::vector<JournalRange>& out) {
+    constexpr std::size_t step = 64;
+    std::size_t at = 0;
+    while (at < size) {
+        if (std::memcmp(old + at, now + at, step) == 0) {
+            at += step;
+            continue;
+        }
+        std::size_t end = at + step;
+        while (end < size && std::memcmp(old + end, now + end, step) != 0) end += step;
+        out.push_back({page, static_cast<std::uint16_t>(at), static_cast<std::uint16_t>(end - at)});
+        at = end;
     }
-    if (::ftruncate(db, static_cast<off_t>(h->old_size)) != 0 || ::fdatasync(db) != 0)
-        throw JetError(err::DiskIo, fmt::format("Disk or network error undoing an unfinished write in '{}': {}.",
-                                                path, std::strerror(errno)));
-    mark_finished(journal, path);
-    return true;
 }
 
 // A journal left by a writer that died: undo its write, under the exclusive statement lock so
 // that no live writer of ours is mid-way.
 void recover_from_journal(const std::string& path) {
-    if (!PageFile::has_unfinished_write(path)) return;
-    const std::string journal = PageFile::journal_path_for(path);
+    if (!Journal::has_unfinished_write(path)) return;
     const int db = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (db < 0)
         throw JetError(err::FileLocked, fmt::format("'{}' holds an unfinished write (journal '{}') and cannot be "
-                                                    "opened for writing to undo it: {}.", path, journal, std::strerror(errno)));
-    const int j = ::open(journal.c_str(), O_RDWR | O_CLOEXEC);
+                                                    "opened for writing to undo it: {}.", path, Journal::path_for(path),
+                                                    std::strerror(errno)));
     try {
         StatementLock lock(db, StatementLock::Mode::Exclusive);
-        if (j >= 0) undo_unfinished_write(db, j, path);
+        Journal journal(path);
+        journal.open();
+        journal.undo_unfinished(db);
     } catch (...) {
-        if (j >= 0) ::close(j);
         ::close(db);
         throw;
     }
-    if (j >= 0) ::close(j);
     ::close(db);
 }
 
@@ -127,16 +88,6 @@ void recover_from_journal(const std::string& path) {
 }
 
 }  // namespace
-
-std::string PageFile::journal_path_for(const std::string& database_path) { return database_path + "-journal"; }
-
-bool PageFile::has_unfinished_write(const std::string& database_path) {
-    const int j = ::open(journal_path_for(database_path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (j < 0) return false;
-    const bool unfinished = unfinished_write(j).has_value();
-    ::close(j);
-    return unfinished;
-}
 
 std::unique_ptr<PageFile> PageFile::open(const std::string& path, Access access) {
     struct stat st {};
@@ -157,17 +108,16 @@ std::unique_ptr<PageFile> PageFile::open(const std::string& path, Access access)
 }
 
 PageFile::PageFile(std::string path, int fd, Access access, const Format& format)
-    : path_(std::move(path)), fd_(fd), access_(access), format_(&format) {}
+    : path_(std::move(path)), fd_(fd), access_(access), format_(&format), journal_(path_) {}
 
 PageFile::~PageFile() {
     unmap();
-    if (journal_fd_ >= 0) ::close(journal_fd_);
     if (writable()) {
         // A finished journal is only clutter. A writer of ours that still holds it open notices
         // the removal and makes a new one.
         try {
             StatementLock lock(fd_, StatementLock::Mode::Exclusive);
-            if (!has_unfinished_write(path_)) ::unlink(journal_path_for(path_).c_str());
+            if (!Journal::has_unfinished_write(path_)) ::unlink(Journal::path_for(path_).c_str());
         } catch (...) {
         }
     }
@@ -188,22 +138,27 @@ std::uint32_t PageFile::page_count() const {
 }
 
 void PageFile::unmap() const {
-    if (map_ != nullptr) ::munmap(const_cast<std::uint8_t*>(map_), map_size_);
+    if (map_ != nullptr) ::munmap(map_, map_size_);
     map_ = nullptr;
     map_size_ = 0;
 }
 
-// Only for pages that existed when the statement lock was taken: no writer of ours can cut the
-// file while we hold it, so the mapping never reaches past the end of the file.
-const std::uint8_t* PageFile::mapped_page(std::uint32_t page) const {
+// Only for pages the file holds under the statement lock: no writer of ours can cut the file
+// while we hold it, so no page we touch lies past its end.
+std::uint8_t* PageFile::mapped_page(std::uint32_t page) const {
+    if (!mappable_) return nullptr;
     const std::size_t end = (static_cast<std::size_t>(page) + 1) * page_size();
     if (end > map_size_) {
         unmap();
         // Room to grow, so that a file being appended to is not mapped afresh every page.
         const std::size_t size = end + std::max<std::size_t>(end / 4, std::size_t{1} << 22);
-        void* m = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd_, 0);
-        if (m == MAP_FAILED) return nullptr;  // a file system without mappings: read instead
-        map_ = static_cast<const std::uint8_t*>(m);
+        const int protection = writable() ? PROT_READ | PROT_WRITE : PROT_READ;
+        void* m = ::mmap(nullptr, size, protection, MAP_SHARED, fd_, 0);
+        if (m == MAP_FAILED) {
+            mappable_ = false;  // a file system without mappings: read and written with system calls
+            return nullptr;
+        }
+        map_ = static_cast<std::uint8_t*>(m);
         map_size_ = size;
     }
     return map_ + static_cast<std::size_t>(page) * page_size();
@@ -248,24 +203,10 @@ std::uint32_t PageFile::append_page(const Bytes& bytes) {
     return page;
 }
 
-void PageFile::open_journal() {
-    if (journal_fd_ >= 0) {
-        struct stat st {};
-        if (::fstat(journal_fd_, &st) == 0 && st.st_nlink > 0) return;
-        ::close(journal_fd_);  // another process of ours removed it on closing
-        journal_fd_ = -1;
-    }
-    const std::string journal = journal_path_for(path_);
-    journal_fd_ = ::open(journal.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (journal_fd_ < 0)
-        throw JetError(err::DiskIo, fmt::format("Cannot create the journal '{}' for a write to '{}': {}.", journal, path_,
-                                                std::strerror(errno)));
-}
-
 void PageFile::begin_atomic() {
-    open_journal();
+    journal_.open();
     // We hold the exclusive lock, so an unfinished write was left by a writer that died.
-    if (undo_unfinished_write(fd_, journal_fd_, path_)) scope_pages_.reset();
+    if (journal_.undo_unfinished(fd_)) scope_pages_.reset();
     pages_before_ = scope_pages();
     appended_ = 0;
     staged_.clear();
@@ -273,54 +214,57 @@ void PageFile::begin_atomic() {
     in_write_ = true;
 }
 
+// The journal gets the old bytes of what changed, then the file gets the new ones, page by
+// page in the order they were last staged; appended pages need no saving (undoing cuts them).
 void PageFile::commit_atomic() {
     in_write_ = false;
     if (write_order_.empty()) return;
-    const std::string journal = journal_path_for(path_);
     const std::uint32_t ps = page_size();
-    std::vector<std::uint8_t> records;
-    records.reserve(write_order_.size() * (4 + std::size_t{ps}));
-    std::uint32_t count = 0;
-    Bytes copy;
+    changes_.clear();
+    saved_.clear();
     for (std::uint32_t page : write_order_) {
-        if (page >= pages_before_) continue;
-        // The file's image (nothing is staged any more), in place where the mapping has it.
-        const std::uint8_t* old = page_view(page);
-        if (old == nullptr) {
-            copy = read_page(page);
-            old = copy.data();
+        if (page >= pages_before_) {
+            changes_.push_back({page, 0, static_cast<std::uint16_t>(ps)});
+            continue;
         }
-        std::uint8_t number[4];
-        std::memcpy(number, &page, 4);
-        records.insert(records.end(), number, number + 4);
-        records.insert(records.end(), old, old + ps);
-        ++count;
+        const std::size_t first = saved_.size();
+        add_changed_ranges(page, file_image(page), staged_.at(page).data(), ps, saved_);
+        changes_.insert(changes_.end(), saved_.begin() + static_cast<std::ptrdiff_t>(first), saved_.end());
     }
-    std::uint8_t header[kJournalHeader] = {};
-    const std::uint32_t unfinished = 1;
-    const std::uint64_t old_size = static_cast<std::uint64_t>(pages_before_) * ps;
-    std::memcpy(header, kJournalMagic, sizeof kJournalMagic);
-    std::memcpy(header + 8, &ps, 4);
-    std::memcpy(header + kFlagAt, &unfinished, 4);
-    std::memcpy(header + 16, &count, 4);
-    std::memcpy(header + 24, &old_size, 8);
-    write_all(journal_fd_, records.data(), records.size(), kJournalHeader, journal);
-    write_all(journal_fd_, header, kJournalHeader, 0, journal);
+    journal_.save(saved_, ps, std::uint64_t{pages_before_} * ps, [this](std::uint32_t page) { return file_image(page); });
     try {
-        for (std::uint32_t page : write_order_) {
-            const Bytes& image = staged_.at(page);
-            write_all(fd_, image.data(), image.size(), static_cast<off_t>(page) * ps, path_);
+        if (appended_ > 0) {
+            // Allocated before any store: a store into a hole the disk cannot fill would kill us.
+            const off_t start = static_cast<off_t>(pages_before_) * ps;
+            if (const int e = ::posix_fallocate(fd_, start, static_cast<off_t>(appended_) * ps); e != 0)
+                throw JetError(err::DiskIo, fmt::format("Disk or network error writing '{}': {}.", path_, std::strerror(e)));
         }
-        mark_finished(journal_fd_, path_);
+        for (const JournalRange& r : changes_) store(r, staged_.at(r.page).data() + r.at);
+        journal_.mark_finished();
     } catch (...) {
         staged_.clear();
         write_order_.clear();
-        undo_unfinished_write(fd_, journal_fd_, path_);  // the file as it was; if this fails, the next open does it
+        journal_.undo_unfinished(fd_);  // the file as it was; if this fails, the next open does it
         throw;
     }
     scope_pages_ = pages_before_ + appended_;
     staged_.clear();
     write_order_.clear();
+}
+
+// A page as the file holds it (during a commit, when nothing is staged any more).
+const std::uint8_t* PageFile::file_image(std::uint32_t page) {
+    if (const std::uint8_t* view = mapped_page(page)) return view;
+    file_copy_ = read_page(page);
+    return file_copy_.data();
+}
+
+void PageFile::store(const JournalRange& range, const std::uint8_t* bytes) {
+    const std::size_t at = std::size_t{range.page} * page_size() + range.at;
+    if (std::uint8_t* page = mapped_page(range.page))
+        std::memcpy(page + range.at, bytes, range.length);
+    else
+        write_all(fd_, bytes, range.length, static_cast<off_t>(at), path_);
 }
 
 StatementScope::StatementScope(PageFile& file, StatementLock::Mode mode) : file_(file) {

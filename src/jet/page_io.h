@@ -8,13 +8,15 @@
 //
 // Writes that must land together (one record with its index entries and counters) run inside
 // an AtomicWrite: pages are staged in memory (reads see the staged images) and commit() first
-// saves the old images to a rollback journal beside the database ("<file>-journal"), then
-// writes the pages in the order they were last staged, then marks the journal finished. A
-// process killed in between leaves an unfinished journal; the next open of ours, or the next
-// writer, puts the old pages back, so no reader of ours ever sees half a record.
+// saves the old bytes of what changed to the rollback journal (journal.h), then stores the new
+// bytes in the order the pages were last staged (through the mapping, where there is one),
+// then marks the journal finished. A process killed in between leaves an unfinished journal;
+// the next open of ours, or the next writer, puts the old bytes back, so no reader of ours ever
+// sees half a record.
 #pragma once
 
 #include "format.h"
+#include "journal.h"
 #include "lock_file.h"
 #include "value.h"
 
@@ -54,21 +56,18 @@ public:
     std::uint32_t append_page(const Bytes& bytes);     // a page after the last, returns its number
     void sync();
 
-    static std::string journal_path_for(const std::string& database_path);
-    // True when a writer died inside a write and its journal has not been undone yet.
-    static bool has_unfinished_write(const std::string& database_path);
-
 private:
     friend class AtomicWrite;
     friend class StatementScope;
     PageFile(std::string path, int fd, Access access, const Format& format);
     std::uint32_t file_pages() const;
     std::uint32_t scope_pages() const;
-    const std::uint8_t* mapped_page(std::uint32_t page) const;
+    std::uint8_t* mapped_page(std::uint32_t page) const;
     void unmap() const;
     void begin_atomic();
     void commit_atomic();
-    void open_journal();
+    const std::uint8_t* file_image(std::uint32_t page);
+    void store(const JournalRange& range, const std::uint8_t* bytes);
 
     std::string path_;
     int fd_ = -1;
@@ -81,8 +80,9 @@ private:
     StatementLock::Mode scope_mode_ = StatementLock::Mode::Shared;
     std::unique_ptr<StatementLock> scope_lock_;
     mutable std::optional<std::uint32_t> scope_pages_;
-    mutable const std::uint8_t* map_ = nullptr;
+    mutable std::uint8_t* map_ = nullptr;   // writable when the file is
     mutable std::size_t map_size_ = 0;
+    mutable bool mappable_ = true;
 
     // The write in progress: staged page images and the order in which they were last written.
     bool in_write_ = false;
@@ -90,7 +90,10 @@ private:
     std::uint32_t appended_ = 0;
     std::map<std::uint32_t, Bytes> staged_;
     std::vector<std::uint32_t> write_order_;
-    int journal_fd_ = -1;   // kept open between writes
+    Journal journal_;   // kept open between writes
+    // A commit's ranges: those the journal saves, and all it writes (kept for their capacity).
+    std::vector<JournalRange> saved_, changes_;
+    Bytes file_copy_;
 };
 
 // Holds the statement lock on the file for its scope: exclusive for writers, shared for

@@ -74,7 +74,7 @@ TEST(KilledWriter, EveryKillLeavesAValidFileHoldingEverySavedRecord) {
         }
         ++in_flight_allowance;
         const std::string when = "after kill " + std::to_string(trial) + " at " + std::to_string(delay) + " us";
-        if (jet::PageFile::has_unfinished_write(file)) ++interrupted_writes;
+        if (jet::Journal::has_unfinished_write(file)) ++interrupted_writes;
 
         // mdbtools first, on the file exactly as the kill left it (before any open of ours
         // undoes an unfinished write): it must read it and hold every saved record.

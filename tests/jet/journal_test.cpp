@@ -48,7 +48,7 @@ TEST(AtomicWrite, WriterDyingBeforeCommitLeavesTheFileAlone) {
     }
     int status = 0;
     ::waitpid(child, &status, 0);
-    EXPECT_FALSE(jet::PageFile::has_unfinished_write(copy.file));
+    EXPECT_FALSE(jet::Journal::has_unfinished_write(copy.file));
 
     auto file = jet::PageFile::open(copy.file, jet::PageFile::Access::ReadOnly);
     EXPECT_EQ(file->read_page(3), page3_before);
@@ -82,7 +82,7 @@ TEST(AtomicWrite, CommittedWriteStaysAndLeavesNoJournal) {
         file->write_page(4, filled(file->page_size(), 0x5A));
         atomic.commit();
     }
-    EXPECT_FALSE(fs::exists(jet::PageFile::journal_path_for(copy.file)));
+    EXPECT_FALSE(fs::exists(jet::Journal::path_for(copy.file)));
     auto file = jet::PageFile::open(copy.file, jet::PageFile::Access::ReadOnly);
     EXPECT_EQ(file->read_page(4), filled(file->page_size(), 0x5A));
 }

@@ -1,0 +1,215 @@
+#include "journal.h"
+
+#include "error.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <fmt/format.h>
+#include <optional>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace jet {
+namespace {
+
+// Layout: a header (magic, page size, the "unfinished" flag, number of saved ranges, bytes of
+// records, the database's length before the write), then per range its page number, offset,
+// length and old bytes. The flag is stored after the records and cleared after the database's
+// pages, so a set flag always describes whole records.
+constexpr char kMagic[8] = {'T', 'L', 'W', 'J', 'R', 'N', 'L', '3'};
+constexpr std::size_t kHeader = 32;
+constexpr std::size_t kFlagAt = 12;
+constexpr std::size_t kRecordHead = 8;
+constexpr std::size_t kInitialSize = std::size_t{1} << 16;
+
+struct Header {
+    std::uint32_t page_size = 0;
+    std::uint32_t count = 0;
+    std::uint32_t bytes = 0;
+    std::uint64_t old_size = 0;
+};
+
+std::optional<Header> parse_unfinished(const std::uint8_t* raw) {
+    if (std::memcmp(raw, kMagic, sizeof kMagic) != 0) return std::nullopt;
+    std::uint32_t unfinished;
+    std::memcpy(&unfinished, raw + kFlagAt, 4);
+    if (unfinished == 0) return std::nullopt;
+    Header h;
+    std::memcpy(&h.page_size, raw + 8, 4);
+    std::memcpy(&h.count, raw + 16, 4);
+    std::memcpy(&h.bytes, raw + 20, 4);
+    std::memcpy(&h.old_size, raw + 24, 8);
+    return h;
+}
+
+bool read_all(int fd, std::uint8_t* data, std::size_t size, off_t at) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, data + done, size - done, at + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void write_all(int fd, const std::uint8_t* data, std::size_t size, off_t at, const std::string& what) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pwrite(fd, data + done, size - done, at + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0)
+            throw JetError(err::DiskIo, fmt::format("Disk or network error writing '{}': {}.", what, std::strerror(errno)));
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+// Keeps the compiler from moving stores across it: what is stored before must be in the
+// mapping before what is stored after, should the process die in between.
+void in_order() { std::atomic_thread_fence(std::memory_order_seq_cst); }
+
+}  // namespace
+
+Journal::Journal(std::string database_path) : database_path_(std::move(database_path)), path_(path_for(database_path_)) {}
+
+Journal::~Journal() {
+    unmap();
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool Journal::has_unfinished_write(const std::string& database_path) {
+    const int fd = ::open(path_for(database_path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    std::uint8_t raw[kHeader];
+    const bool unfinished = read_all(fd, raw, kHeader, 0) && parse_unfinished(raw).has_value();
+    ::close(fd);
+    return unfinished;
+}
+
+void Journal::open() {
+    if (fd_ >= 0) {
+        struct stat st {};
+        if (::fstat(fd_, &st) == 0 && st.st_nlink > 0) return;
+        unmap();  // another process of ours removed it on closing
+        ::close(fd_);
+        fd_ = -1;
+    }
+    fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ < 0)
+        throw JetError(err::DiskIo, fmt::format("Cannot create the journal '{}' for a write to '{}': {}.", path_,
+                                                database_path_, std::strerror(errno)));
+    reserve(kInitialSize);
+}
+
+void Journal::unmap() {
+    if (map_ != nullptr) ::munmap(map_, map_size_);
+    map_ = nullptr;
+    map_size_ = 0;
+}
+
+// Grows the file (never shrinks it: another process of ours may have it mapped) and maps it.
+void Journal::reserve(std::size_t size) {
+    if (!mappable_ || (map_ != nullptr && size <= map_size_)) return;
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0)
+        throw JetError(err::DiskIo, fmt::format("Disk or network error reading '{}': {}.", path_, std::strerror(errno)));
+    const std::size_t wanted = std::max({size, 2 * map_size_, kInitialSize, static_cast<std::size_t>(st.st_size)});
+    // Allocated, not just sized: a store into a hole that the disk cannot fill would kill us.
+    if (static_cast<std::size_t>(st.st_size) < wanted) {
+        if (const int e = ::posix_fallocate(fd_, 0, static_cast<off_t>(wanted)); e != 0)
+            throw JetError(err::DiskIo, fmt::format("Disk or network error writing '{}': {}.", path_, std::strerror(e)));
+    }
+    unmap();
+    void* m = ::mmap(nullptr, wanted, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
+    if (m == MAP_FAILED) {
+        mappable_ = false;  // a file system without mappings: written with pwrite instead
+        return;
+    }
+    map_ = static_cast<std::uint8_t*>(m);
+    map_size_ = wanted;
+}
+
+void Journal::store(std::size_t at, const std::uint8_t* data, std::size_t size) {
+    reserve(at + size);
+    if (map_ != nullptr) std::memcpy(map_ + at, data, size);
+    else write_all(fd_, data, size, static_cast<off_t>(at), path_);
+}
+
+bool Journal::load(std::size_t at, std::uint8_t* data, std::size_t size) const {
+    if (map_ != nullptr && at + size <= map_size_) {
+        std::memcpy(data, map_ + at, size);
+        return true;
+    }
+    return read_all(fd_, data, size, static_cast<off_t>(at));
+}
+
+bool Journal::undo_unfinished(int db) {
+    std::uint8_t raw[kHeader];
+    if (!load(0, raw, kHeader)) return false;
+    const std::optional<Header> h = parse_unfinished(raw);
+    if (!h) return false;
+    const auto cut_short = [&](std::uint32_t i) {
+        return JetError(err::CorruptDatabase, fmt::format("The journal '{}' of an unfinished write is damaged or cut "
+                                                          "short (range {} of {}).", path_, i + 1, h->count));
+    };
+    std::vector<std::uint8_t> bytes(h->bytes);
+    if (!load(kHeader, bytes.data(), bytes.size())) throw cut_short(0);
+    std::size_t at = 0;
+    for (std::uint32_t i = 0; i < h->count; ++i) {
+        if (at + kRecordHead > bytes.size()) throw cut_short(i);
+        JournalRange r;
+        std::memcpy(&r.page, bytes.data() + at, 4);
+        std::memcpy(&r.at, bytes.data() + at + 4, 2);
+        std::memcpy(&r.length, bytes.data() + at + 6, 2);
+        at += kRecordHead;
+        if (at + r.length > bytes.size() || std::size_t{r.at} + r.length > h->page_size) throw cut_short(i);
+        write_all(db, bytes.data() + at, r.length, static_cast<off_t>(std::uint64_t{r.page} * h->page_size + r.at),
+                  database_path_);
+        at += r.length;
+    }
+    if (::ftruncate(db, static_cast<off_t>(h->old_size)) != 0 || ::fdatasync(db) != 0)
+        throw JetError(err::DiskIo, fmt::format("Disk or network error undoing an unfinished write in '{}': {}.",
+                                                database_path_, std::strerror(errno)));
+    mark_finished();
+    return true;
+}
+
+void Journal::save(const std::vector<JournalRange>& ranges, std::uint32_t page_size, std::uint64_t old_size,
+                   const std::function<const std::uint8_t*(std::uint32_t)>& old_page) {
+    records_.clear();
+    for (const JournalRange& r : ranges) {
+        std::uint8_t head[kRecordHead];
+        std::memcpy(head, &r.page, 4);
+        std::memcpy(head + 4, &r.at, 2);
+        std::memcpy(head + 6, &r.length, 2);
+        records_.insert(records_.end(), head, head + kRecordHead);
+        const std::uint8_t* old = old_page(r.page) + r.at;
+        records_.insert(records_.end(), old, old + r.length);
+    }
+    const auto count = static_cast<std::uint32_t>(ranges.size());
+    const auto bytes = static_cast<std::uint32_t>(records_.size());
+    std::uint8_t header[kHeader] = {};
+    std::memcpy(header, kMagic, sizeof kMagic);
+    std::memcpy(header + 8, &page_size, 4);
+    std::memcpy(header + 16, &count, 4);
+    std::memcpy(header + 20, &bytes, 4);
+    std::memcpy(header + 24, &old_size, 8);
+    store(kHeader, records_.data(), records_.size());
+    store(0, header, kHeader);
+    in_order();
+    const std::uint32_t unfinished = 1;
+    store(kFlagAt, reinterpret_cast<const std::uint8_t*>(&unfinished), 4);
+    in_order();
+}
+
+void Journal::mark_finished() {
+    in_order();
+    const std::uint32_t finished = 0;
+    store(kFlagAt, reinterpret_cast<const std::uint8_t*>(&finished), 4);
+}
+
+}  // namespace jet
