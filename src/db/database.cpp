@@ -66,5 +66,7 @@ Value RecordSet::field(std::string_view name) const { return engine_->field(name
 void RecordSet::add_new() { engine_->add_new(); }
 void RecordSet::set_field(std::string_view name, const Value& value) { engine_->set_field(name, value); }
 void RecordSet::update() { engine_->update(); }
+void RecordSet::hold() { engine_->hold(); }
+void RecordSet::flush() { engine_->flush(); }
 
 }  // namespace db

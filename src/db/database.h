@@ -66,10 +66,14 @@ public:
     // 3021 "No current record." at end).
     Value field(std::string_view name) const;
 
-    // Add record: begin a new record, set fields by name, store it with update().
+    // Add record: begin a new record, set fields by name, store it with update(), or hold it
+    // back with hold() until the next update() or flush(), which store the held records in one
+    // write (so that they reach other users together).
     void add_new();
     void set_field(std::string_view name, const Value& value);
     void update();
+    void hold();
+    void flush();
 
 private:
     friend class Database;

@@ -104,17 +104,39 @@ long execute(Database& db, std::string_view text) {
                                              "'SELECT', or 'UPDATE'.");
 }
 
-RowId append_record(Database& db, std::string_view table_name, const std::vector<std::pair<std::string, Value>>& fields) {
-    StatementScope scope(db.file(), StatementLock::Mode::Exclusive);
-    TableWrite write(db, table_name);
-    const TableDef& table = write.table();
+namespace {
+
+NewValues new_values(const TableDef& table, const Fields& fields) {
     NewValues values(table.columns.size());
     for (const auto& [name, value] : fields) {
         const std::size_t at = column_position(table, name);
         values[at] = coerce_for_column(value, table.columns[at].type, table.columns[at].name);
     }
-    write.add(values);
-    return write.commit().at(0);
+    return values;
+}
+
+}  // namespace
+
+std::vector<RowId> append_records(Database& db, std::string_view table_name, const std::vector<Fields>& records) {
+    StatementScope scope(db.file(), StatementLock::Mode::Exclusive);
+    std::size_t staged = 0;
+    try {
+        TableWrite write(db, table_name);
+        for (; staged < records.size(); ++staged) write.add(new_values(write.table(), records[staged]));
+        return write.commit();
+    } catch (const JetError&) {
+        // A refused record may leave index entries of its own staged: the records before it are
+        // staged afresh and stored, as if each had been appended on its own.
+        if (staged == 0 || staged == records.size()) throw;
+        TableWrite earlier(db, table_name);
+        for (std::size_t r = 0; r < staged; ++r) earlier.add(new_values(earlier.table(), records[r]));
+        earlier.commit();
+        throw;
+    }
+}
+
+RowId append_record(Database& db, std::string_view table_name, const Fields& fields) {
+    return append_records(db, table_name, {fields}).at(0);
 }
 
 }  // namespace jet

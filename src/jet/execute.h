@@ -20,8 +20,12 @@ namespace jet {
 // Other statements are 3129.
 long execute(Database& db, std::string_view sql);
 
-// Appends a record with the named fields set (case-insensitive; 3265 for an unknown name);
-// the others take their defaults.
-RowId append_record(Database& db, std::string_view table, const std::vector<std::pair<std::string, Value>>& fields);
+// A record's fields by name (case-insensitive; 3265 for an unknown name); the others take
+// their defaults.
+using Fields = std::vector<std::pair<std::string, Value>>;
+RowId append_record(Database& db, std::string_view table, const Fields& fields);
+// Appends the records in one write. When one is refused, those before it are stored and its
+// error is raised, as if each had been appended on its own.
+std::vector<RowId> append_records(Database& db, std::string_view table, const std::vector<Fields>& records);
 
 }  // namespace jet

@@ -2,7 +2,6 @@
 #include "recordset.h"
 
 #include "error.h"
-#include "execute.h"
 #include "query.h"
 
 namespace jet {
@@ -110,11 +109,30 @@ void RecordSet::set_field(std::string_view name, const Value& value) {
 }
 
 void RecordSet::update() {
+    hold();
+    flush();
+}
+
+void RecordSet::hold() {
     if (!adding_) throw JetError(3020, "Update or CancelUpdate without AddNew or Edit.");
-    append_record(*db_, table_.name, pending_);
+    held_.push_back(std::move(pending_));
     adding_ = false;
     pending_.clear();
+}
+
+void RecordSet::flush() {
+    if (held_.empty()) return;
+    const std::vector<Fields> records = std::move(held_);
+    held_.clear();
+    append_records(*db_, table_.name, records);
     if (rows_fixed_) load();
+}
+
+RecordSet::~RecordSet() {
+    try {
+        flush();
+    } catch (const JetError&) {
+    }
 }
 
 }  // namespace jet

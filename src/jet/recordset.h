@@ -7,6 +7,7 @@
 #pragma once
 
 #include "database.h"
+#include "execute.h"
 #include "table_def.h"
 #include "value.h"
 
@@ -39,10 +40,16 @@ public:
     const std::optional<std::string>& index_used() const { return index_used_; }
 
     // Add record: add_new() begins, set_field() fills by name (3265 for unknown names),
-    // update() stores it (the record set keeps its position).
+    // update() stores it (the record set keeps its position). hold() instead of update() keeps
+    // the record back until the next update() or flush(), which store every held record in one
+    // write: a group of records reaches the file, and other users, together. Records still held
+    // when the record set ends are stored then (errors cannot be reported there; flush first).
     void add_new();
     void set_field(std::string_view name, const Value& value);
     void update();
+    void hold();
+    void flush();
+    ~RecordSet();
 
 private:
     RecordSet(std::shared_ptr<Database> db, TableDef table, std::optional<std::vector<RowId>> rows);
@@ -59,7 +66,8 @@ private:
     std::vector<Value> values_;
     bool deleted_ = false;
     bool adding_ = false;
-    std::vector<std::pair<std::string, Value>> pending_;
+    Fields pending_;
+    std::vector<Fields> held_;
 };
 
 }  // namespace jet

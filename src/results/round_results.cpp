@@ -21,9 +21,12 @@ void Simulator::Results() {
         const Integer ns = Integer::from_value(rows.field("NSPair"));
         const Integer ew = Integer::from_value(rows.field("EWPair"));
         {
+            // A table's boards reach the file together; should a draw fail, the boards before it
+            // are still stored when the record set ends.
             auto received = scoring().open_recordset("ReceivedData");
             if (low > 0 && ns != 0 && ew != 0)
                 for (Integer board = low; board <= high; board += 1) write_board(received, board, ns, ew);
+            received.flush();
         }
         // The same test as the round advance: a table whose later rows all lack a pair has
         // nothing left to play and logs off now.
@@ -83,7 +86,7 @@ void Simulator::write_board(db::RecordSet& received, Integer board, Integer ns, 
     received.set_field("TimeLog", jet::Value::date({now - today}));
     for (const char* flag : {"Processed", "Processed1", "Processed2", "Processed3", "Processed4", "Erased"})
         received.set_field(flag, jet::Value::boolean(false));
-    received.update();
+    received.hold();
     ++records_written_;
 }
 

@@ -6,6 +6,7 @@
 #include "jet/database.h"
 #include "jet/error.h"
 #include "jet/execute.h"
+#include "jet/recordset.h"
 #include "write_readers.h"
 
 #include <gtest/gtest.h>
@@ -167,6 +168,35 @@ TEST_F(Refusals, UpdateMakingTwoRowsEqualInAUniqueIndex) {
         jet::execute(*db, "INSERT INTO Players (Number, Name) VALUES (8, 'Bo')");
     }
     expect_refused("UPDATE Players SET Number = 9", 3022, "");
+}
+
+// Held records are stored together; one refused among them stores those before it (as
+// appending them one by one would) and nothing of itself or those after it, even when it
+// was refused by its second index after its first had taken its key.
+TEST_F(Refusals, HeldRecordsUpToARefusedOneAreStored) {
+    {
+        auto db = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
+        auto players = jet::RecordSet::open(db, "Players");
+        for (auto [number, name] : {std::pair{8, "Bo"}, {9, "Cy"}, {7, "Dee"}, {10, "Ed"}}) {
+            players->add_new();
+            players->set_field("Number", Value::long_(number));
+            players->set_field("Name", Value::text(name));
+            players->hold();
+        }
+        EXPECT_EQ(rows_of(*db, "Players").size(), 1u) << "held records were stored before flush()";
+        try {
+            players->flush();
+            ADD_FAILURE() << "the duplicate Number was accepted";
+        } catch (const jet::JetError& e) {
+            EXPECT_EQ(e.number(), 3022) << e.description();
+        }
+        std::vector<std::string> names;
+        for (const auto& row : rows_of(*db, "Players")) names.push_back(jet::to_text(row[2]));
+        EXPECT_EQ(names, (std::vector<std::string>{"Ann", "Bo", "Cy"}));
+        EXPECT_EQ(db->table_def("Players").last_autonumber, 3u);
+    }
+    expect_check_passes(file);
+    EXPECT_EQ(mdb_rows(file, "Players").size(), 3u);
 }
 
 }  // namespace

@@ -80,6 +80,19 @@ TEST_F(Errors, BoardNumberBeyondTheIntegerRangeIsOverflow) {
     EXPECT_EQ(count(db, "ReceivedData"), 4);
 }
 
+// The board counter overflows after the table's last board: both its boards stay stored.
+TEST_F(Errors, OverflowAfterATablesBoardsKeepsThem) {
+    EventShape shape;
+    shape.member_numbers = false;
+    build(shape);
+    execute(db, "UPDATE RoundData SET LowBoard = 32766, HighBoard = 32767 WHERE Round = 1 AND Table = 3");
+    SimRun& r = start();
+    r.run_until_waiting();
+    expect_ended_with("6: Overflow");
+    EXPECT_EQ(count(db, "ReceivedData"), 6);
+    EXPECT_EQ(count(db, "SELECT * FROM ReceivedData WHERE Board = 32767"), 1);
+}
+
 TEST_F(Errors, TwentySeventhSectionIsOutOfRange) {
     EventShape shape;
     shape.sections = 27;
