@@ -28,6 +28,8 @@ std::vector<std::string> column_names(const TableDef& table) {
 
 std::size_t column_position(const TableDef& table, std::string_view name) {
     for (std::size_t i = 0; i < table.columns.size(); ++i)
+        if (table.columns[i].name == name) return i;   // spelt as the table spells it: the usual case
+    for (std::size_t i = 0; i < table.columns.size(); ++i)
         if (sql::same_name(table.columns[i].name, name)) return i;
     throw JetError(err::ItemNotFound, "Item not found in this collection.");
 }

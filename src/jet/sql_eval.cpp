@@ -220,7 +220,10 @@ int compare_text(std::string_view a, std::string_view b) {
     return order(i < a.size(), j < b.size());   // the shorter text first
 }
 
-bool same_name(std::string_view a, std::string_view b) { return compare_text(a, b) == 0; }
+bool same_name(std::string_view a, std::string_view b) {
+    // Every letter fold_case pairs is as long in UTF-8 as its partner, so lengths must agree.
+    return a.size() == b.size() && compare_text(a, b) == 0;
+}
 
 std::optional<int> compare_values(const Value& a, const Value& b) {
     if (a.is_null() || b.is_null()) return std::nullopt;
