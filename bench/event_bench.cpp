@@ -92,6 +92,8 @@ int main(int argc, char** argv) {
     std::printf("wall time: %.2f s\n", seconds);
     std::printf("steps: %ld (%.0f per second)\n", steps, static_cast<double>(steps) / seconds);
     std::printf("records: %ld (%.0f per second)\n", records, static_cast<double>(records) / seconds);
+    const auto seconds_of = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    std::printf("cpu time: %.2f s user, %.2f s system\n", seconds_of(usage.ru_utime), seconds_of(usage.ru_stime));
     std::printf("peak memory: %.1f MiB\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
     fs::remove_all(dir);
     return 0;

@@ -34,10 +34,16 @@ long Database::execute(std::string_view sql) {
 }
 
 long Database::execute_if(const std::function<bool()>& read_first, std::string_view sql) {
+    long changed = 0;
+    run_locked([&] { changed = read_first() ? jet::execute(*engine_, sql) : 0; });
+    return changed;
+}
+
+void Database::run_locked(const std::function<void()>& work) {
     if (!engine_) closed();
-    // The statement joins this scope, so the read and the write form one statement.
+    // Statements inside join this scope.
     jet::StatementScope scope(engine_->file(), jet::StatementLock::Mode::Exclusive);
-    return read_first() ? jet::execute(*engine_, sql) : 0;
+    work();
 }
 
 void Database::close() { engine_.reset(); }

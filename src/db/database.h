@@ -40,6 +40,10 @@ public:
     // exclusive lock: no other writer changes the file between the read and the statement.
     // Returns the number of records changed, 0 when the statement was not run.
     long execute_if(const std::function<bool()>& read_first, std::string_view sql);
+    // Runs `work` under the engine's exclusive lock: no other writer of ours comes between its
+    // statements, and they pay for the lock and for checking cached table definitions once.
+    // `work` must not close the database.
+    void run_locked(const std::function<void()>& work);
     void close();
     bool is_open() const;
     const std::string& path() const;

@@ -38,13 +38,19 @@ Database::Database(std::unique_ptr<PageFile> file, std::uint16_t code_page, std:
     : file_(std::move(file)), code_page_(code_page), sort_order_(sort_order) {}
 
 TableDef Database::table_def_at(std::uint32_t tdef_page, const std::string& name) {
+    const std::uint64_t serial = file_->view_serial();
     auto it = defs_.find(tdef_page);
-    if (it != defs_.end() && it->second.def.name == name &&
-        tdef_unchanged_but_counters(*file_, it->second.stream, it->second.def))
-        return it->second.def;
+    if (it != defs_.end() && it->second.def.name == name) {
+        CachedDef& cached = it->second;
+        if (serial != 0 && cached.checked == serial) return cached.def;
+        if (tdef_unchanged_but_counters(*file_, cached.stream, cached.def)) {
+            cached.checked = serial;
+            return cached.def;
+        }
+    }
     TdefStream stream = read_tdef_stream(*file_, tdef_page, name);
     TableDef def = parse_table_def(stream, format(), name, path(), code_page_);
-    defs_[tdef_page] = CachedDef{std::move(stream), def};
+    defs_[tdef_page] = CachedDef{std::move(stream), def, serial};
     return def;
 }
 
@@ -174,6 +180,9 @@ bool Database::catalog_unchanged(const CachedCatalog& cached) {
 }
 
 const Database::CachedCatalog& Database::fresh_catalog() {
+    const std::uint64_t serial = file_->view_serial();
+    if (catalog_ && serial != 0 && catalog_checked_ == serial) return *catalog_;
+    catalog_checked_ = serial;
     if (catalog_ && catalog_unchanged(*catalog_)) return *catalog_;
     catalog_.reset();
     CachedCatalog c;
@@ -236,6 +245,8 @@ const TableProperties& Database::properties(std::string_view name) {
     const CatalogEntry& entry = table_entry(name);
     const TableDef& def = catalog_->def;
     CachedProperties& cached = properties_[entry.tdef_page()];
+    const std::uint64_t serial = file_->view_serial();
+    if (serial != 0 && cached.checked == serial) return cached.parsed;
     const Column* lvprop = def.find_column("LvProp");
     Bytes buffer;
     const std::uint8_t* row = nullptr;
@@ -253,6 +264,7 @@ const TableProperties& Database::properties(std::string_view name) {
                                          fmt::format("table '{}' in '{}'", entry.name, path()));
         cached.blob = blob.as_binary();
     }
+    cached.checked = serial;
     return cached.parsed;
 }
 

@@ -1,7 +1,8 @@
 // jet::Database: an open Jet file with its catalog, table definitions and row scans.
-// Nothing is trusted across calls: each call re-reads the pages it depends on and reuses a
-// parsed catalog or table definition only when the bytes it was parsed from are unchanged,
-// since another program may write the file between two of our statements.
+// Nothing is trusted across statements: a statement re-reads the pages it depends on and
+// reuses a parsed catalog, table definition or property set only when the bytes it was
+// parsed from are unchanged, since another program may write the file between two of our
+// statements. Within one statement scope such a check is made once (until a commit).
 #pragma once
 
 #include "catalog.h"
@@ -104,15 +105,20 @@ private:
     std::uint16_t code_page_ = 0;
     std::uint16_t sort_order_ = 0;
 
+    // Each cache remembers the file's view serial it was last checked under (page_io.h): within
+    // one statement scope and between commits a check is not repeated.
     struct CachedDef {
         TdefStream stream;
         TableDef def;
+        std::uint64_t checked = 0;
     };
     std::unordered_map<std::uint32_t, CachedDef> defs_;
     std::optional<CachedCatalog> catalog_;
+    std::uint64_t catalog_checked_ = 0;
     struct CachedProperties {
         Bytes blob;
         TableProperties parsed;
+        std::uint64_t checked = 0;
     };
     std::unordered_map<std::uint32_t, CachedProperties> properties_;  // by tdef page
 };

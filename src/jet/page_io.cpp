@@ -206,7 +206,10 @@ std::uint32_t PageFile::append_page(const Bytes& bytes) {
 void PageFile::begin_atomic() {
     journal_.open();
     // We hold the exclusive lock, so an unfinished write was left by a writer that died.
-    if (journal_.undo_unfinished(fd_)) scope_pages_.reset();
+    if (journal_.undo_unfinished(fd_)) {
+        scope_pages_.reset();
+        ++view_serial_;
+    }
     pages_before_ = scope_pages();
     appended_ = 0;
     staged_.clear();
@@ -244,10 +247,12 @@ void PageFile::commit_atomic() {
     } catch (...) {
         staged_.clear();
         write_order_.clear();
+        ++view_serial_;
         journal_.undo_unfinished(fd_);  // the file as it was; if this fails, the next open does it
         throw;
     }
     scope_pages_ = pages_before_ + appended_;
+    ++view_serial_;
     staged_.clear();
     write_order_.clear();
 }
@@ -276,6 +281,7 @@ StatementScope::StatementScope(PageFile& file, StatementLock::Mode mode) : file_
     }
     file_.scope_lock_ = std::make_unique<StatementLock>(file_.fd_, mode);
     file_.scope_pages_.reset();
+    ++file_.view_serial_;
     file_.scope_mode_ = mode;
     file_.scope_depth_ = 1;
 }

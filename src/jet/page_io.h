@@ -47,6 +47,10 @@ public:
     int fd() const { return fd_; }
 
     std::uint32_t page_count() const;                  // whole pages, counting staged appends
+    // Names what the file holds as seen from here: a new value for each outermost statement
+    // scope and after each commit, 0 outside a scope and during a write (when anything may
+    // change). A check of cached bytes made under a serial holds while the serial stays.
+    std::uint64_t view_serial() const { return scope_depth_ > 0 && !in_write_ ? view_serial_ : 0; }
     Bytes read_page(std::uint32_t page) const;         // 3049 naming the page when it is past the end
     // The page in place, without a copy: only inside a statement scope (null outside one and
     // past the end, where read_page says why). Valid until the scope or the current write ends.
@@ -77,6 +81,7 @@ private:
     // Statement scope: depth of nested scopes, and the file's pages under the lock (learnt on
     // first need).
     int scope_depth_ = 0;
+    std::uint64_t view_serial_ = 0;
     StatementLock::Mode scope_mode_ = StatementLock::Mode::Shared;
     std::unique_ptr<StatementLock> scope_lock_;
     mutable std::optional<std::uint32_t> scope_pages_;

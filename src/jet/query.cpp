@@ -110,7 +110,7 @@ bool is_select(std::string_view text) {
 }
 
 std::vector<RowId> matching_rows(Database& db, const TableDef& def, const sql::Expr& where,
-                                 std::optional<std::string>* index_used) {
+                                 std::optional<std::string>* index_used, std::size_t limit) {
     std::vector<RowId> rows;
 
     std::vector<sql::SimpleCondition> conditions;
@@ -133,11 +133,11 @@ std::vector<RowId> matching_rows(Database& db, const TableDef& def, const sql::E
     if (best) {
         if (index_used) *index_used = best->logical->name;
         IndexCursor cursor(db.file(), def, def.real_indexes[best->logical->real_index], best->range);
-        while (cursor.next()) keep(cursor.row());
-    } else {
+        while (rows.size() < limit && cursor.next()) keep(cursor.row());
+    } else if (limit > 0) {
         db.scan(def, [&](RowId id, const std::vector<Value>& row) {
             if (sql::matches(where, sql::ValuesRow(row))) rows.push_back(id);
-            return true;
+            return rows.size() < limit;
         });
     }
     return rows;
@@ -149,11 +149,17 @@ std::string_view bare_table_name(std::string_view text) {
     return name;
 }
 
-QueryResult run_query(Database& db, std::string_view text) {
+QueryResult run_query(Database& db, std::string_view text, std::size_t limit) {
     QueryResult result;
+    auto cut_to_limit = [&] {
+        if (result.rows.size() < limit) return;
+        result.rows.resize(limit);
+        result.complete = false;
+    };
     if (!is_select(text)) {
         result.table = db.table_def(bare_table_name(text));
         result.rows = db.row_ids(result.table);
+        cut_to_limit();
         return result;
     }
     sql::Statement stmt = sql::parse_sql(text);
@@ -170,11 +176,13 @@ QueryResult run_query(Database& db, std::string_view text) {
     sql::validate_columns(stmt, names);
     if (!select->where) {
         result.rows = db.row_ids(def);
+        cut_to_limit();
         return result;
     }
     sql::Expr& where = *select->where;
     sql::bind(where, infos);
-    result.rows = matching_rows(db, def, where, &result.index_used);
+    result.rows = matching_rows(db, def, where, &result.index_used, limit);
+    cut_to_limit();
     return result;
 }
 

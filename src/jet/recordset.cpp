@@ -4,6 +4,8 @@
 #include "error.h"
 #include "query.h"
 
+#include <algorithm>
+
 namespace jet {
 
 std::unique_ptr<RecordSet> RecordSet::open(std::shared_ptr<Database> db, std::string_view table_or_select) {
@@ -11,52 +13,50 @@ std::unique_ptr<RecordSet> RecordSet::open(std::shared_ptr<Database> db, std::st
     StatementScope scope(db->file(), StatementLock::Mode::Shared);
     if (!is_select(table_or_select)) {
         TableDef table = db->table_def(bare_table_name(table_or_select));
-        return std::unique_ptr<RecordSet>(new RecordSet(std::move(db), std::move(table), std::nullopt));
+        return std::unique_ptr<RecordSet>(new RecordSet(std::move(db), std::move(table), {}, ""));
     }
-    QueryResult q = run_query(*db, table_or_select);
-    std::unique_ptr<RecordSet> rs(new RecordSet(std::move(db), std::move(q.table), std::move(q.rows)));
+    QueryResult q = run_query(*db, table_or_select, 1);
+    std::unique_ptr<RecordSet> rs(
+        new RecordSet(std::move(db), std::move(q.table), std::move(q.rows), q.complete ? "" : table_or_select));
+    rs->complete_ = q.complete;
     rs->index_used_ = std::move(q.index_used);
+    rs->load();
     return rs;
 }
 
-RecordSet::RecordSet(std::shared_ptr<Database> db, TableDef table, std::optional<std::vector<RowId>> rows)
-    : db_(std::move(db)), table_(std::move(table)) {
-    if (rows) {
-        rows_ = std::move(*rows);
-        rows_fixed_ = true;
-        load();
-    }
-}
+RecordSet::RecordSet(std::shared_ptr<Database> db, TableDef table, std::vector<RowId> rows, std::string_view query)
+    : db_(std::move(db)), table_(std::move(table)), rows_(std::move(rows)), query_(query) {}
 
-void RecordSet::fix_rows() {
-    if (rows_fixed_) return;
-    {
-        StatementScope scope(db_->file(), StatementLock::Mode::Shared);
+// The rows after those listed so far. A query's first row is found when it opens, the rest
+// when the record set moves past it; a table's rows when it is first read.
+void RecordSet::list_rest() {
+    StatementScope scope(db_->file(), StatementLock::Mode::Shared);
+    if (query_.empty()) {
         rows_ = db_->row_ids(table_);
+    } else {
+        for (RowId id : run_query(*db_, query_).rows)
+            if (std::find(rows_.begin(), rows_.end(), id) == rows_.end()) rows_.push_back(id);
     }
-    rows_fixed_ = true;
-    position_ = 0;
-    load();
-}
-
-bool RecordSet::at_end() {
-    fix_rows();
-    return position_ >= rows_.size();
-}
-
-std::size_t RecordSet::record_count() {
-    fix_rows();
-    return rows_.size();
+    complete_ = true;
 }
 
 void RecordSet::load() {
     deleted_ = false;
-    if (at_end()) return;
-    deleted_ = !db_->read_row(table_, rows_[position_], values_);
+    if (!complete_ && position_ >= rows_.size()) list_rest();
+    if (position_ < rows_.size()) deleted_ = !db_->read_row(table_, rows_[position_], values_);
+}
+
+bool RecordSet::at_end() {
+    if (!complete_ && position_ >= rows_.size()) load();
+    return position_ >= rows_.size();
+}
+
+std::size_t RecordSet::record_count() {
+    if (!complete_) list_rest();
+    return rows_.size();
 }
 
 void RecordSet::move_first() {
-    fix_rows();
     position_ = 0;
     load();
 }
@@ -68,7 +68,7 @@ void RecordSet::move_next() {
 }
 
 void RecordSet::move_last() {
-    fix_rows();
+    if (!complete_) list_rest();
     if (rows_.empty()) throw JetError(err::NoCurrentRecord, "No current record.");
     position_ = rows_.size() - 1;
     load();
@@ -125,7 +125,7 @@ void RecordSet::flush() {
     const std::vector<Fields> records = std::move(held_);
     held_.clear();
     append_records(*db_, table_.name, records);
-    if (rows_fixed_) load();
+    if (position_ < rows_.size()) load();   // the current record afresh
 }
 
 RecordSet::~RecordSet() {

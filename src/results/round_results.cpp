@@ -11,31 +11,7 @@ namespace sim {
 void Simulator::Results() {
     db::RecordSet& rows = round_rows();
     // Entered on a round without playable rows, the step goes straight on to the next round.
-    if (!rows.at_end()) {
-        CurSection = Integer::from_value(rows.field("section"));
-        CurTable = Integer::from_value(rows.field("table"));
-        AddToLog("Results for Round " + CurRound.text() + " - Section " + CurSection.text() + " - Table " +
-                 CurTable.text());
-        const Integer low = Integer::from_value(rows.field("Lowboard"));
-        const Integer high = Integer::from_value(rows.field("Highboard"));
-        const Integer ns = Integer::from_value(rows.field("NSPair"));
-        const Integer ew = Integer::from_value(rows.field("EWPair"));
-        {
-            // A table's boards reach the file together; should a draw fail, the boards before it
-            // are still stored when the record set ends.
-            auto received = scoring().open_recordset("ReceivedData");
-            if (low > 0 && ns != 0 && ew != 0)
-                for (Integer board = low; board <= high; board += 1) write_board(received, board, ns, ew);
-            received.flush();
-        }
-        // The same test as the round advance: a table whose later rows all lack a pair has
-        // nothing left to play and logs off now.
-        auto later = scoring().open_recordset("SELECT * FROM RoundData WHERE Section = " + CurSection.text() +
-                                              " And Table = " + CurTable.text() + " And Round > " +
-                                              CurRound.text() + " AND NSPair > 0 AND EWPair > 0");
-        if (later.at_end()) log_off_current_table();
-        rows.move_next();
-    }
+    if (!rows.at_end()) scoring().run_locked([&] { table_results(rows); });
     next_playable_round();
     if (CurRound <= MaxRound) return;
 
@@ -49,6 +25,33 @@ void Simulator::Results() {
     }
     Phase = "UpdateFromRound";
     AddToLog("Waiting for more rounds");
+}
+
+// One table's round: its boards, and its log-off after its last playable round.
+void Simulator::table_results(db::RecordSet& rows) {
+    CurSection = Integer::from_value(rows.field("section"));
+    CurTable = Integer::from_value(rows.field("table"));
+    AddToLog("Results for Round " + CurRound.text() + " - Section " + CurSection.text() + " - Table " +
+             CurTable.text());
+    const Integer low = Integer::from_value(rows.field("Lowboard"));
+    const Integer high = Integer::from_value(rows.field("Highboard"));
+    const Integer ns = Integer::from_value(rows.field("NSPair"));
+    const Integer ew = Integer::from_value(rows.field("EWPair"));
+    {
+        // A table's boards reach the file together; should a draw fail, the boards before it
+        // are still stored when the record set ends.
+        auto received = scoring().open_recordset("ReceivedData");
+        if (low > 0 && ns != 0 && ew != 0)
+            for (Integer board = low; board <= high; board += 1) write_board(received, board, ns, ew);
+        received.flush();
+    }
+    // The same test as the round advance: a table whose later rows all lack a pair has
+    // nothing left to play and logs off now.
+    auto later = scoring().open_recordset("SELECT * FROM RoundData WHERE Section = " + CurSection.text() +
+                                          " And Table = " + CurTable.text() + " And Round > " + CurRound.text() +
+                                          " AND NSPair > 0 AND EWPair > 0");
+    if (later.at_end()) log_off_current_table();
+    rows.move_next();
 }
 
 void Simulator::next_playable_round() {

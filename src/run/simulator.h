@@ -147,6 +147,7 @@ private:
     void load_last_rounds();
     void log_off_current_table();
     void next_playable_round();
+    void table_results(db::RecordSet& rows);
     void write_board(db::RecordSet& received, Integer board, Integer ns, Integer ew);
 
     Host& host_;

@@ -103,6 +103,23 @@ TEST(WriteAppend, ManyRecordsGrowTheFileAndKeepEveryIndex) {
     });
 }
 
+// Inside one statement scope cached definitions are checked once, but every commit of ours
+// must show: the row count after each append, a table created meanwhile.
+TEST(WriteAppend, OneScopeSeesEachOfItsOwnCommits) {
+    const fs::path file = club_evening_copy("write_append_scope");
+    auto db = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
+    jet::StatementScope scope(db->file(), jet::StatementLock::Mode::Exclusive);
+    const std::uint32_t before = db->table_def("ReceivedData").row_count;
+    for (std::uint32_t i = 1; i <= 3; ++i) {
+        jet::append_record(*db, "ReceivedData", {{"Section", Value::long_(1)}, {"Board", Value::long_(static_cast<std::int32_t>(i))}});
+        EXPECT_EQ(db->table_def("ReceivedData").row_count, before + i);
+    }
+    EXPECT_FALSE(db->find_table("Later"));
+    jet::create_table(*db, {"Later", {column_spec("ID", jet::ColumnType::Long)}, {}});
+    EXPECT_TRUE(db->find_table("Later"));
+    EXPECT_EQ(rows_of(*db, "ReceivedData").size(), before + 3);
+}
+
 class Refusals : public ::testing::Test {
 protected:
     void SetUp() override {
