@@ -125,11 +125,11 @@ void Database::scan_raw(const TableDef& table, Visit&& visit) {
     }
 }
 
-void Database::scan(const TableDef& table, const RowVisitor& visit) {
+void Database::scan(const TableDef& table, const RowVisitor& visit, const std::vector<bool>* wanted) {
     RowDecoder decoder(*file_, table);
     std::vector<Value> values;
     scan_raw(table, [&](RowId id, const std::uint8_t* row, std::size_t size) {
-        decoder.decode(row, size, id, values);
+        decoder.decode(row, size, id, values, wanted);
         return visit(id, values);
     });
 }

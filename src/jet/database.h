@@ -59,7 +59,8 @@ public:
     // The whole scan is one read statement (StatementScope), so it sees no write of ours half
     // done and reads the pages in place.
     using RowVisitor = std::function<bool(RowId, const std::vector<Value>&)>;
-    void scan(const TableDef& table, const RowVisitor& visit);
+    // With `wanted`, only the columns it marks are decoded (the others are Null).
+    void scan(const TableDef& table, const RowVisitor& visit, const std::vector<bool>* wanted = nullptr);
     std::vector<RowId> row_ids(const TableDef& table);
     std::uint32_t count_rows(const TableDef& table);
 

@@ -2,6 +2,7 @@
 
 #include "error.h"
 #include "page_rows.h"
+#include "row_codec.h"
 
 #include <algorithm>
 #include <fmt/format.h>
@@ -64,15 +65,22 @@ std::vector<std::uint32_t> pages_with_bit(const PageFile& file, const MapRow& m,
         return pages;
     }
     const std::uint32_t per_page = bits_per_bitmap_page(file.format());
+    Bytes buffer;
     for (std::size_t j = 0; j < m.pointer_count(); ++j) {
         const std::uint32_t bitmap = get_u32(m.page, m.pointer_at(j));
         if (bitmap == 0) continue;
-        const Bytes b = file.read_page(bitmap);
+        const PageSpan b = read_page_span(file, bitmap, buffer);
         if (b[0] != BitmapPageType)
             throw JetError(err::CorruptDatabase, fmt::format("Page {} of '{}' should be a usage bitmap but has type {}.",
                                                              bitmap, file.path(), b[0]));
-        for (std::uint32_t i = 0; i < per_page; ++i)
-            if (bit(b, 4, i) == on) pages.push_back(static_cast<std::uint32_t>(j) * per_page + i);
+        // Byte by byte: a bitmap is mostly bytes with no bit of interest.
+        const std::uint8_t skip = on ? 0x00 : 0xFF;
+        for (std::uint32_t byte = 0; byte < per_page / 8; ++byte) {
+            const std::uint8_t bits = b[4 + byte];
+            if (bits == skip) continue;
+            for (std::uint32_t k = 0; k < 8; ++k)
+                if (((bits >> k & 1) != 0) == on) pages.push_back(static_cast<std::uint32_t>(j) * per_page + byte * 8 + k);
+        }
     }
     return pages;
 }

@@ -99,6 +99,12 @@ std::optional<Plan> plan_for(const Database& db, const TableDef& def, const Logi
     return plan;
 }
 
+// The columns a bound condition reads: a scan decodes only those.
+void mark_columns(const sql::Expr& e, std::vector<bool>& wanted) {
+    if (e.kind == sql::ExprKind::Column && e.column < wanted.size()) wanted[e.column] = true;
+    for (const sql::Expr& a : e.args) mark_columns(a, wanted);
+}
+
 }  // namespace
 
 bool is_select(std::string_view text) {
@@ -135,10 +141,12 @@ std::vector<RowId> matching_rows(Database& db, const TableDef& def, const sql::E
         IndexCursor cursor(db.file(), def, def.real_indexes[best->logical->real_index], best->range);
         while (rows.size() < limit && cursor.next()) keep(cursor.row());
     } else if (limit > 0) {
+        std::vector<bool> wanted(def.columns.size(), false);
+        mark_columns(where, wanted);
         db.scan(def, [&](RowId id, const std::vector<Value>& row) {
             if (sql::matches(where, sql::ValuesRow(row))) rows.push_back(id);
             return rows.size() < limit;
-        });
+        }, &wanted);
     }
     return rows;
 }

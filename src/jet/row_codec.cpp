@@ -214,10 +214,12 @@ Value RowDecoder::value(const Column& c, const FieldRef& f, RowId id) const {
     return v;
 }
 
-void RowDecoder::decode(const std::uint8_t* row, std::size_t size, RowId id, std::vector<Value>& out) const {
+void RowDecoder::decode(const std::uint8_t* row, std::size_t size, RowId id, std::vector<Value>& out,
+                        const std::vector<bool>* wanted) const {
     split(row, size, id, fields_);
     out.resize(table_.columns.size());
-    for (std::size_t k = 0; k < table_.columns.size(); ++k) store(out[k], table_.columns[k], fields_[k], id);
+    for (std::size_t k = 0; k < table_.columns.size(); ++k)
+        if (!wanted || (*wanted)[k]) store(out[k], table_.columns[k], fields_[k], id);
 }
 
 }  // namespace jet

@@ -59,7 +59,9 @@ public:
     // The fields of the row [row, row + size), one per table column in TableDef order.
     void split(const std::uint8_t* row, std::size_t size, RowId id, std::vector<FieldRef>& out) const;
     // Values, one per table column in TableDef order; long values are read from their pages.
-    void decode(const std::uint8_t* row, std::size_t size, RowId id, std::vector<Value>& out) const;
+    // With `wanted`, only the columns it marks are decoded (the others are left Null).
+    void decode(const std::uint8_t* row, std::size_t size, RowId id, std::vector<Value>& out,
+                const std::vector<bool>* wanted = nullptr) const;
     Value value(const Column& column, const FieldRef& field, RowId id) const;
 
 private:

@@ -6,8 +6,10 @@
 //   kill_writer flags FILE COUNT         sets Processed1 on ReceivedData IDs 1..COUNT as they
 //                                        appear, and counts Tables.Status up meanwhile;
 //                                        prints "flagged id" and "status table value"
-//   kill_writer mixed FILE FIRST         appends (as append) and updates Tables.Status (as flags)
-//                                        and the Processed flag of the record before, until killed
+//   kill_writer mixed FILE FIRST         appends records in writes of 8 (one write keeps a kill
+//                                        inside it for long enough to be hit), updates
+//                                        Tables.Status (as flags) and the Processed flag of the
+//                                        record before, until killed
 #include "db/database.h"
 #include "jet/error.h"
 
@@ -19,17 +21,23 @@
 
 namespace {
 
-void append(db::Database& database, long n) {
+constexpr long RecordsPerWrite = 8;
+
+// Records FIRST .. FIRST+COUNT-1, stored in one write.
+void append(db::Database& database, long first, long count = 1) {
     db::RecordSet rs = database.open_recordset("ReceivedData");
-    rs.add_new();
-    rs.set_field("Section", jet::Value::long_(static_cast<std::int32_t>(n % 2 + 1)));
-    rs.set_field("Table", jet::Value::long_(static_cast<std::int32_t>(n % 8 + 1)));
-    rs.set_field("Round", jet::Value::long_(static_cast<std::int32_t>(n % 7 + 1)));
-    rs.set_field("Board", jet::Value::long_(static_cast<std::int32_t>(n)));
-    rs.set_field("Contract", jet::Value::text("4S"));
-    rs.set_field("Remarks", jet::Value::text("record " + std::to_string(n)));
-    rs.update();
-    std::printf("saved %ld\n", n);
+    for (long n = first; n < first + count; ++n) {
+        rs.add_new();
+        rs.set_field("Section", jet::Value::long_(static_cast<std::int32_t>(n % 2 + 1)));
+        rs.set_field("Table", jet::Value::long_(static_cast<std::int32_t>(n % 8 + 1)));
+        rs.set_field("Round", jet::Value::long_(static_cast<std::int32_t>(n % 7 + 1)));
+        rs.set_field("Board", jet::Value::long_(static_cast<std::int32_t>(n)));
+        rs.set_field("Contract", jet::Value::text("4S"));
+        rs.set_field("Remarks", jet::Value::text("record " + std::to_string(n)));
+        rs.hold();
+    }
+    rs.flush();
+    for (long n = first; n < first + count; ++n) std::printf("saved %ld\n", n);
     std::fflush(stdout);
 }
 
@@ -65,8 +73,8 @@ int run(int argc, char** argv) {
             set_status(database, ++status);
         }
     } else {
-        for (long n = std::atol(argv[3]);; ++n) {
-            append(database, n);
+        for (long n = std::atol(argv[3]);; n += RecordsPerWrite) {
+            append(database, n, RecordsPerWrite);
             set_status(database, n);
             database.execute("UPDATE ReceivedData SET Processed = True WHERE ID = " + std::to_string(n - 1));
         }
