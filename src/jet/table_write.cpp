@@ -274,11 +274,15 @@ void TableWrite::add(const NewValues& values) {
     s.fields = images(s.values, nullptr, nullptr, s.long_values);
     const Bytes row = build_row(table_, file_.format(), s.fields);
     s.length = row.size();
+    // The row's id goes into the index keys now; commit() corrects any that land elsewhere.
     if (staged_.empty()) {
         s.space = find_row_space(file_, table_.tdef_page, table_.free_map, row.size());
-        s.id = RowId{s.space->is_new ? next_page_number(file_) : s.space->page,
-                     static_cast<std::uint8_t>(data_page_row_count(s.space->image, file_.format()))};
-    } else {
+        next_place_ = NextPlace{s.space->is_new ? next_page_number(file_) : s.space->page, s.space->image};
+    }
+    if (next_place_ && data_page_fits(next_place_->image, file_.format(), row.size()))
+        s.id = RowId{next_place_->page, data_page_add_row(next_place_->image, file_.format(), row)};
+    else {
+        next_place_.reset();
         s.id = RowId{0xFFFFFF, static_cast<std::uint8_t>(staged_.size())};   // a place no row has
     }
     s.keys.resize(table_.real_indexes.size());
@@ -436,6 +440,7 @@ std::vector<RowId> TableWrite::commit() {
     if (dirty) file_.write_page(table_.tdef_page, tdef);
     atomic.commit();
     staged_.clear();
+    next_place_.reset();
     appended_ = 0;
     return appended;
 }

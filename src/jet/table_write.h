@@ -69,6 +69,12 @@ private:
     std::vector<std::unique_ptr<IndexEdit>> edits_;
     std::vector<std::uint32_t> new_distinct_keys_;
     std::vector<Staged> staged_;
+    // Where the next appended record is expected: the page the previous one went to, with it.
+    struct NextPlace {
+        std::uint32_t page = 0;
+        Bytes image;
+    };
+    std::optional<NextPlace> next_place_;
     std::uint32_t last_autonumber_ = 0;
     std::uint32_t appended_ = 0;
 };
