@@ -265,7 +265,7 @@ IndexEdit::Page& IndexEdit::create(bool leaf, int level) {
 
 void IndexEdit::touch(Page& p, bool links_only) {
     dirty_.insert(p.page.number);
-    p.only_insert.reset();
+    p.read_current = false;
     if (!links_only) p.links_only = false;
 }
 
@@ -399,10 +399,15 @@ bool IndexEdit::insert(const IndexKey& key, RowId row) {
     if (!fresh && index_.unique() && !key.all_null) throw JetError(err::DuplicateKey, kDuplicateText);
 
     Page& target = pages_.at(leaf);
-    const bool unchanged = !target.is_new && !dirty_.contains(leaf);
+    const bool inserts_only = !target.is_new && (!dirty_.contains(leaf) || target.read_current);
     target.page.insert(position, entry);
     touch(target);
-    if (unchanged) target.only_insert = position;
+    if (inserts_only) {
+        // The stored image takes each insert in place: commit need not lay the page out anew.
+        std::optional<Bytes> image = target.page.serialise_insert(file_.format(), std::move(target.read), position);
+        target.read_current = image.has_value();
+        if (image) target.read = std::move(*image);
+    }
     if (position + 1 == target.page.size()) propagate_last(path, path.size() - 1);
     std::vector<std::uint32_t> ancestors;
     for (std::size_t i = 0; i + 1 < path.size(); ++i) ancestors.push_back(path[i].page);
@@ -512,7 +517,7 @@ void IndexEdit::commit(const IndexPageAllocator& allocate, const IndexPageReleas
         }
         const int rank = p.is_new ? 0 : (p.links_only ? 2 : 1);
         std::optional<Bytes> image;
-        if (p.only_insert) image = s.serialise_insert(f, std::move(p.read), *p.only_insert);
+        if (p.read_current) image = std::move(p.read);
         if (!image) image = s.serialise(f, count);
         if (s.tail != 0) s.erase(s.size() - 1);
         out.push_back({rank, p.level, s.number, std::move(*image), std::move(s)});

@@ -114,7 +114,7 @@ private:
         bool tail_known = true;    // false: the tail child's key is not read yet (a placeholder)
         bool read_tail = false;    // read as a node page with a tail child
         Bytes read;                // the bytes it was read from (empty for new pages)
-        std::optional<std::size_t> only_insert;   // a leaf changed by this one insert alone
+        bool read_current = false; // a leaf changed by inserts alone: `read` kept up to date
     };
     struct Step {
         std::uint32_t page;

@@ -56,12 +56,23 @@ void set_bit(Bytes& b, std::size_t at, std::uint32_t i, bool on) {
 
 std::uint32_t bits_per_bitmap_page(const Format& format) { return (format.page_size - 4) * 8; }
 
+// Appends first + i for every bit i of `bits` (byte_count bytes) equal to `on`, byte by byte:
+// a map is mostly bytes with no bit of interest.
+void add_pages_with_bit(const std::uint8_t* bits, std::size_t byte_count, std::uint32_t first, bool on,
+                        std::vector<std::uint32_t>& pages) {
+    const std::uint8_t skip = on ? 0x00 : 0xFF;
+    for (std::size_t byte = 0; byte < byte_count; ++byte) {
+        if (bits[byte] == skip) continue;
+        for (std::uint32_t k = 0; k < 8; ++k)
+            if (((bits[byte] >> k & 1) != 0) == on) pages.push_back(first + static_cast<std::uint32_t>(byte) * 8 + k);
+    }
+}
+
 // Pages whose bit equals `on`, for the owner maps `on` = listed.
 std::vector<std::uint32_t> pages_with_bit(const PageFile& file, const MapRow& m, bool on) {
     std::vector<std::uint32_t> pages;
     if (m.type() == InlineMap) {
-        for (std::uint32_t i = 0; i < m.inline_bits(); ++i)
-            if (bit(m.page, m.bitmap_start(), i) == on) pages.push_back(m.inline_first() + i);
+        add_pages_with_bit(m.page.data() + m.bitmap_start(), m.inline_bits() / 8, m.inline_first(), on, pages);
         return pages;
     }
     const std::uint32_t per_page = bits_per_bitmap_page(file.format());
@@ -73,14 +84,7 @@ std::vector<std::uint32_t> pages_with_bit(const PageFile& file, const MapRow& m,
         if (b[0] != BitmapPageType)
             throw JetError(err::CorruptDatabase, fmt::format("Page {} of '{}' should be a usage bitmap but has type {}.",
                                                              bitmap, file.path(), b[0]));
-        // Byte by byte: a bitmap is mostly bytes with no bit of interest.
-        const std::uint8_t skip = on ? 0x00 : 0xFF;
-        for (std::uint32_t byte = 0; byte < per_page / 8; ++byte) {
-            const std::uint8_t bits = b[4 + byte];
-            if (bits == skip) continue;
-            for (std::uint32_t k = 0; k < 8; ++k)
-                if (((bits >> k & 1) != 0) == on) pages.push_back(static_cast<std::uint32_t>(j) * per_page + byte * 8 + k);
-        }
+        add_pages_with_bit(b.data() + 4, per_page / 8, static_cast<std::uint32_t>(j) * per_page, on, pages);
     }
     return pages;
 }

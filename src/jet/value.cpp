@@ -55,6 +55,7 @@ std::string float_text(double v, int digits) {
 
 double round_half_even(double v) {
     const int old = std::fegetround();
+    if (old == FE_TONEAREST) return std::nearbyint(v);   // the usual mode: no switching
     std::fesetround(FE_TONEAREST);
     double r = std::nearbyint(v);
     std::fesetround(old);
