@@ -236,12 +236,6 @@ void PageFile::commit_atomic() {
     }
     journal_.save(saved_, ps, std::uint64_t{pages_before_} * ps, [this](std::uint32_t page) { return file_image(page); });
     try {
-        if (appended_ > 0) {
-            // Allocated before any store: a store into a hole the disk cannot fill would kill us.
-            const off_t start = static_cast<off_t>(pages_before_) * ps;
-            if (const int e = ::posix_fallocate(fd_, start, static_cast<off_t>(appended_) * ps); e != 0)
-                throw JetError(err::DiskIo, fmt::format("Disk or network error writing '{}': {}.", path_, std::strerror(e)));
-        }
         for (const JournalRange& r : changes_) store(r, staged_.at(r.page).data() + r.at);
         journal_.mark_finished();
     } catch (...) {
@@ -264,9 +258,12 @@ const std::uint8_t* PageFile::file_image(std::uint32_t page) {
     return file_copy_.data();
 }
 
+// Pages the file holds take the bytes through the mapping; new pages are written, which
+// gives them disk space (a store into a hole the disk cannot fill would kill us).
 void PageFile::store(const JournalRange& range, const std::uint8_t* bytes) {
     const std::size_t at = std::size_t{range.page} * page_size() + range.at;
-    if (std::uint8_t* page = mapped_page(range.page))
+    std::uint8_t* page = range.page < pages_before_ ? mapped_page(range.page) : nullptr;
+    if (page != nullptr)
         std::memcpy(page + range.at, bytes, range.length);
     else
         write_all(fd_, bytes, range.length, static_cast<off_t>(at), path_);

@@ -329,14 +329,17 @@ void TableWrite::change(RowId id, const std::vector<Value>& current, const NewVa
 void TableWrite::write_appended(Staged& s) {
     const Format& format = file_.format();
     const Bytes row = build_row(table_, format, s.fields);
-    RowSpace space = s.space && !s.space->is_new ? std::move(*s.space)
-                                                 : find_row_space(file_, table_.tdef_page, table_.free_map, row.size());
+    RowSpace space;
+    if (s.space && !s.space->is_new) space = std::move(*s.space);
+    else if (last_row_page_) space.page = *last_row_page_;   // where the write's previous record went
+    else space = find_row_space(file_, table_.tdef_page, table_.free_map, row.size());
     if (!space.is_new) space.image = file_.read_page(space.page);   // nothing may have changed it, but be sure
     if (!data_page_fits(space.image, format, row.size()))
         space = find_row_space(file_, table_.tdef_page, table_.free_map, row.size());
     const std::uint8_t number = data_page_add_row(space.image, format, row);
     store_row_space(file_, space);
     register_row_space(file_, space, table_.owned_map, table_.free_map);
+    last_row_page_ = space.page;
     const RowId actual{space.page, number};
     if (actual != s.id) {
         for (std::size_t i = 0; i < s.keys.size(); ++i) {
@@ -403,6 +406,7 @@ void TableWrite::write_changed(Staged& s) {
 std::vector<RowId> TableWrite::commit() {
     const Format& format = file_.format();
     AtomicWrite atomic(file_);
+    last_row_page_.reset();
     std::vector<RowId> appended;
     for (Staged& s : staged_) {
         for (std::size_t i = 0; i < s.long_values.size(); ++i)

@@ -75,6 +75,7 @@ private:
         Bytes image;
     };
     std::optional<NextPlace> next_place_;
+    std::optional<std::uint32_t> last_row_page_;   // during commit: where the last record went
     std::uint32_t last_autonumber_ = 0;
     std::uint32_t appended_ = 0;
 };
