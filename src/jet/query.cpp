@@ -140,12 +140,13 @@ std::vector<RowId> matching_rows(Database& db, const TableDef& def, const sql::E
         if (index_used) *index_used = best->logical->name;
         IndexCursor cursor(db.file(), def, def.real_indexes[best->logical->real_index], best->range);
         while (rows.size() < limit && cursor.next()) keep(cursor.row());
-    } else if (limit > 0) {
+    } else {
+        // A scan lists every row: stopped early it would only be run again from the start.
         std::vector<bool> wanted(def.columns.size(), false);
         mark_columns(where, wanted);
         db.scan(def, [&](RowId id, const std::vector<Value>& row) {
             if (sql::matches(where, sql::ValuesRow(row))) rows.push_back(id);
-            return rows.size() < limit;
+            return true;
         }, &wanted);
     }
     return rows;
@@ -159,15 +160,9 @@ std::string_view bare_table_name(std::string_view text) {
 
 QueryResult run_query(Database& db, std::string_view text, std::size_t limit) {
     QueryResult result;
-    auto cut_to_limit = [&] {
-        if (result.rows.size() < limit) return;
-        result.rows.resize(limit);
-        result.complete = false;
-    };
     if (!is_select(text)) {
         result.table = db.table_def(bare_table_name(text));
         result.rows = db.row_ids(result.table);
-        cut_to_limit();
         return result;
     }
     sql::Statement stmt = sql::parse_sql(text);
@@ -184,13 +179,12 @@ QueryResult run_query(Database& db, std::string_view text, std::size_t limit) {
     sql::validate_columns(stmt, names);
     if (!select->where) {
         result.rows = db.row_ids(def);
-        cut_to_limit();
         return result;
     }
     sql::Expr& where = *select->where;
     sql::bind(where, infos);
     result.rows = matching_rows(db, def, where, &result.index_used, limit);
-    cut_to_limit();
+    result.complete = !result.index_used || result.rows.size() < limit;
     return result;
 }
 

@@ -1,8 +1,9 @@
 // jet::RecordSet: a dynaset, in table order or in index order when an index serves the
 // query. As Jet fills a dynaset's keys as they are needed, rows are listed when first
-// wanted: a query's first row when it opens (so testing for no rows costs one row), the rest
-// once the record set moves past it; a table's rows when it is first read (so a record set
-// opened only to add records does not list the table). A row's values are read afresh from
+// wanted: a query served by an index finds its first row when it opens (so testing for no
+// rows costs one row) and the rest once the record set moves past it (a scan lists them all
+// at once); a table's rows are listed when it is first read (so a record set opened only to
+// add records does not list the table). A row's values are read afresh from
 // the file each time the record set moves onto it. Adding records goes through the writer
 // (execute.h).
 #pragma once
