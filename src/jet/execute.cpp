@@ -10,6 +10,9 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <functional>
+
 namespace jet {
 
 namespace {
@@ -117,24 +120,50 @@ NewValues new_values(const TableDef& table, const Fields& fields) {
     return values;
 }
 
-}  // namespace
+// `given` by position in `seen`; by name when the table's columns are no longer seen's.
+NewValues new_values(const TableDef& table, const TableDef& seen, const NewValues& given) {
+    const bool same = std::equal(table.columns.begin(), table.columns.end(), seen.columns.begin(), seen.columns.end(),
+                                 [](const Column& a, const Column& b) { return a.name == b.name; });
+    NewValues values(table.columns.size());
+    for (std::size_t i = 0; i < given.size() && i < seen.columns.size(); ++i) {
+        if (!given[i]) continue;
+        const std::size_t at = same ? i : column_position(table, seen.columns[i].name);
+        values[at] = coerce_for_column(*given[i], table.columns[at].type, table.columns[at].name);
+    }
+    return values;
+}
 
-std::vector<RowId> append_records(Database& db, std::string_view table_name, const std::vector<Fields>& records) {
+// Stages records 0..count-1 (`make` gives a record's values for the table as it now is) and
+// stores them in one write.
+std::vector<RowId> append_all(Database& db, std::string_view table_name, std::size_t count,
+                              const std::function<NewValues(const TableDef&, std::size_t)>& make) {
     StatementScope scope(db.file(), StatementLock::Mode::Exclusive);
     std::size_t staged = 0;
     try {
         TableWrite write(db, table_name);
-        for (; staged < records.size(); ++staged) write.add(new_values(write.table(), records[staged]));
+        for (; staged < count; ++staged) write.add(make(write.table(), staged));
         return write.commit();
     } catch (const JetError&) {
         // A refused record may leave index entries of its own staged: the records before it are
         // staged afresh and stored, as if each had been appended on its own.
-        if (staged == 0 || staged == records.size()) throw;
+        if (staged == 0 || staged == count) throw;
         TableWrite earlier(db, table_name);
-        for (std::size_t r = 0; r < staged; ++r) earlier.add(new_values(earlier.table(), records[r]));
+        for (std::size_t r = 0; r < staged; ++r) earlier.add(make(earlier.table(), r));
         earlier.commit();
         throw;
     }
+}
+
+}  // namespace
+
+std::vector<RowId> append_records(Database& db, std::string_view table_name, const std::vector<Fields>& records) {
+    return append_all(db, table_name, records.size(),
+                      [&](const TableDef& table, std::size_t r) { return new_values(table, records[r]); });
+}
+
+std::vector<RowId> append_records(Database& db, const TableDef& seen, const std::vector<NewValues>& records) {
+    return append_all(db, seen.name, records.size(),
+                      [&](const TableDef& table, std::size_t r) { return new_values(table, seen, records[r]); });
 }
 
 RowId append_record(Database& db, std::string_view table_name, const Fields& fields) {

@@ -7,6 +7,7 @@
 
 #include "database.h"
 #include "table_def.h"
+#include "table_write.h"
 #include "value.h"
 
 #include <string>
@@ -27,5 +28,8 @@ RowId append_record(Database& db, std::string_view table, const Fields& fields);
 // Appends the records in one write. When one is refused, those before it are stored and its
 // error is raised, as if each had been appended on its own.
 std::vector<RowId> append_records(Database& db, std::string_view table, const std::vector<Fields>& records);
+// The same with values by position in `seen` (the table as a record set saw it), matched to the
+// table's columns by name should its design have changed since.
+std::vector<RowId> append_records(Database& db, const TableDef& seen, const std::vector<NewValues>& records);
 
 }  // namespace jet

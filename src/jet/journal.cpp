@@ -134,12 +134,14 @@ void Journal::reserve(std::size_t size) {
 }
 
 void Journal::store(std::size_t at, const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return;   // a write of new pages alone saves no bytes
     reserve(at + size);
     if (map_ != nullptr) std::memcpy(map_ + at, data, size);
     else write_all(fd_, data, size, static_cast<off_t>(at), path_);
 }
 
 bool Journal::load(std::size_t at, std::uint8_t* data, std::size_t size) const {
+    if (size == 0) return true;
     if (map_ != nullptr && at + size <= map_size_) {
         std::memcpy(data, map_ + at, size);
         return true;

@@ -5,8 +5,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <thread>
 #include <fcntl.h>
 #include <fmt/format.h>
 #include <sys/mman.h>
@@ -87,6 +90,16 @@ void recover_from_journal(const std::string& path) {
     throw JetError(err::DiskIo, fmt::format("Internal error writing '{}': {}.", path, what));
 }
 
+// The crash test sets TALLIMO_TEST_COMMIT_PAUSE_US so that its kills land inside commits, with
+// a page stored and the others not, far more often than they would by chance.
+std::chrono::microseconds commit_pause() {
+    static const std::chrono::microseconds pause{[] {
+        const char* v = std::getenv("TALLIMO_TEST_COMMIT_PAUSE_US");
+        return v ? std::atol(v) : 0L;
+    }()};
+    return pause;
+}
+
 }  // namespace
 
 std::unique_ptr<PageFile> PageFile::open(const std::string& path, Access access) {
@@ -138,27 +151,26 @@ std::uint32_t PageFile::page_count() const {
 }
 
 void PageFile::unmap() const {
-    if (map_ != nullptr) ::munmap(map_, map_size_);
+    if (map_ != nullptr) ::munmap(const_cast<std::uint8_t*>(map_), map_size_);
     map_ = nullptr;
     map_size_ = 0;
 }
 
 // Only for pages the file holds under the statement lock: no writer of ours can cut the file
 // while we hold it, so no page we touch lies past its end.
-std::uint8_t* PageFile::mapped_page(std::uint32_t page) const {
+const std::uint8_t* PageFile::mapped_page(std::uint32_t page) const {
     if (!mappable_) return nullptr;
     const std::size_t end = (static_cast<std::size_t>(page) + 1) * page_size();
     if (end > map_size_) {
         unmap();
         // Room to grow, so that a file being appended to is not mapped afresh every page.
         const std::size_t size = end + std::max<std::size_t>(end / 4, std::size_t{1} << 22);
-        const int protection = writable() ? PROT_READ | PROT_WRITE : PROT_READ;
-        void* m = ::mmap(nullptr, size, protection, MAP_SHARED, fd_, 0);
+        void* m = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd_, 0);
         if (m == MAP_FAILED) {
             mappable_ = false;  // a file system without mappings: read and written with system calls
             return nullptr;
         }
-        map_ = static_cast<std::uint8_t*>(m);
+        map_ = static_cast<const std::uint8_t*>(m);
         map_size_ = size;
     }
     return map_ + static_cast<std::size_t>(page) * page_size();
@@ -217,8 +229,10 @@ void PageFile::begin_atomic() {
     in_write_ = true;
 }
 
-// The journal gets the old bytes of what changed, then the file gets the new ones, page by
-// page in the order they were last staged; appended pages need no saving (undoing cuts them).
+// The journal gets the old bytes of what changed, then the file gets the new ones: each page's
+// changed span in one write (a kill cannot stop a write half-way, so a reader that ignores the
+// journal never sees a page torn), in the order the pages were last staged; appended pages
+// need no saving (undoing cuts them).
 void PageFile::commit_atomic() {
     in_write_ = false;
     if (write_order_.empty()) return;
@@ -232,11 +246,17 @@ void PageFile::commit_atomic() {
         }
         const std::size_t first = saved_.size();
         add_changed_ranges(page, file_image(page), staged_.at(page).data(), ps, saved_);
-        changes_.insert(changes_.end(), saved_.begin() + static_cast<std::ptrdiff_t>(first), saved_.end());
+        if (saved_.size() == first) continue;
+        const std::size_t end = saved_.back().at + std::size_t{saved_.back().length};
+        changes_.push_back({page, saved_[first].at, static_cast<std::uint16_t>(end - saved_[first].at)});
     }
     journal_.save(saved_, ps, std::uint64_t{pages_before_} * ps, [this](std::uint32_t page) { return file_image(page); });
     try {
-        for (const JournalRange& r : changes_) store(r, staged_.at(r.page).data() + r.at);
+        for (const JournalRange& r : changes_) {
+            write_all(fd_, staged_.at(r.page).data() + r.at, r.length, static_cast<off_t>(std::size_t{r.page} * ps + r.at),
+                      path_);
+            if (&r == &changes_.front() && commit_pause().count() > 0) std::this_thread::sleep_for(commit_pause());
+        }
         journal_.mark_finished();
     } catch (...) {
         staged_.clear();
@@ -256,17 +276,6 @@ const std::uint8_t* PageFile::file_image(std::uint32_t page) {
     if (const std::uint8_t* view = mapped_page(page)) return view;
     file_copy_ = read_page(page);
     return file_copy_.data();
-}
-
-// Pages the file holds take the bytes through the mapping; new pages are written, which
-// gives them disk space (a store into a hole the disk cannot fill would kill us).
-void PageFile::store(const JournalRange& range, const std::uint8_t* bytes) {
-    const std::size_t at = std::size_t{range.page} * page_size() + range.at;
-    std::uint8_t* page = range.page < pages_before_ ? mapped_page(range.page) : nullptr;
-    if (page != nullptr)
-        std::memcpy(page + range.at, bytes, range.length);
-    else
-        write_all(fd_, bytes, range.length, static_cast<off_t>(at), path_);
 }
 
 StatementScope::StatementScope(PageFile& file, StatementLock::Mode mode) : file_(file) {

@@ -8,9 +8,8 @@
 //
 // Writes that must land together (one record with its index entries and counters) run inside
 // an AtomicWrite: pages are staged in memory (reads see the staged images) and commit() first
-// saves the old bytes of what changed to the rollback journal (journal.h), then stores the new
-// bytes in the order the pages were last staged (through the mapping, where there is one),
-// then marks the journal finished. A process killed in between leaves an unfinished journal;
+// saves the old bytes of what changed to the rollback journal (journal.h), then writes each
+// page's changed span in the order the pages were last staged, then marks the journal finished. A process killed in between leaves an unfinished journal;
 // the next open of ours, or the next writer, puts the old bytes back, so no reader of ours ever
 // sees half a record.
 #pragma once
@@ -66,12 +65,11 @@ private:
     PageFile(std::string path, int fd, Access access, const Format& format);
     std::uint32_t file_pages() const;
     std::uint32_t scope_pages() const;
-    std::uint8_t* mapped_page(std::uint32_t page) const;
+    const std::uint8_t* mapped_page(std::uint32_t page) const;
     void unmap() const;
     void begin_atomic();
     void commit_atomic();
     const std::uint8_t* file_image(std::uint32_t page);
-    void store(const JournalRange& range, const std::uint8_t* bytes);
 
     std::string path_;
     int fd_ = -1;
@@ -85,7 +83,7 @@ private:
     StatementLock::Mode scope_mode_ = StatementLock::Mode::Shared;
     std::unique_ptr<StatementLock> scope_lock_;
     mutable std::optional<std::uint32_t> scope_pages_;
-    mutable std::uint8_t* map_ = nullptr;   // writable when the file is
+    mutable const std::uint8_t* map_ = nullptr;
     mutable std::size_t map_size_ = 0;
     mutable bool mappable_ = true;
 
@@ -96,7 +94,8 @@ private:
     std::map<std::uint32_t, Bytes> staged_;
     std::vector<std::uint32_t> write_order_;
     Journal journal_;   // kept open between writes
-    // A commit's ranges: those the journal saves, and all it writes (kept for their capacity).
+    // A commit's ranges: those the journal saves, and per page the span it writes (kept for
+    // their capacity).
     std::vector<JournalRange> saved_, changes_;
     Bytes file_copy_;
 };

@@ -94,18 +94,13 @@ RowId RecordSet::current_row() {
 
 void RecordSet::add_new() {
     adding_ = true;
-    pending_.clear();
+    pending_.assign(table_.columns.size(), std::nullopt);
 }
 
 void RecordSet::set_field(std::string_view name, const Value& value) {
     const Column& c = column(name);
     if (!adding_) throw JetError(3020, "Update or CancelUpdate without AddNew or Edit.");
-    for (auto& [n, v] : pending_)
-        if (n == c.name) {
-            v = value;
-            return;
-        }
-    pending_.emplace_back(c.name, value);
+    pending_[static_cast<std::size_t>(&c - table_.columns.data())] = value;
 }
 
 void RecordSet::update() {
@@ -122,9 +117,9 @@ void RecordSet::hold() {
 
 void RecordSet::flush() {
     if (held_.empty()) return;
-    const std::vector<Fields> records = std::move(held_);
+    const std::vector<NewValues> records = std::move(held_);
     held_.clear();
-    append_records(*db_, table_.name, records);
+    append_records(*db_, table_, records);
     if (position_ < rows_.size()) load();   // the current record afresh
 }
 

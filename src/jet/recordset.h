@@ -69,8 +69,8 @@ private:
     std::vector<Value> values_;
     bool deleted_ = false;
     bool adding_ = false;
-    Fields pending_;
-    std::vector<Fields> held_;
+    NewValues pending_;             // by position in table_
+    std::vector<NewValues> held_;
 };
 
 }  // namespace jet

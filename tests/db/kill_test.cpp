@@ -38,6 +38,12 @@ TEST(KilledWriter, EveryKillLeavesAValidFileHoldingEverySavedRecord) {
     RecordProperty("seed", std::to_string(seed));
     SCOPED_TRACE("TALLIMO_KILL_SEED=" + std::to_string(seed));
     std::mt19937 random(seed);
+    // Commits take microseconds: a pause inside each of the writer's (after its first store)
+    // makes most kills land in the middle of one, where the journal must put the file back.
+    struct PausedCommits {
+        PausedCommits() { ::setenv("TALLIMO_TEST_COMMIT_PAUSE_US", "300", 1); }
+        ~PausedCommits() { ::unsetenv("TALLIMO_TEST_COMMIT_PAUSE_US"); }
+    } paused_commits;
     std::uniform_int_distribution<int> delay_us(200, 10000);
 
     const auto dir = fresh_dir("kill");
@@ -111,9 +117,8 @@ TEST(KilledWriter, EveryKillLeavesAValidFileHoldingEverySavedRecord) {
         database.close();
     }
     RecordProperty("interrupted_writes", std::to_string(interrupted_writes));
-    // The test only means something if kills land inside writes, not just between them. A
-    // write reaches the file within microseconds, so few kills do; writes of 8 records help.
-    if (trials >= 50) { EXPECT_GT(interrupted_writes, trials / 50) << "kills rarely landed inside a write"; }
+    // The test only means something if kills land inside writes, not just between them.
+    if (trials >= 50) { EXPECT_GT(interrupted_writes, trials / 4) << "kills rarely landed inside a write"; }
 }
 
 }  // namespace
