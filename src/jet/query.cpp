@@ -116,7 +116,7 @@ bool is_select(std::string_view text) {
 }
 
 std::vector<RowId> matching_rows(Database& db, const TableDef& def, const sql::Expr& where,
-                                 std::optional<std::string>* index_used, std::size_t limit) {
+                                 std::optional<std::string>* index_used) {
     std::vector<RowId> rows;
 
     std::vector<sql::SimpleCondition> conditions;
@@ -139,9 +139,8 @@ std::vector<RowId> matching_rows(Database& db, const TableDef& def, const sql::E
     if (best) {
         if (index_used) *index_used = best->logical->name;
         IndexCursor cursor(db.file(), def, def.real_indexes[best->logical->real_index], best->range);
-        while (rows.size() < limit && cursor.next()) keep(cursor.row());
+        while (cursor.next()) keep(cursor.row());
     } else {
-        // A scan lists every row: stopped early it would only be run again from the start.
         std::vector<bool> wanted(def.columns.size(), false);
         mark_columns(where, wanted);
         db.scan(def, [&](RowId id, const std::vector<Value>& row) {
@@ -158,7 +157,7 @@ std::string_view bare_table_name(std::string_view text) {
     return name;
 }
 
-QueryResult run_query(Database& db, std::string_view text, std::size_t limit) {
+QueryResult run_query(Database& db, std::string_view text) {
     QueryResult result;
     if (!is_select(text)) {
         result.table = db.table_def(bare_table_name(text));
@@ -183,8 +182,7 @@ QueryResult run_query(Database& db, std::string_view text, std::size_t limit) {
     }
     sql::Expr& where = *select->where;
     sql::bind(where, infos);
-    result.rows = matching_rows(db, def, where, &result.index_used, limit);
-    result.complete = !result.index_used || result.rows.size() < limit;
+    result.rows = matching_rows(db, def, where, &result.index_used);
     return result;
 }
 

@@ -18,22 +18,18 @@ namespace jet {
 struct QueryResult {
     TableDef table;
     std::vector<RowId> rows;                   // in delivery order
-    bool complete = true;                      // false when `limit` may have cut the rows short
     std::optional<std::string> index_used;     // the logical index that served the query
 };
 
-constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
-
 // `text` is a table name (optionally in brackets) or a SELECT statement; errors: 3078 for a
-// missing table, 3061 for an unknown column, syntax errors from the parser. `limit` cuts
-// short only what an index range delivers (listing a table or scanning finds every row).
-QueryResult run_query(Database& db, std::string_view text, std::size_t limit = kNoLimit);
+// missing table, 3061 for an unknown column, syntax errors from the parser.
+QueryResult run_query(Database& db, std::string_view text);
 
 // The rows of `def` satisfying a condition already bound to its columns, through an index
 // when one fits (its logical name stored in `index_used`; rows in key order), else by a scan
-// (rows in table order). `limit` cuts an index range short; a scan finds every row.
+// (rows in table order).
 std::vector<RowId> matching_rows(Database& db, const TableDef& def, const sql::Expr& where,
-                                 std::optional<std::string>* index_used = nullptr, std::size_t limit = kNoLimit);
+                                 std::optional<std::string>* index_used = nullptr);
 
 // Whether `text` is a statement rather than a table name.
 bool is_select(std::string_view text);

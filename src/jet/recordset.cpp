@@ -4,8 +4,6 @@
 #include "error.h"
 #include "query.h"
 
-#include <algorithm>
-
 namespace jet {
 
 std::unique_ptr<RecordSet> RecordSet::open(std::shared_ptr<Database> db, std::string_view table_or_select) {
@@ -13,46 +11,39 @@ std::unique_ptr<RecordSet> RecordSet::open(std::shared_ptr<Database> db, std::st
     StatementScope scope(db->file(), StatementLock::Mode::Shared);
     if (!is_select(table_or_select)) {
         TableDef table = db->table_def(bare_table_name(table_or_select));
-        return std::unique_ptr<RecordSet>(new RecordSet(std::move(db), std::move(table), {}, ""));
+        return std::unique_ptr<RecordSet>(new RecordSet(std::move(db), std::move(table), {}));
     }
-    QueryResult q = run_query(*db, table_or_select, 1);
-    std::unique_ptr<RecordSet> rs(
-        new RecordSet(std::move(db), std::move(q.table), std::move(q.rows), q.complete ? "" : table_or_select));
-    rs->complete_ = q.complete;
+    QueryResult q = run_query(*db, table_or_select);
+    std::unique_ptr<RecordSet> rs(new RecordSet(std::move(db), std::move(q.table), std::move(q.rows)));
+    rs->complete_ = true;
     rs->index_used_ = std::move(q.index_used);
     rs->load();
     return rs;
 }
 
-RecordSet::RecordSet(std::shared_ptr<Database> db, TableDef table, std::vector<RowId> rows, std::string_view query)
-    : db_(std::move(db)), table_(std::move(table)), rows_(std::move(rows)), query_(query) {}
+RecordSet::RecordSet(std::shared_ptr<Database> db, TableDef table, std::vector<RowId> rows)
+    : db_(std::move(db)), table_(std::move(table)), rows_(std::move(rows)) {}
 
-// The rows after those listed so far. A query's first row is found when it opens, the rest
-// when the record set moves past it; a table's rows when it is first read.
-void RecordSet::list_rest() {
+// A table's rows, listed when the record set is first read.
+void RecordSet::list_rows() {
     StatementScope scope(db_->file(), StatementLock::Mode::Shared);
-    if (query_.empty()) {
-        rows_ = db_->row_ids(table_);
-    } else {
-        for (RowId id : run_query(*db_, query_).rows)
-            if (std::find(rows_.begin(), rows_.end(), id) == rows_.end()) rows_.push_back(id);
-    }
+    rows_ = db_->row_ids(table_);
     complete_ = true;
 }
 
 void RecordSet::load() {
     deleted_ = false;
-    if (!complete_ && position_ >= rows_.size()) list_rest();
+    if (!complete_) list_rows();
     if (position_ < rows_.size()) deleted_ = !db_->read_row(table_, rows_[position_], values_);
 }
 
 bool RecordSet::at_end() {
-    if (!complete_ && position_ >= rows_.size()) load();
+    if (!complete_) load();
     return position_ >= rows_.size();
 }
 
 std::size_t RecordSet::record_count() {
-    if (!complete_) list_rest();
+    if (!complete_) list_rows();
     return rows_.size();
 }
 
@@ -68,7 +59,7 @@ void RecordSet::move_next() {
 }
 
 void RecordSet::move_last() {
-    if (!complete_) list_rest();
+    if (!complete_) list_rows();
     if (rows_.empty()) throw JetError(err::NoCurrentRecord, "No current record.");
     position_ = rows_.size() - 1;
     load();

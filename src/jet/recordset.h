@@ -1,9 +1,7 @@
-// jet::RecordSet: a dynaset, in table order or in index order when an index serves the
-// query. As Jet fills a dynaset's keys as they are needed, rows are listed when first
-// wanted: a query served by an index finds its first row when it opens (so testing for no
-// rows costs one row) and the rest once the record set moves past it (a scan lists them all
-// at once); a table's rows are listed when it is first read (so a record set opened only to
-// add records does not list the table). A row's values are read afresh from
+// jet::RecordSet: a dynaset. The rows it covers and their order are fixed when it opens
+// (table order, or index order when an index serves the query); on a whole table, as Jet
+// fills a dynaset's keys as they are needed, when it is first read, so that a record set
+// opened only to add records does not list the table. A row's values are read afresh from
 // the file each time the record set moves onto it. Adding records goes through the writer
 // (execute.h).
 #pragma once
@@ -54,16 +52,15 @@ public:
     ~RecordSet();
 
 private:
-    RecordSet(std::shared_ptr<Database> db, TableDef table, std::vector<RowId> rows, std::string_view query);
-    void list_rest();
+    RecordSet(std::shared_ptr<Database> db, TableDef table, std::vector<RowId> rows);
+    void list_rows();
     void load();
     const Column& column(std::string_view name) const;
 
     std::shared_ptr<Database> db_;
     TableDef table_;
     std::vector<RowId> rows_;
-    bool complete_ = false;   // every row listed
-    std::string query_;       // the SELECT that lists the rest; empty for a table
+    bool complete_ = false;   // rows listed (a table's when first read)
     std::optional<std::string> index_used_;
     std::size_t position_ = 0;
     std::vector<Value> values_;
