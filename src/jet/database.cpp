@@ -147,12 +147,12 @@ std::uint32_t Database::count_rows(const TableDef& table) {
     return static_cast<std::uint32_t>(row_ids(table).size());
 }
 
-bool Database::read_row(const TableDef& table, RowId id, std::vector<Value>& out) {
+bool Database::read_row(const TableDef& table, RowId id, std::vector<Value>& out, const std::vector<bool>* wanted) {
     Bytes buffer;
     const std::uint8_t* row = nullptr;
     std::size_t size = 0;
     if (!locate_row(table, id, buffer, row, size)) return false;
-    RowDecoder(*file_, table).decode(row, size, id, out);
+    RowDecoder(*file_, table).decode(row, size, id, out, wanted);
     return true;
 }
 

@@ -66,7 +66,8 @@ public:
 
     // The row `id` (a header row id, as indexes hold them), following an overflow pointer;
     // false when the slot holds no live row.
-    bool read_row(const TableDef& table, RowId id, std::vector<Value>& out);
+    // With `wanted`, only the columns it marks are decoded (the others are Null).
+    bool read_row(const TableDef& table, RowId id, std::vector<Value>& out, const std::vector<bool>* wanted = nullptr);
 
 private:
     Database(std::unique_ptr<PageFile> file, std::uint16_t code_page, std::uint16_t sort_order);

@@ -99,7 +99,7 @@ std::optional<Plan> plan_for(const Database& db, const TableDef& def, const Logi
     return plan;
 }
 
-// The columns a bound condition reads: a scan decodes only those.
+// The columns a bound condition reads.
 void mark_columns(const sql::Expr& e, std::vector<bool>& wanted) {
     if (e.kind == sql::ExprKind::Column && e.column < wanted.size()) wanted[e.column] = true;
     for (const sql::Expr& a : e.args) mark_columns(a, wanted);
@@ -132,17 +132,18 @@ std::vector<RowId> matching_rows(Database& db, const TableDef& def, const sql::E
         }
     }
 
+    // Only the columns the condition reads are decoded.
+    std::vector<bool> wanted(def.columns.size(), false);
+    mark_columns(where, wanted);
     std::vector<Value> values;
     auto keep = [&](RowId id) {
-        if (db.read_row(def, id, values) && sql::matches(where, sql::ValuesRow(values))) rows.push_back(id);
+        if (db.read_row(def, id, values, &wanted) && sql::matches(where, sql::ValuesRow(values))) rows.push_back(id);
     };
     if (best) {
         if (index_used) *index_used = best->logical->name;
         IndexCursor cursor(db.file(), def, def.real_indexes[best->logical->real_index], best->range);
         while (cursor.next()) keep(cursor.row());
     } else {
-        std::vector<bool> wanted(def.columns.size(), false);
-        mark_columns(where, wanted);
         db.scan(def, [&](RowId id, const std::vector<Value>& row) {
             if (sql::matches(where, sql::ValuesRow(row))) rows.push_back(id);
             return true;
