@@ -148,6 +148,7 @@ private:
     void log_off_current_table();
     void next_playable_round();
     void table_results(db::RecordSet& rows);
+    void seat_members();
     void write_board(db::RecordSet& received, Integer board, Integer ns, Integer ew);
 
     Host& host_;

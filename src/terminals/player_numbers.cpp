@@ -33,6 +33,15 @@ void Simulator::PlayerNumbers() {
     AddToLog("Player numbers Section " + CurSection.text() + "(" + letter + ") - Table " + CurTable.text());
 
     if (!MemberNames) throw jet::JetError(91, "Object variable or With block variable not set (MemberNames)");
+    // The table's four seats under one lock: the statements check the table's definition once.
+    scoring().run_locked([&] { seat_members(); });
+    StepIndex += 4;
+    if (StepIndex <= SeatCount) return;
+    DoResultsNext();
+}
+
+// The next members (or none) into the current table's four seats.
+void Simulator::seat_members() {
     for (const char* direction : {"N", "S", "E", "W"}) {
         std::string number = "0";
         std::string name;
@@ -49,9 +58,6 @@ void Simulator::PlayerNumbers() {
                           CurSection.text() + " And Table = " + CurTable.text() + " And Direction = \"" +
                           direction + "\"");
     }
-    StepIndex += 4;
-    if (StepIndex <= SeatCount) return;
-    DoResultsNext();
 }
 
 }  // namespace sim
