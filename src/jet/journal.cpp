@@ -1,6 +1,7 @@
 #include "journal.h"
 
 #include "error.h"
+#include "file_io.h"
 
 #include <algorithm>
 #include <atomic>
@@ -44,28 +45,6 @@ std::optional<Header> parse_unfinished(const std::uint8_t* raw) {
     std::memcpy(&h.bytes, raw + 20, 4);
     std::memcpy(&h.old_size, raw + 24, 8);
     return h;
-}
-
-bool read_all(int fd, std::uint8_t* data, std::size_t size, off_t at) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(fd, data + done, size - done, at + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-void write_all(int fd, const std::uint8_t* data, std::size_t size, off_t at, const std::string& what) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pwrite(fd, data + done, size - done, at + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-            throw JetError(err::DiskIo, fmt::format("Disk or network error writing '{}': {}.", what, std::strerror(errno)));
-        done += static_cast<std::size_t>(n);
-    }
 }
 
 // Keeps the compiler from moving stores across it: what is stored before must be in the

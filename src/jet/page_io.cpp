@@ -1,6 +1,7 @@
 #include "page_io.h"
 
 #include "error.h"
+#include "file_io.h"
 #include "file_header.h"
 
 #include <algorithm>
@@ -18,27 +19,6 @@
 
 namespace jet {
 namespace {
-
-void write_all(int fd, const std::uint8_t* data, std::size_t size, off_t at, const std::string& what) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pwrite(fd, data + done, size - done, at + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throw JetError(err::DiskIo, fmt::format("Disk or network error writing '{}': {}.", what, std::strerror(errno)));
-        done += static_cast<std::size_t>(n);
-    }
-}
-
-bool read_all(int fd, std::uint8_t* data, std::size_t size, off_t at) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(fd, data + done, size - done, at + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 std::uint64_t file_size(int fd, const std::string& path) {
     struct stat st {};
