@@ -11,18 +11,19 @@ std::unique_ptr<RecordSet> RecordSet::open(std::shared_ptr<Database> db, std::st
     StatementScope scope(db->file(), StatementLock::Mode::Shared);
     if (!is_select(table_or_select)) {
         TableDef table = db->table_def(bare_table_name(table_or_select));
-        return std::unique_ptr<RecordSet>(new RecordSet(std::move(db), std::move(table), {}));
+        return std::unique_ptr<RecordSet>(new RecordSet(std::move(db), std::move(table), std::nullopt));
     }
     QueryResult q = run_query(*db, table_or_select);
     std::unique_ptr<RecordSet> rs(new RecordSet(std::move(db), std::move(q.table), std::move(q.rows)));
-    rs->complete_ = true;
     rs->index_used_ = std::move(q.index_used);
     rs->load();
     return rs;
 }
 
-RecordSet::RecordSet(std::shared_ptr<Database> db, TableDef table, std::vector<RowId> rows)
-    : db_(std::move(db)), table_(std::move(table)), rows_(std::move(rows)) {}
+RecordSet::RecordSet(std::shared_ptr<Database> db, TableDef table, std::optional<std::vector<RowId>> rows)
+    : db_(std::move(db)), table_(std::move(table)), complete_(rows.has_value()) {
+    if (rows) rows_ = std::move(*rows);
+}
 
 // A table's rows, listed when the record set is first read.
 void RecordSet::list_rows() {

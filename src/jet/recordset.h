@@ -52,7 +52,8 @@ public:
     ~RecordSet();
 
 private:
-    RecordSet(std::shared_ptr<Database> db, TableDef table, std::vector<RowId> rows);
+    // `rows` as a query found them; none for a table, listed when first read.
+    RecordSet(std::shared_ptr<Database> db, TableDef table, std::optional<std::vector<RowId>> rows);
     void list_rows();
     void load();
     const Column& column(std::string_view name) const;
