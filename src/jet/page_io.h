@@ -9,9 +9,9 @@
 // Writes that must land together (one record with its index entries and counters) run inside
 // an AtomicWrite: pages are staged in memory (reads see the staged images) and commit() first
 // saves the old bytes of what changed to the rollback journal (journal.h), then writes each
-// page's changed span in the order the pages were last staged, then marks the journal finished. A process killed in between leaves an unfinished journal;
-// the next open of ours, or the next writer, puts the old bytes back, so no reader of ours ever
-// sees half a record.
+// page's changed span in the order the pages were last staged, then marks the journal
+// finished. A process killed in between leaves an unfinished journal; the next open of ours,
+// or the next writer, puts the old bytes back, so no reader of ours ever sees half a record.
 #pragma once
 
 #include "format.h"
