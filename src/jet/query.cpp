@@ -116,7 +116,7 @@ bool is_select(std::string_view text) {
 }
 
 std::vector<RowId> matching_rows(Database& db, const TableDef& def, const sql::Expr& where,
-                                 std::optional<std::string>* index_used) {
+                                 std::optional<std::string>* index_used, std::size_t limit) {
     std::vector<RowId> rows;
 
     std::vector<sql::SimpleCondition> conditions;
@@ -142,11 +142,11 @@ std::vector<RowId> matching_rows(Database& db, const TableDef& def, const sql::E
     if (best) {
         if (index_used) *index_used = best->logical->name;
         IndexCursor cursor(db.file(), def, def.real_indexes[best->logical->real_index], best->range);
-        while (cursor.next()) keep(cursor.row());
+        while (rows.size() < limit && cursor.next()) keep(cursor.row());
     } else {
         db.scan(def, [&](RowId id, const std::vector<Value>& row) {
             if (sql::matches(where, sql::ValuesRow(row))) rows.push_back(id);
-            return true;
+            return rows.size() < limit;
         }, &wanted);
     }
     return rows;
@@ -158,7 +158,7 @@ std::string_view bare_table_name(std::string_view text) {
     return name;
 }
 
-QueryResult run_query(Database& db, std::string_view text) {
+QueryResult run_query(Database& db, std::string_view text, std::size_t limit) {
     QueryResult result;
     if (!is_select(text)) {
         result.table = db.table_def(bare_table_name(text));
@@ -183,7 +183,8 @@ QueryResult run_query(Database& db, std::string_view text) {
     }
     sql::Expr& where = *select->where;
     sql::bind(where, infos);
-    result.rows = matching_rows(db, def, where, &result.index_used);
+    result.rows = matching_rows(db, def, where, &result.index_used, limit);
+    result.complete = result.rows.size() < limit;
     return result;
 }
 

@@ -4,6 +4,8 @@
 #include "error.h"
 #include "query.h"
 
+#include <algorithm>
+
 namespace jet {
 
 std::unique_ptr<RecordSet> RecordSet::open(std::shared_ptr<Database> db, std::string_view table_or_select) {
@@ -11,35 +13,44 @@ std::unique_ptr<RecordSet> RecordSet::open(std::shared_ptr<Database> db, std::st
     StatementScope scope(db->file(), StatementLock::Mode::Shared);
     if (!is_select(table_or_select)) {
         TableDef table = db->table_def(bare_table_name(table_or_select));
-        return std::unique_ptr<RecordSet>(new RecordSet(std::move(db), std::move(table), std::nullopt));
+        return std::unique_ptr<RecordSet>(new RecordSet(std::move(db), std::move(table)));
     }
-    QueryResult q = run_query(*db, table_or_select);
-    std::unique_ptr<RecordSet> rs(new RecordSet(std::move(db), std::move(q.table), std::move(q.rows)));
+    // The first row now, the rest when the record set moves past it: many are opened only to
+    // learn whether anything matches.
+    QueryResult q = run_query(*db, table_or_select, 1);
+    std::unique_ptr<RecordSet> rs(new RecordSet(std::move(db), std::move(q.table)));
+    rs->rows_ = std::move(q.rows);
+    rs->complete_ = q.complete;
+    if (!q.complete) rs->query_ = std::string(table_or_select);
     rs->index_used_ = std::move(q.index_used);
     rs->load();
     return rs;
 }
 
-RecordSet::RecordSet(std::shared_ptr<Database> db, TableDef table, std::optional<std::vector<RowId>> rows)
-    : db_(std::move(db)), table_(std::move(table)), complete_(rows.has_value()) {
-    if (rows) rows_ = std::move(*rows);
-}
+RecordSet::RecordSet(std::shared_ptr<Database> db, TableDef table) : db_(std::move(db)), table_(std::move(table)) {}
 
-// A table's rows, listed when the record set is first read.
+// A table's rows, or a query's rows after those it found when it opened (they keep their
+// places; the rows that match now follow, in query order).
 void RecordSet::list_rows() {
     StatementScope scope(db_->file(), StatementLock::Mode::Shared);
-    rows_ = db_->row_ids(table_);
+    if (query_.empty()) {
+        rows_ = db_->row_ids(table_);
+    } else {
+        const std::vector<RowId> all = run_query(*db_, query_).rows;
+        const auto found = rows_.empty() ? all.end() : std::find(all.begin(), all.end(), rows_.back());
+        rows_.insert(rows_.end(), found == all.end() ? all.begin() : found + 1, all.end());
+    }
     complete_ = true;
 }
 
 void RecordSet::load() {
     deleted_ = false;
-    if (!complete_) list_rows();
+    if (!complete_ && position_ >= rows_.size()) list_rows();
     if (position_ < rows_.size()) deleted_ = !db_->read_row(table_, rows_[position_], values_);
 }
 
 bool RecordSet::at_end() {
-    if (!complete_) load();
+    if (!complete_ && position_ >= rows_.size()) load();
     return position_ >= rows_.size();
 }
 
