@@ -86,18 +86,18 @@ const std::string& IndexCursor::where() const {
     return where_;
 }
 
-PackedPage IndexCursor::read(std::uint32_t number) const {
+std::shared_ptr<const PackedPage> IndexCursor::read(std::uint32_t number) const {
     if (number == 0 || number >= file_.page_count()) not_in_file(where(), number);
-    const Bytes bytes = file_.read_page(number);
+    Bytes buffer;
+    const PageSpan bytes = read_page_span(file_, number, buffer);
     IndexPageCache& cache = IndexPageCache::local();
-    PackedPage p;
-    if (const PackedPage* kept = cache.find(file_.format(), number, bytes)) {
-        p = *kept;
-    } else {
-        p = parse_packed_page(file_.format(), number, bytes, where());
-        cache.keep(file_.format(), number, bytes, p);
+    std::shared_ptr<const PackedPage> p = cache.find(file_.format(), number, bytes);
+    if (!p) {
+        if (buffer.empty()) buffer.assign(bytes.begin(), bytes.end());
+        PackedPage parsed = parse_packed_page(file_.format(), number, buffer, where());
+        p = cache.keep(file_.format(), number, std::move(buffer), std::move(parsed));
     }
-    if (p.owner != table_.tdef_page) foreign(where(), number, p.owner);
+    if (p->owner != table_.tdef_page) foreign(where(), number, p->owner);
     return p;
 }
 
@@ -117,9 +117,10 @@ void IndexCursor::start() {
     std::uint32_t number = index_.root_page;
     for (int depth = 0;; ++depth) {
         if (depth > kMaxDepth) damaged(where(), number, "the tree does not end (its pages form a cycle)");
-        PackedPage p = read(number);
+        std::shared_ptr<const PackedPage> page = read(number);
+        const PackedPage& p = *page;
         if (p.leaf) {
-            leaf_ = std::move(p);
+            leaf_ = std::move(page);
             break;
         }
         // The first child whose last entry is in range holds the first entry in range.
@@ -129,8 +130,7 @@ void IndexCursor::start() {
         if (child == 0) damaged(where(), number, "a node page without children");
         number = child;
     }
-    visited_.insert(leaf_.number);
-    position_ = partition(leaf_.size(), [&](std::size_t i) { return below_lower(leaf_.key(i)); });
+    position_ = partition(leaf_->size(), [&](std::size_t i) { return below_lower(leaf_->key(i)); });
 }
 
 bool IndexCursor::next() {
@@ -142,22 +142,24 @@ bool IndexCursor::next() {
         ++position_;
     }
     for (;;) {
-        if (position_ < leaf_.size()) {
-            const KeyView key = leaf_.key(position_);
+        if (position_ < leaf_->size()) {
+            const KeyView key = leaf_->key(position_);
             if (below_lower(key)) {
                 ++position_;
                 continue;
             }
             if (above_upper(key)) break;
             entry_.key.assign(key.begin(), key.end());
-            entry_.row = leaf_.row(position_);
+            entry_.row = leaf_->row(position_);
             return true;
         }
-        const std::uint32_t next = leaf_.next;
+        const std::uint32_t next = leaf_->next;
         if (next == 0) break;
-        if (!visited_.insert(next).second) damaged(where(), leaf_.number, "the leaf chain loops back to page " + std::to_string(next));
-        PackedPage p = read(next);
-        if (!p.leaf) damaged(where(), leaf_.number, "the leaf chain leads to node page " + std::to_string(next));
+        if (visited_.empty()) visited_.insert(leaf_->number);
+        if (!visited_.insert(next).second)
+            damaged(where(), leaf_->number, "the leaf chain loops back to page " + std::to_string(next));
+        std::shared_ptr<const PackedPage> p = read(next);
+        if (!p->leaf) damaged(where(), leaf_->number, "the leaf chain leads to node page " + std::to_string(next));
         leaf_ = std::move(p);
         position_ = 0;
     }

@@ -60,7 +60,7 @@ public:
     const Bytes& key() const { return entry_.key; }
 
 private:
-    PackedPage read(std::uint32_t page) const;
+    std::shared_ptr<const PackedPage> read(std::uint32_t page) const;
     const std::string& where() const;
     bool below_lower(KeyView key) const;
     bool above_upper(KeyView key) const;
@@ -72,7 +72,7 @@ private:
     KeyRange range_;
     mutable std::string where_;   // for messages, made when first needed
     bool started_ = false, done_ = false;
-    PackedPage leaf_;
+    std::shared_ptr<const PackedPage> leaf_;   // shared with the page cache
     std::size_t position_ = 0;
     std::unordered_set<std::uint32_t> visited_;
     IndexEntry entry_;

@@ -24,32 +24,38 @@ std::uint64_t IndexPageCache::key_of(const Format& format, std::uint32_t number)
     return static_cast<std::uint64_t>(format.version) << 32 | number;
 }
 
-const PackedPage* IndexPageCache::find(const Format& format, std::uint32_t number, const Bytes& bytes) const {
+std::shared_ptr<const PackedPage> IndexPageCache::find(const Format& format, std::uint32_t number,
+                                                       PageBytes bytes) const {
     const auto it = slots_.find(key_of(format, number));
     if (it == slots_.end()) return nullptr;
     const Entry& e = entries_[it->second];
     if (e.bytes.size() != bytes.size() || std::memcmp(e.bytes.data(), bytes.data(), bytes.size()) != 0) return nullptr;
-    return &e.page;
+    return e.page;
 }
 
-std::optional<PackedPage> IndexPageCache::take(const Format& format, std::uint32_t number, const Bytes& bytes) {
+std::optional<PackedPage> IndexPageCache::take(const Format& format, std::uint32_t number, PageBytes bytes) {
     if (!find(format, number, bytes)) return std::nullopt;
     const std::size_t i = slots_.at(key_of(format, number));
-    PackedPage page = std::move(entries_[i].page);
+    // A reader that still holds the page keeps its own.
+    std::shared_ptr<PackedPage>& kept = entries_[i].page;
+    PackedPage page = kept.use_count() == 1 ? std::move(*kept) : *kept;
     remove_at(i);
     return page;
 }
 
-void IndexPageCache::keep(const Format& format, std::uint32_t number, Bytes bytes, PackedPage page) {
-    store(key_of(format, number), std::move(bytes), std::move(page));
+std::shared_ptr<const PackedPage> IndexPageCache::keep(const Format& format, std::uint32_t number, Bytes bytes,
+                                                       PackedPage page) {
+    auto shared = std::make_shared<PackedPage>(std::move(page));
+    store(key_of(format, number), std::move(bytes), shared);
+    return shared;
 }
 
 void IndexPageCache::forget(const Format& format, std::uint32_t number) {
     if (const auto it = slots_.find(key_of(format, number)); it != slots_.end()) remove_at(it->second);
 }
 
-void IndexPageCache::store(std::uint64_t key, Bytes bytes, PackedPage page) {
-    const std::size_t cost = bytes.size() + page.footprint() + sizeof(Entry);
+void IndexPageCache::store(std::uint64_t key, Bytes bytes, std::shared_ptr<PackedPage> page) {
+    const std::size_t cost = bytes.size() + page->footprint() + sizeof(Entry);
     if (const auto it = slots_.find(key); it != slots_.end()) remove_at(it->second);
     if (cost > budget_) return;
     while (bytes_ + cost > budget_) {

@@ -7,7 +7,9 @@
 #include "jet/index_page.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -20,14 +22,16 @@ public:
 
     explicit IndexPageCache(std::size_t budget_bytes);
 
+    using PageBytes = std::span<const std::uint8_t>;
     // The kept page for exactly these bytes (page `number` of a file in `format`), or null.
-    const PackedPage* find(const Format& format, std::uint32_t number, const Bytes& bytes) const;
+    // Shared, so that a reader keeps it while the cache drops it.
+    std::shared_ptr<const PackedPage> find(const Format& format, std::uint32_t number, PageBytes bytes) const;
     // Like find, but hands the kept page over (it leaves the cache): for callers that change
     // it and keep the result, or give it back with keep().
-    std::optional<PackedPage> take(const Format& format, std::uint32_t number, const Bytes& bytes);
+    std::optional<PackedPage> take(const Format& format, std::uint32_t number, PageBytes bytes);
     // Keeps `page` as the parsed form of `bytes`, which the caller has just written from it or
-    // read them as (parse_packed_page must make exactly `page` of them).
-    void keep(const Format& format, std::uint32_t number, Bytes bytes, PackedPage page);
+    // read them as (parse_packed_page must make exactly `page` of them). Returns it, shared.
+    std::shared_ptr<const PackedPage> keep(const Format& format, std::uint32_t number, Bytes bytes, PackedPage page);
     // Drops the copy of a page, if any.
     void forget(const Format& format, std::uint32_t number);
 
@@ -35,11 +39,11 @@ private:
     struct Entry {
         std::uint64_t key;
         Bytes bytes;
-        PackedPage page;
+        std::shared_ptr<PackedPage> page;
         std::size_t cost;
     };
     static std::uint64_t key_of(const Format& format, std::uint32_t number);
-    void store(std::uint64_t key, Bytes bytes, PackedPage page);
+    void store(std::uint64_t key, Bytes bytes, std::shared_ptr<PackedPage> page);
     void remove_at(std::size_t i);
 
     std::size_t budget_;

@@ -23,6 +23,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -131,6 +132,16 @@ private:
     bool outermost_;
     bool done_ = false;
 };
+
+// A whole page's bytes, copied or viewed in place (PageFile::page_view).
+using PageSpan = std::span<const std::uint8_t>;
+
+// The page in place inside a statement scope, else read into `buffer` (3049 past the end).
+inline PageSpan read_page_span(const PageFile& file, std::uint32_t page, Bytes& buffer) {
+    if (const std::uint8_t* view = file.page_view(page)) return {view, file.page_size()};
+    buffer = file.read_page(page);
+    return buffer;
+}
 
 // A page's little-endian fields.
 inline std::uint16_t get_u16(const Bytes& b, std::size_t at) {

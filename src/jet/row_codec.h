@@ -11,20 +11,9 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <vector>
 
 namespace jet {
-
-// A whole page's bytes, copied or viewed in place (PageFile::page_view).
-using PageSpan = std::span<const std::uint8_t>;
-
-// The page in place inside a statement scope, else read into `buffer` (3049 past the end).
-inline PageSpan read_page_span(const PageFile& file, std::uint32_t page, Bytes& buffer) {
-    if (const std::uint8_t* view = file.page_view(page)) return {view, file.page_size()};
-    buffer = file.read_page(page);
-    return buffer;
-}
 
 // The tdef page owning a data page (or LvalOwner).
 inline std::uint32_t data_page_owner_of(PageSpan page) {

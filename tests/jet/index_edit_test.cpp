@@ -380,7 +380,7 @@ TEST(IndexPageCache, KeptPagesAndWrittenImagesAreWhatTheirBytesSay) {
             const jet::PackedPage parsed = jet::parse_packed_page(f, page, bytes, "scratch");
             // Images written by moving bytes for one insert are exactly the full serialisation.
             EXPECT_EQ(parsed.serialise(f, parsed.size()), bytes) << fixture << " page " << page;
-            if (const jet::PackedPage* p = cache.find(f, page, bytes)) {
+            if (const auto p = cache.find(f, page, bytes)) {
                 ++kept;
                 EXPECT_TRUE(*p == parsed) << fixture << " page " << page;
             }
