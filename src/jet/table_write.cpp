@@ -170,6 +170,7 @@ struct TableWrite::Staged {
     std::vector<Bytes> long_values;          // per column: data still to be stored out of line
     std::vector<std::optional<IndexKey>> keys;   // per real index: the key inserted for an append
     std::optional<RowSpace> space;           // appends: where the row was expected to go
+    Bytes row;                               // appends: the row image, until long values change it
     std::size_t length = 0;                  // the row image's length
 };
 
@@ -272,7 +273,8 @@ void TableWrite::add(const NewValues& values) {
     s.values = complete(values);
     check(s.values);
     s.fields = images(s.values, nullptr, nullptr, s.long_values);
-    const Bytes row = build_row(table_, file_.format(), s.fields);
+    s.row = build_row(table_, file_.format(), s.fields);
+    const Bytes& row = s.row;
     s.length = row.size();
     // The row's id goes into the index keys now; commit() corrects any that land elsewhere.
     if (staged_.empty()) {
@@ -328,7 +330,7 @@ void TableWrite::change(RowId id, const std::vector<Value>& current, const NewVa
 
 void TableWrite::write_appended(Staged& s) {
     const Format& format = file_.format();
-    const Bytes row = build_row(table_, format, s.fields);
+    const Bytes row = s.row.empty() ? build_row(table_, format, s.fields) : std::move(s.row);
     RowSpace space;
     if (s.space && !s.space->is_new) space = std::move(*s.space);
     else if (last_row_page_) space.page = *last_row_page_;   // where the write's previous record went
@@ -410,8 +412,10 @@ std::vector<RowId> TableWrite::commit() {
     std::vector<RowId> appended;
     for (Staged& s : staged_) {
         for (std::size_t i = 0; i < s.long_values.size(); ++i)
-            if (!s.long_values[i].empty())
+            if (!s.long_values[i].empty()) {
                 s.fields[i].bytes = write_long_value(file_, table_, table_.columns[i], s.long_values[i]);
+                s.row.clear();   // the row holds the value's new header
+            }
         if (s.appended) {
             write_appended(s);
             appended.push_back(s.id);
