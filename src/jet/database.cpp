@@ -9,6 +9,7 @@
 #include "row_codec.h"
 #include "usage_map.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <fmt/format.h>
@@ -263,9 +264,24 @@ const TableProperties& Database::properties(std::string_view name) {
         cached.parsed = parse_properties(format(), blob.as_binary(), code_page_,
                                          fmt::format("table '{}' in '{}'", entry.name, path()));
         cached.blob = blob.as_binary();
+        cached.rules.reset();
     }
     cached.checked = serial;
     return cached.parsed;
+}
+
+std::shared_ptr<const std::vector<ColumnRules>> Database::column_rules(const TableDef& table) {
+    const TableProperties& parsed = properties(table.name);
+    CachedProperties& cached = properties_[table_entry(table.name).tdef_page()];
+    const bool same_columns = cached.rules_columns.size() == table.columns.size() &&
+                              std::equal(table.columns.begin(), table.columns.end(), cached.rules_columns.begin(),
+                                         [](const Column& c, const std::string& name) { return c.name == name; });
+    if (!cached.rules || !same_columns) {
+        cached.rules = std::make_shared<const std::vector<ColumnRules>>(jet::column_rules(table, parsed));
+        cached.rules_columns.clear();
+        for (const Column& c : table.columns) cached.rules_columns.push_back(c.name);
+    }
+    return cached.rules;
 }
 
 }  // namespace jet

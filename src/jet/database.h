@@ -6,6 +6,7 @@
 #pragma once
 
 #include "catalog.h"
+#include "column_rules.h"
 #include "lock_file.h"
 #include "page_io.h"
 #include "properties.h"
@@ -50,6 +51,10 @@ public:
     // Table, column and property maps from the table's LvProp (empty when it has none); 3078 as
     // table_def. Valid until the next call for the same table.
     const TableProperties& properties(std::string_view table);
+
+    // What the column properties of `table` (as table_def gave it) make the engine enforce,
+    // by position in its columns; reused while its properties and columns are unchanged.
+    std::shared_ptr<const std::vector<ColumnRules>> column_rules(const TableDef& table);
 
     // The table's data pages (its owned usage map), ascending.
     std::vector<std::uint32_t> data_pages(const TableDef& table);
@@ -121,6 +126,9 @@ private:
         Bytes blob;
         TableProperties parsed;
         std::uint64_t checked = 0;
+        // Derived from `parsed` for the columns named in `rules_columns` (null when not yet).
+        std::shared_ptr<const std::vector<ColumnRules>> rules;
+        std::vector<std::string> rules_columns;
     };
     std::unordered_map<std::uint32_t, CachedProperties> properties_;  // by tdef page
 };

@@ -17,24 +17,6 @@ namespace jet {
 
 namespace {
 
-std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::string trim(const std::string& s) {
-    const auto b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos) return {};
-    return s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
-}
-
-// Access's Now() and Time() keep whole seconds.
-CivilTime local_now() {
-    CivilTime c = local_civil_now();
-    c.millisecond = 0;
-    return c;
-}
-
 Guid random_guid() {
     static std::random_device rd;
     static std::mt19937_64 gen(rd());
@@ -104,64 +86,6 @@ bool is_autonumber_guid(const Column& c) { return (c.flags & column_flags::AutoG
 
 }  // namespace
 
-std::vector<ColumnRules> column_rules(const TableDef& table, const TableProperties& properties) {
-    std::vector<ColumnRules> rules(table.columns.size());
-    for (std::size_t i = 0; i < table.columns.size(); ++i) {
-        const std::vector<Property>* props = column_properties(properties, table.columns[i].name);
-        if (!props) continue;
-        if (const Property* p = find_property(*props, "DefaultValue"); p && !p->value.is_null())
-            rules[i].default_expression = to_text(p->value);
-        if (const Property* p = find_property(*props, "Required"); p && !p->value.is_null())
-            rules[i].required = to_bool(p->value);
-        if (const Property* p = find_property(*props, "AllowZeroLength"); p && !p->value.is_null())
-            rules[i].allow_zero_length = to_bool(p->value);
-    }
-    return rules;
-}
-
-Value evaluate_default(const std::string& expression) {
-    std::string e = trim(expression);
-    if (!e.empty() && e[0] == '=') e = trim(e.substr(1));
-    if (e.empty()) return Value::null();
-    const std::string l = lower(e);
-    if (l == "date()") {
-        CivilTime c = local_now();
-        c.hour = c.minute = c.second = 0;
-        return Value::date(from_civil(c));
-    }
-    if (l == "now()") return Value::date(from_civil(local_now()));
-    if (l == "time()") {
-        CivilTime c = local_now();
-        c.year = 1899, c.month = 12, c.day = 30;
-        return Value::date(from_civil(c));
-    }
-    if (l == "true" || l == "yes" || l == "on") return Value::boolean(true);
-    if (l == "false" || l == "no" || l == "off") return Value::boolean(false);
-    if (e.size() >= 2 && (e.front() == '"' || e.front() == '\'') && e.back() == e.front()) {
-        const char q = e.front();
-        std::string text;
-        for (std::size_t i = 1; i + 1 < e.size(); ++i) {
-            if (e[i] == q) {
-                if (e[i + 1] != q || i + 2 >= e.size()) return Value::null();   // not one literal
-                ++i;
-            }
-            text.push_back(e[i]);
-        }
-        return Value::text(text);
-    }
-    if (e.size() >= 2 && e.front() == '#' && e.back() == '#') {
-        DateTime d;
-        return parse_date_text(e.substr(1, e.size() - 2), d) ? Value::date(d) : Value::null();
-    }
-    double number = 0;
-    if (parse_number_text(e, number)) {
-        if (number == static_cast<double>(static_cast<std::int32_t>(number)) && e.find_first_of(".eE") == std::string::npos)
-            return Value::long_(static_cast<std::int32_t>(number));
-        return Value::double_(number);
-    }
-    return Value::null();
-}
-
 struct TableWrite::Staged {
     bool appended = false;
     RowId id;                                // header row; for appends the expected id until written
@@ -176,7 +100,7 @@ struct TableWrite::Staged {
 
 TableWrite::TableWrite(Database& db, std::string_view table)
     : db_(db), file_(db.file()), table_(db.table_def(table)) {
-    rules_ = column_rules(table_, db.properties(table));
+    rules_ = db.column_rules(table_);
     edits_.resize(table_.real_indexes.size());
     new_distinct_keys_.assign(table_.real_indexes.size(), 0);
     last_autonumber_ = table_.last_autonumber;
@@ -193,6 +117,7 @@ std::vector<Value> TableWrite::complete(const NewValues& values) {
     if (values.size() != table_.columns.size())
         throw JetError(err::DiskIo, fmt::format("Internal error: {} values for the {} columns of table '{}'.",
                                                 values.size(), table_.columns.size(), table_.name));
+    const std::vector<ColumnRules>& rules = *rules_;
     std::vector<Value> out(values.size());
     for (std::size_t i = 0; i < values.size(); ++i) {
         const Column& c = table_.columns[i];
@@ -208,8 +133,8 @@ std::vector<Value> TableWrite::complete(const NewValues& values) {
             out[i] = Value::guid(random_guid());
         } else if (values[i]) {
             out[i] = *values[i];
-        } else if (rules_[i].default_expression) {
-            out[i] = evaluate_default(*rules_[i].default_expression);
+        } else {
+            out[i] = rules[i].new_record_default();
         }
         if (c.type == ColumnType::Boolean && out[i].is_null()) out[i] = Value::boolean(false);
     }
@@ -217,14 +142,15 @@ std::vector<Value> TableWrite::complete(const NewValues& values) {
 }
 
 void TableWrite::check(const std::vector<Value>& values) const {
+    const std::vector<ColumnRules>& rules = *rules_;
     for (std::size_t i = 0; i < values.size(); ++i) {
         const Column& c = table_.columns[i];
-        if (values[i].is_null() && rules_[i].required)
+        if (values[i].is_null() && rules[i].required)
             throw JetError(err::RequiredField,
                            fmt::format("The field '{}.{}' cannot contain a Null value because the Required property "
                                        "for this field is set to True. Enter a value in this field.",
                                        table_.name, c.name));
-        if (is_text_like(c.type) && !values[i].is_null() && !rules_[i].allow_zero_length &&
+        if (is_text_like(c.type) && !values[i].is_null() && !rules[i].allow_zero_length &&
             to_text(values[i]).empty())
             throw JetError(err::ZeroLengthNotAllowed,
                            fmt::format("Field '{}.{}' cannot be a zero-length string.", table_.name, c.name));

@@ -6,6 +6,7 @@
 // pages, the tdef's counters last. The caller holds the statement lock for the whole write.
 #pragma once
 
+#include "column_rules.h"
 #include "database.h"
 #include "index.h"
 #include "row_encode.h"
@@ -17,18 +18,6 @@
 #include <vector>
 
 namespace jet {
-
-// What the table's column properties make the engine enforce, by position in table.columns.
-struct ColumnRules {
-    std::optional<std::string> default_expression;
-    bool required = false;
-    bool allow_zero_length = true;
-};
-std::vector<ColumnRules> column_rules(const TableDef& table, const TableProperties& properties);
-
-// The value of a DefaultValue expression: literals (numbers, "text", #date#, True/False,
-// Yes/No), Date(), Now(), Time(); Null for anything else.
-Value evaluate_default(const std::string& expression);
 
 // Values by position in table.columns; nullopt = not given (the default applies on append,
 // the stored value stays on update).
@@ -65,7 +54,7 @@ private:
     Database& db_;
     PageFile& file_;
     TableDef table_;
-    std::vector<ColumnRules> rules_;
+    std::shared_ptr<const std::vector<ColumnRules>> rules_;
     std::vector<std::unique_ptr<IndexEdit>> edits_;
     std::vector<std::uint32_t> new_distinct_keys_;
     std::vector<Staged> staged_;
