@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
     fill_round_data(rounds, "RoundDataPlain", false);
 
     auto db = jet::Database::open(big);
-    const jet::TableDef def = db->table_def("Big");
+    const jet::TableDef def = *db->table_def("Big");
     double best = 1e9;
     std::size_t rows = 0, values = 0;
     for (int i = 0; i < 5; ++i) {

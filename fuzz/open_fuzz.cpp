@@ -22,7 +22,7 @@ void exercise(const std::shared_ptr<jet::Database>& shared) {
     for (const jet::CatalogEntry& entry : catalog) {
         if (!entry.is_table()) continue;
         try {
-            const jet::TableDef def = db.table_def_at(entry.tdef_page(), entry.name);
+            const jet::TableDef def = *db.table_def_at(entry.tdef_page(), entry.name);
             std::size_t rows = 0;
             db.scan(def, [&](jet::RowId, const std::vector<jet::Value>&) { return ++rows < 5000; });
             if (entry.is_user_table()) {

@@ -476,7 +476,7 @@ void Checker::check_table(const CatalogEntry& entry) {
     const std::string who = fmt::format("table '{}'", entry.name);
     TableDef table;
     try {
-        table = db_->table_def_at(entry.tdef_page(), entry.name);
+        table = *db_->table_def_at(entry.tdef_page(), entry.name);
     } catch (const JetError& e) {
         problem("{}: its definition at page {} cannot be read: {}", who, entry.tdef_page(), e.description());
         return;

@@ -393,7 +393,7 @@ namespace {
 
 // The owner new objects get: the owner of MSysDb, as Jet does (Admin when unreadable).
 Bytes new_object_owner(Database& db) {
-    const TableDef objects = db.table_def("MSysObjects");
+    const TableDef objects = *db.table_def("MSysObjects");
     const Column* owner = objects.find_column("Owner");
     const Column* id = objects.find_column("Id");
     Bytes result = kAdminSid;
@@ -414,7 +414,7 @@ Bytes new_object_owner(Database& db) {
 // The security ids that hold rights on the Tables container; a new table grants each of them
 // full rights, as Jet does.
 std::vector<Bytes> table_sids(Database& db) {
-    const TableDef aces = db.table_def("MSysACEs");
+    const TableDef aces = *db.table_def("MSysACEs");
     const Column* object = aces.find_column("ObjectId");
     const Column* sid = aces.find_column("SID");
     std::vector<Bytes> sids;

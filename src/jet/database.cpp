@@ -38,19 +38,25 @@ std::shared_ptr<Database> Database::open(const std::string& path, PageFile::Acce
 Database::Database(std::unique_ptr<PageFile> file, std::uint16_t code_page, std::uint16_t sort_order)
     : file_(std::move(file)), code_page_(code_page), sort_order_(sort_order) {}
 
-TableDef Database::table_def_at(std::uint32_t tdef_page, const std::string& name) {
+TableDefPtr Database::table_def_at(std::uint32_t tdef_page, const std::string& name) {
     const std::uint64_t serial = file_->view_serial();
     auto it = defs_.find(tdef_page);
-    if (it != defs_.end() && it->second.def.name == name) {
+    if (it != defs_.end() && it->second.def->name == name) {
         CachedDef& cached = it->second;
         if (serial != 0 && cached.checked == serial) return cached.def;
-        if (tdef_unchanged_but_counters(*file_, cached.stream, cached.def)) {
+        bool counters_moved = false;
+        if (tdef_unchanged_but_counters(*file_, cached.stream, cached.def->real_indexes.size(), counters_moved)) {
+            if (counters_moved) {   // holders of the old definition keep theirs
+                auto updated = std::make_shared<TableDef>(*cached.def);
+                read_counters(format(), cached.stream, *updated);
+                cached.def = std::move(updated);
+            }
             cached.checked = serial;
             return cached.def;
         }
     }
     TdefStream stream = read_tdef_stream(*file_, tdef_page, name);
-    TableDef def = parse_table_def(stream, format(), name, path(), code_page_);
+    auto def = std::make_shared<const TableDef>(parse_table_def(stream, format(), name, path(), code_page_));
     defs_[tdef_page] = CachedDef{std::move(stream), def, serial};
     return def;
 }
@@ -237,7 +243,7 @@ std::optional<CatalogEntry> Database::find_table(std::string_view name) {
     return c.entries[it->second];
 }
 
-TableDef Database::table_def(std::string_view name) {
+TableDefPtr Database::table_def(std::string_view name) {
     const CatalogEntry& entry = table_entry(name);
     return table_def_at(entry.tdef_page(), entry.name);
 }

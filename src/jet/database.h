@@ -45,8 +45,9 @@ public:
     std::optional<CatalogEntry> find_table(std::string_view name);
 
     // 3078 "The Microsoft Jet database engine cannot find the input table or query ..."
-    TableDef table_def(std::string_view name);
-    TableDef table_def_at(std::uint32_t tdef_page, const std::string& name);
+    // Shared with the cache; a definition never changes once given out.
+    TableDefPtr table_def(std::string_view name);
+    TableDefPtr table_def_at(std::uint32_t tdef_page, const std::string& name);
 
     // Table, column and property maps from the table's LvProp (empty when it has none); 3078 as
     // table_def. Valid until the next call for the same table.
@@ -116,7 +117,7 @@ private:
     // one statement scope and between commits a check is not repeated.
     struct CachedDef {
         TdefStream stream;
-        TableDef def;
+        TableDefPtr def;
         std::uint64_t checked = 0;
     };
     std::unordered_map<std::uint32_t, CachedDef> defs_;

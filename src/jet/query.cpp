@@ -162,14 +162,14 @@ QueryResult run_query(Database& db, std::string_view text, std::size_t limit) {
     QueryResult result;
     if (!is_select(text)) {
         result.table = db.table_def(bare_table_name(text));
-        result.rows = db.row_ids(result.table);
+        result.rows = db.row_ids(*result.table);
         return result;
     }
     sql::Statement stmt = sql::parse_sql(text);
     auto* select = std::get_if<sql::SelectStmt>(&stmt);
     if (!select) throw JetError(3129, "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'.");
     result.table = db.table_def(select->table);
-    const TableDef& def = result.table;
+    const TableDef& def = *result.table;
     std::vector<std::string> names;
     std::vector<sql::ColumnInfo> infos;
     for (const Column& c : def.columns) {

@@ -16,7 +16,7 @@
 namespace jet {
 
 struct QueryResult {
-    TableDef table;
+    TableDefPtr table;
     std::vector<RowId> rows;                   // in delivery order
     std::optional<std::string> index_used;     // the logical index that served the query
     bool complete = true;                      // false when the limit stopped the search

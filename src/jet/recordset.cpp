@@ -12,7 +12,7 @@ std::unique_ptr<RecordSet> RecordSet::open(std::shared_ptr<Database> db, std::st
     // One consistent view: no writer of ours is half-way through a record while we list rows.
     StatementScope scope(db->file(), StatementLock::Mode::Shared);
     if (!is_select(table_or_select)) {
-        TableDef table = db->table_def(bare_table_name(table_or_select));
+        TableDefPtr table = db->table_def(bare_table_name(table_or_select));
         return std::unique_ptr<RecordSet>(new RecordSet(std::move(db), std::move(table)));
     }
     // The first row now, the rest when the record set moves past it: many are opened only to
@@ -27,14 +27,14 @@ std::unique_ptr<RecordSet> RecordSet::open(std::shared_ptr<Database> db, std::st
     return rs;
 }
 
-RecordSet::RecordSet(std::shared_ptr<Database> db, TableDef table) : db_(std::move(db)), table_(std::move(table)) {}
+RecordSet::RecordSet(std::shared_ptr<Database> db, TableDefPtr table) : db_(std::move(db)), table_(std::move(table)) {}
 
 // A table's rows, or a query's rows after those it found when it opened (they keep their
 // places; the rows that match now follow, in query order).
 void RecordSet::list_rows() {
     StatementScope scope(db_->file(), StatementLock::Mode::Shared);
     if (query_.empty()) {
-        rows_ = db_->row_ids(table_);
+        rows_ = db_->row_ids(*table_);
     } else {
         const std::vector<RowId> all = run_query(*db_, query_).rows;
         const auto found = rows_.empty() ? all.end() : std::find(all.begin(), all.end(), rows_.back());
@@ -46,7 +46,7 @@ void RecordSet::list_rows() {
 void RecordSet::load() {
     deleted_ = false;
     if (!complete_ && position_ >= rows_.size()) list_rows();
-    if (position_ < rows_.size()) deleted_ = !db_->read_row(table_, rows_[position_], values_);
+    if (position_ < rows_.size()) deleted_ = !db_->read_row(*table_, rows_[position_], values_);
 }
 
 bool RecordSet::at_end() {
@@ -78,7 +78,7 @@ void RecordSet::move_last() {
 }
 
 const Column& RecordSet::column(std::string_view name) const {
-    const Column* c = table_.find_column(name);
+    const Column* c = table_->find_column(name);
     if (!c) throw JetError(err::ItemNotFound, "Item not found in this collection.");
     return *c;
 }
@@ -87,7 +87,7 @@ Value RecordSet::field(std::string_view name) {
     const Column& c = column(name);
     if (at_end()) throw JetError(err::NoCurrentRecord, "No current record.");
     if (deleted_) throw JetError(3167, "Record is deleted.");
-    return values_[static_cast<std::size_t>(&c - table_.columns.data())];
+    return values_[static_cast<std::size_t>(&c - table_->columns.data())];
 }
 
 RowId RecordSet::current_row() {
@@ -97,13 +97,13 @@ RowId RecordSet::current_row() {
 
 void RecordSet::add_new() {
     adding_ = true;
-    pending_.assign(table_.columns.size(), std::nullopt);
+    pending_.assign(table_->columns.size(), std::nullopt);
 }
 
 void RecordSet::set_field(std::string_view name, const Value& value) {
     const Column& c = column(name);
     if (!adding_) throw JetError(3020, "Update or CancelUpdate without AddNew or Edit.");
-    pending_[static_cast<std::size_t>(&c - table_.columns.data())] = value;
+    pending_[static_cast<std::size_t>(&c - table_->columns.data())] = value;
 }
 
 void RecordSet::update() {
@@ -122,7 +122,7 @@ void RecordSet::flush() {
     if (held_.empty()) return;
     const std::vector<NewValues> records = std::move(held_);
     held_.clear();
-    append_records(*db_, table_, records);
+    append_records(*db_, *table_, records);
     if (position_ < rows_.size()) load();   // the current record afresh
 }
 

@@ -36,7 +36,7 @@ public:
     // collection." for an unknown name, 3021 "No current record." at end, 3167 "Record is
     // deleted." when another user deleted it since the record set opened.
     Value field(std::string_view name);
-    const TableDef& table() const { return table_; }
+    const TableDef& table() const { return *table_; }
     RowId current_row();
     const std::optional<std::string>& index_used() const { return index_used_; }
 
@@ -53,13 +53,13 @@ public:
     ~RecordSet();
 
 private:
-    RecordSet(std::shared_ptr<Database> db, TableDef table);
+    RecordSet(std::shared_ptr<Database> db, TableDefPtr table);
     void list_rows();
     void load();
     const Column& column(std::string_view name) const;
 
     std::shared_ptr<Database> db_;
-    TableDef table_;
+    TableDefPtr table_;
     std::vector<RowId> rows_;
     bool complete_ = false;   // every row listed (a table's when first read)
     std::string query_;       // a query whose rows after the first are still to be listed

@@ -20,6 +20,7 @@ public:
 
     std::vector<Token> run() {
         std::vector<Token> out;
+        out.reserve(s_.size() / 3 + 2);   // enough for ordinary statements, so the list rarely regrows
         for (;;) {
             while (pos_ < s_.size() && is_space(s_[pos_])) ++pos_;
             if (pos_ >= s_.size()) break;

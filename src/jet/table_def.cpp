@@ -153,11 +153,19 @@ bool stream_matches(const PageFile& file, const TdefStream& s, const std::vector
 
 bool tdef_stream_unchanged(const PageFile& file, const TdefStream& s) { return stream_matches(file, s, {}); }
 
-bool tdef_unchanged_but_counters(const PageFile& file, TdefStream& s, TableDef& def) {
+namespace {
+
+std::size_t statistics_at(const Format& f, std::size_t index) {
+    return f.tdef_header_size + index * f.real_index_count_block + 4;
+}
+
+}  // namespace
+
+bool tdef_unchanged_but_counters(const PageFile& file, TdefStream& s, std::size_t real_indexes, bool& counters_moved) {
     const Format& f = file.format();
-    auto statistics_at = [&](std::size_t i) { return f.tdef_header_size + i * f.real_index_count_block + 4; };
+    counters_moved = false;
     std::vector<std::size_t> counters{f.tdef_row_count_offset, f.tdef_autonumber_offset};
-    for (std::size_t i = 0; i < def.real_indexes.size(); ++i) counters.push_back(statistics_at(i));
+    for (std::size_t i = 0; i < real_indexes; ++i) counters.push_back(statistics_at(f, i));
     std::sort(counters.begin(), counters.end());
     if (s.pages.empty() || counters.back() + 4 > file.page_size() || s.bytes.size() < file.page_size())
         return tdef_stream_unchanged(file, s);
@@ -165,12 +173,19 @@ bool tdef_unchanged_but_counters(const PageFile& file, TdefStream& s, TableDef& 
 
     Bytes buffer;
     const PageSpan first = read_page_span(file, s.pages[0], buffer);
-    for (std::size_t at : counters) std::memcpy(s.bytes.data() + at, first.data() + at, 4);
+    for (std::size_t at : counters) {
+        if (std::memcmp(s.bytes.data() + at, first.data() + at, 4) == 0) continue;
+        std::memcpy(s.bytes.data() + at, first.data() + at, 4);
+        counters_moved = true;
+    }
+    return true;
+}
+
+void read_counters(const Format& f, const TdefStream& s, TableDef& def) {
     def.row_count = get_u32(s.bytes, f.tdef_row_count_offset);
     def.last_autonumber = get_u32(s.bytes, f.tdef_autonumber_offset);
     for (std::size_t i = 0; i < def.real_indexes.size(); ++i)
-        def.real_indexes[i].unique_key_count = get_u32(s.bytes, statistics_at(i));
-    return true;
+        def.real_indexes[i].unique_key_count = get_u32(s.bytes, statistics_at(f, i));
 }
 
 TableDef parse_table_def(const TdefStream& s, const Format& f, const std::string& table, const std::string& path,

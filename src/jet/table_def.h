@@ -8,6 +8,7 @@
 #include "value.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -103,6 +104,10 @@ struct LongValueMaps {                      // usage maps of one Memo/OLE column
     std::uint32_t free_map = 0;
 };
 
+struct TableDef;
+// Definitions are shared: the database keeps each one parsed while its bytes stand.
+using TableDefPtr = std::shared_ptr<const TableDef>;
+
 struct TableDef {
     std::string name;                       // from the catalog, for messages
     std::uint32_t tdef_page = 0;
@@ -142,9 +147,12 @@ TdefStream read_tdef_stream(const PageFile& file, std::uint32_t first_page, cons
 // inside a statement scope).
 bool tdef_stream_unchanged(const PageFile& file, const TdefStream& stream);
 // The same, except for the counters that every append changes (row count, autonumber, index
-// statistics): when only those differ, they are taken into `stream` and `def` (parsed from
-// it) and the answer is true.
-bool tdef_unchanged_but_counters(const PageFile& file, TdefStream& stream, TableDef& def);
+// statistics of the table's `real_indexes`): when only those differ, they are taken into
+// `stream`, `counters_moved` says whether any did, and the answer is true.
+bool tdef_unchanged_but_counters(const PageFile& file, TdefStream& stream, std::size_t real_indexes,
+                                 bool& counters_moved);
+// The counters of `def` as `stream`, the stream it was parsed from, now holds them.
+void read_counters(const Format& format, const TdefStream& stream, TableDef& def);
 // Parses a stream; `code_page` decodes Jet 3 names and is the default of Jet 3 text columns.
 TableDef parse_table_def(const TdefStream& stream, const Format& format, const std::string& table,
                          const std::string& path, std::uint16_t code_page);

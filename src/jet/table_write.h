@@ -53,7 +53,8 @@ private:
 
     Database& db_;
     PageFile& file_;
-    TableDef table_;
+    TableDefPtr def_;
+    const TableDef& table_;   // *def_
     std::shared_ptr<const std::vector<ColumnRules>> rules_;
     std::vector<std::unique_ptr<IndexEdit>> edits_;
     std::vector<std::uint32_t> new_distinct_keys_;

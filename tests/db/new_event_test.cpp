@@ -110,7 +110,7 @@ std::string as_text(const jet::Value& v, DateStyle style) {
 
 std::vector<TextRow> our_rows(const std::string& file, const std::string& table, DateStyle style = DateStyle::Iso) {
     auto db = jet::Database::open(file);
-    const jet::TableDef def = db->table_def(table);
+    const jet::TableDef def = *db->table_def(table);
     std::vector<TextRow> out;
     db->scan(def, [&](jet::RowId, const std::vector<jet::Value>& row) {
         TextRow text;
@@ -163,9 +163,9 @@ TEST_P(NewEvent, EveryReaderSeesTheSameEvent) {
     expect_readers_agree(file, kEventTables);
 
     auto db = jet::Database::open(file);
-    EXPECT_EQ(db->count_rows(db->table_def("RoundData")), 2u * 8 * 7);
-    EXPECT_EQ(db->count_rows(db->table_def("PlayerNumbers")), 2u * 8 * 4);
-    EXPECT_EQ(db->count_rows(db->table_def("ReceivedData")), 0u);
+    EXPECT_EQ(db->count_rows(*db->table_def("RoundData")), 2u * 8 * 7);
+    EXPECT_EQ(db->count_rows(*db->table_def("PlayerNumbers")), 2u * 8 * 4);
+    EXPECT_EQ(db->count_rows(*db->table_def("ReceivedData")), 0u);
     const auto settings = our_rows(file, "Settings");
     ASSERT_EQ(settings.size(), 1u);
     EXPECT_EQ(settings[0].at("MemberNumbers"), "0");
@@ -224,10 +224,10 @@ TEST(NewEventCommand, MakesASmallClubEveningByDefault) {
     ASSERT_EQ(made.exit_code, 0) << made.err;
     auto db = jet::Database::open(file);
     EXPECT_EQ(db->format().version, jet::Version::Jet4);
-    EXPECT_EQ(db->count_rows(db->table_def("Tables")), 7u);
-    EXPECT_EQ(db->count_rows(db->table_def("RoundData")), 49u);
+    EXPECT_EQ(db->count_rows(*db->table_def("Tables")), 7u);
+    EXPECT_EQ(db->count_rows(*db->table_def("RoundData")), 49u);
     EXPECT_EQ(jet::Database::open(dir / "members.mdb")->count_rows(
-                  jet::Database::open(dir / "members.mdb")->table_def("PlayerNameDatabase")),
+                  *jet::Database::open(dir / "members.mdb")->table_def("PlayerNameDatabase")),
               200u);
 
     const ProcessResult again = run_process({TLW_PATH, "new-event", file});

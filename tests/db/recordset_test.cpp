@@ -38,7 +38,7 @@ TEST(RecordSet, TableNameGivesEveryRowInTableOrder) {
     ASSERT_EQ(rows.size(), 112u);
     auto engine = jet::Database::open(d.path());
     std::vector<std::vector<long>> scanned;
-    engine->scan(engine->table_def("RoundData"), [&](jet::RowId, const std::vector<jet::Value>& v) {
+    engine->scan(*engine->table_def("RoundData"), [&](jet::RowId, const std::vector<jet::Value>& v) {
         scanned.push_back({jet::to_long(v[0]), jet::to_long(v[1]), jet::to_long(v[2])});
         return true;
     });

@@ -63,7 +63,7 @@ protected:
         EXPECT_TRUE(before.ok()) << joined(before.problems);
         return path_;
     }
-    jet::TableDef table(const std::string& name) { return jet::Database::open(path_)->table_def(name); }
+    jet::TableDef table(const std::string& name) { return *jet::Database::open(path_)->table_def(name); }
     void patch(std::uint32_t page, const std::function<void(jet::Bytes&)>& change) {
         auto file = jet::PageFile::open(path_, jet::PageFile::Access::ReadWrite);
         jet::Bytes bytes = file->read_page(page);
@@ -81,7 +81,7 @@ protected:
         auto db = jet::Database::open(path_);
         for (const auto& entry : db->catalog()) {
             if (!entry.is_table()) continue;
-            jet::TableDef def = db->table_def_at(entry.tdef_page(), entry.name);
+            jet::TableDef def = *db->table_def_at(entry.tdef_page(), entry.name);
             std::optional<jet::RowId> found;
             db->scan(def, [&](jet::RowId id, const std::vector<jet::Value>& values) {
                 if (want(def, values)) found = id;
@@ -103,7 +103,7 @@ protected:
     std::optional<MovedRow> first_moved_row() {
         auto db = jet::Database::open(path_);
         for (const auto& entry : db->tables()) {
-            const jet::TableDef def = db->table_def(entry.name);
+            const jet::TableDef def = *db->table_def(entry.name);
             for (std::uint32_t p : db->data_pages(def)) {
                 const jet::Bytes bytes = db->file().read_page(p);
                 for (std::uint16_t r = 0; r < jet::data_page_row_count(bytes, db->format()); ++r) {
@@ -160,7 +160,7 @@ TEST_F(Damaged, IndexEntriesOutOfKeyOrder) {
 TEST_F(Damaged, PageInUseMarkedFreeInTheGlobalMap) {
     copy("scoring/club-evening.tlw");
     auto db = jet::Database::open(path_);
-    const jet::TableDef def = db->table_def("RoundData");
+    const jet::TableDef def = *db->table_def("RoundData");
     const std::uint32_t data_page = db->data_pages(def).at(0);
     // Page 1 row 0 is the global map (inline, start 0): set the page's bit, meaning free.
     jet::Bytes page1 = db->file().read_page(1);
@@ -189,7 +189,7 @@ TEST_F(Damaged, LongValuePointingOutsideItsColumnsPages) {
     // A Memo/OLE field stored outside the row: repoint it at the tdef page of its own table.
     for (const auto& entry : db->catalog()) {
         if (!entry.is_table()) continue;
-        const jet::TableDef def = db->table_def_at(entry.tdef_page(), entry.name);
+        const jet::TableDef def = *db->table_def_at(entry.tdef_page(), entry.name);
         jet::RowDecoder decoder(db->file(), def);
         std::vector<jet::FieldRef> fields;
         for (std::uint32_t p : db->data_pages(def)) {
@@ -251,7 +251,7 @@ TEST_F(Damaged, MovedRowThatNothingPointsTo) {
 TEST_F(Damaged, RowOffsetOutsideItsPage) {
     copy("scoring/club-evening.tlw");
     auto db = jet::Database::open(path_);
-    const jet::TableDef def = db->table_def("RoundData");
+    const jet::TableDef def = *db->table_def("RoundData");
     const std::uint32_t p = db->data_pages(def).at(0);
     const std::size_t entry = db->format().data_first_row_offset + 2 * 3;  // row 3
     patch(p, [&](jet::Bytes& b) { jet::put_u16(b, entry, 0x1FF0); });
@@ -261,8 +261,8 @@ TEST_F(Damaged, RowOffsetOutsideItsPage) {
 TEST_F(Damaged, DataPageClaimedByTwoTables) {
     copy("scoring/club-evening.tlw");
     auto db = jet::Database::open(path_);
-    const jet::TableDef tables = db->table_def("Tables");
-    const jet::TableDef rounds = db->table_def("RoundData");
+    const jet::TableDef tables = *db->table_def("Tables");
+    const jet::TableDef rounds = *db->table_def("RoundData");
     const std::uint32_t theirs = db->data_pages(rounds).at(0);
     // Tables' owned map is a reference map (one bitmap page): add RoundData's page to it.
     const jet::Bytes host = db->file().read_page(tables.owned_map >> 8);
@@ -282,7 +282,7 @@ TEST(CheckCommand, ExitsZeroOnAGoodFileAndOneWithTheReportOnADamagedOne) {
     EXPECT_NE(good.out.find("table 'RoundData': 112 rows"), std::string::npos) << good.out;
 
     auto db = jet::Database::open(file.string());
-    const jet::TableDef def = db->table_def("RoundData");
+    const jet::TableDef def = *db->table_def("RoundData");
     auto pf = jet::PageFile::open(file.string(), jet::PageFile::Access::ReadWrite);
     jet::Bytes b = pf->read_page(def.tdef_page);
     jet::put_u32(b, pf->format().tdef_row_count_offset, 7);

@@ -166,7 +166,7 @@ TEST_P(NewDatabase, TablesOfEveryTypeReadTheSameEverywhere) {
 
     auto db = jet::Database::open(file);
     ASSERT_EQ(db->tables().size(), 1u);
-    const jet::TableDef def = db->table_def("Every Kind");
+    const jet::TableDef def = *db->table_def("Every Kind");
     std::vector<std::vector<Value>> rows;
     db->scan(def, [&](jet::RowId, const std::vector<Value>& r) {
         rows.push_back(r);
@@ -263,7 +263,7 @@ TEST_P(NewDatabase, WideTablesContinueTheirDefinitionOnMorePages) {
     {
         auto db = jet::Database::open(file, jet::PageFile::Access::ReadWrite);
         jet::create_table(*db, wide);
-        const jet::TableDef def = db->table_def("Wide");
+        const jet::TableDef def = *db->table_def("Wide");
         EXPECT_GT(def.tdef_pages.size(), 2u);
         ASSERT_EQ(def.columns.size(), 200u);
         EXPECT_EQ(def.columns[199].name, "A rather long column name number 199");
@@ -291,7 +291,7 @@ TEST(TdefWrite, ParsingWhatWeSerialiseGivesBackTheDefinition) {
         for (const auto& e : db->tables()) names.push_back(e.name);
         for (const auto& name : names) {
             SCOPED_TRACE(std::string(fixture) + " " + name);
-            const jet::TableDef original = db->table_def(name);
+            const jet::TableDef original = *db->table_def(name);
             jet::TableDef copy = original;
             const auto pages = jet::tdef_page_images(db->format(), copy);
             jet::TdefStream stream;

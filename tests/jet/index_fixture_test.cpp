@@ -35,7 +35,7 @@ Tally check_file(const std::string& name) {
     Tally tally;
     auto db = jet::Database::open(fixture(name));
     for (const auto& entry : db->tables()) {
-        const jet::TableDef def = db->table_def(entry.name);
+        const jet::TableDef def = *db->table_def(entry.name);
         const Rows rows = all_rows(*db, def);
         for (const jet::RealIndex& index : def.real_indexes) {
             for (const auto& [id, values] : rows) {
@@ -103,7 +103,7 @@ TEST(IndexOnAccessTree, GrowsAndShrinksThroughThePageAllocator) {
     fs::copy_file(fixture("access/jet4/compIndexTestV2000.mdb"), copy, fs::copy_options::overwrite_existing);
     {
         auto db = jet::Database::open(copy.string(), jet::PageFile::Access::ReadWrite);
-        const jet::TableDef def = db->table_def("Table1");
+        const jet::TableDef def = *db->table_def("Table1");
         const jet::RealIndex& index = def.real_indexes.at(0);
         Rows rows = all_rows(*db, def);
         const std::uint32_t pages_before = db->file().page_count();

@@ -13,7 +13,7 @@ namespace {
 namespace fs = std::filesystem;
 
 jet::Bytes stored_blob(jet::Database& db, const std::string& table) {
-    const jet::TableDef objects = db.table_def("MSysObjects");
+    const jet::TableDef objects = *db.table_def("MSysObjects");
     const auto lv_prop = static_cast<std::size_t>(objects.find_column("LvProp") - objects.columns.data());
     for (const auto& e : db.catalog())
         if (e.name == table) {

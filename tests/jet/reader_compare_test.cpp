@@ -78,7 +78,7 @@ void compare_file(const std::string& file) {
     auto db = jet::Database::open(file);
     for (const jet::CatalogEntry& entry : db->tables()) {
         SCOPED_TRACE(entry.name);
-        const jet::TableDef def = db->table_def(entry.name);
+        const jet::TableDef def = *db->table_def(entry.name);
         std::vector<std::vector<jet::Value>> ours;
         db->scan(def, [&](jet::RowId, const std::vector<jet::Value>& v) {
             ours.push_back(v);

@@ -35,7 +35,7 @@ std::string read_everything(const fs::path& file) {
     try {
         auto db = jet::Database::open(file.string());
         for (const jet::CatalogEntry& e : db->tables()) {
-            const jet::TableDef def = db->table_def(e.name);
+            const jet::TableDef def = *db->table_def(e.name);
             db->scan(def, [](jet::RowId, const std::vector<jet::Value>&) { return true; });
         }
     } catch (const jet::JetError& e) {
@@ -50,7 +50,7 @@ struct Copy {
     jet::TableDef round_data;
     explicit Copy(const std::string& name) {
         file = testsupport::copy_fixture("scoring/club-evening.tlw", testsupport::fresh_dir(name));
-        round_data = jet::Database::open(file.string())->table_def("RoundData");
+        round_data = *jet::Database::open(file.string())->table_def("RoundData");
     }
     std::uint64_t page_at(std::uint32_t page) const { return std::uint64_t{page} * page_size; }
 };
@@ -105,7 +105,7 @@ TEST(ReaderDamage, EveryByteOfATdefFlippedGivesValuesOrAnError) {
 TEST(ReaderSharing, ChangedRowBytesAreSeenByTheNextScan) {
     Copy c("sharing_rows");
     auto db = jet::Database::open(c.file.string());
-    const jet::TableDef def = db->table_def("RoundData");
+    const jet::TableDef def = *db->table_def("RoundData");
     const jet::Column* low = def.find_column("LowBoard");
     const auto k = static_cast<std::size_t>(low - def.columns.data());
     std::vector<jet::Value> first;
@@ -121,7 +121,7 @@ TEST(ReaderSharing, ChangedRowBytesAreSeenByTheNextScan) {
     ASSERT_TRUE(row0);
     patch(c.file, c.page_at(page) + row0->start + 2 + low->fixed_offset, le32(41));  // "another program"
 
-    db->scan(db->table_def("RoundData"), [&](jet::RowId, const std::vector<jet::Value>& v) {
+    db->scan(*db->table_def("RoundData"), [&](jet::RowId, const std::vector<jet::Value>& v) {
         first = v;
         return false;
     });
@@ -131,7 +131,7 @@ TEST(ReaderSharing, ChangedRowBytesAreSeenByTheNextScan) {
 TEST(ReaderSharing, ChangedDefinitionIsSeenByTheNextCall) {
     Copy c("sharing_tdef");
     auto db = jet::Database::open(c.file.string());
-    ASSERT_NE(db->table_def("RoundData").find_column("HighBoard"), nullptr);
+    ASSERT_NE(db->table_def("RoundData")->find_column("HighBoard"), nullptr);
     // Rename the column in the tdef bytes (UTF-16: "H\0i\0g\0h\0B\0" -> "Z\0i\0g\0h\0B\0").
     std::ifstream in(c.file, std::ios::binary);
     std::string page(c.page_size, '\0');
@@ -141,7 +141,7 @@ TEST(ReaderSharing, ChangedDefinitionIsSeenByTheNextCall) {
     const std::size_t at = page.find(needle);
     ASSERT_NE(at, std::string::npos);
     patch(c.file, c.page_at(c.round_data.tdef_page) + at, {'Z'});
-    const jet::TableDef after = db->table_def("RoundData");
+    const jet::TableDef after = *db->table_def("RoundData");
     EXPECT_EQ(after.find_column("HighBoard"), nullptr);
     EXPECT_NE(after.find_column("ZighBoard"), nullptr);
 }
@@ -149,12 +149,12 @@ TEST(ReaderSharing, ChangedDefinitionIsSeenByTheNextCall) {
 TEST(ReaderSharing, CountersAnotherWriterMovedAreSeenByTheNextCall) {
     Copy c("sharing_counters");
     auto reader = jet::Database::open(c.file.string());
-    const jet::TableDef before = reader->table_def("ReceivedData");
+    const jet::TableDef before = *reader->table_def("ReceivedData");
     {
         auto writer = jet::Database::open(c.file.string(), jet::PageFile::Access::ReadWrite);
         jet::append_record(*writer, "ReceivedData", {{"Section", jet::Value::long_(1)}, {"Board", jet::Value::long_(99)}});
     }
-    const jet::TableDef after = reader->table_def("ReceivedData");
+    const jet::TableDef after = *reader->table_def("ReceivedData");
     EXPECT_EQ(after.row_count, before.row_count + 1);
     EXPECT_GT(after.last_autonumber, before.last_autonumber);
     EXPECT_EQ(after.columns.size(), before.columns.size());
@@ -173,7 +173,7 @@ TEST(ReaderSharing, TableAddedByAnotherWriterIsFoundByTheNextCall) {
         jet::create_table(*writer, jet::TableDesign{"Latecomer", {id}, {}});
     }
     ASSERT_TRUE(reader->find_table("LATECOMER"));
-    EXPECT_EQ(reader->table_def("latecomer").columns.at(0).name, "ID");
+    EXPECT_EQ(reader->table_def("latecomer")->columns.at(0).name, "ID");
     EXPECT_EQ(reader->tables().size(), before + 1);
 }
 

@@ -25,7 +25,7 @@ struct Table {
 
 Table read_table(const std::string& file, const std::string& table) {
     auto db = jet::Database::open(fixture(file));
-    Table t{db->table_def(table), {}};
+    Table t{*db->table_def(table), {}};
     db->scan(t.def, [&](jet::RowId, const std::vector<jet::Value>& v) {
         t.rows.push_back(v);
         return true;

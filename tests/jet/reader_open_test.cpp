@@ -38,7 +38,7 @@ TEST(ReaderOpen, EveryJetFixtureOpensAndListsItsTables) {
             const auto tables = db->tables();
             EXPECT_FALSE(tables.empty());
             for (const jet::CatalogEntry& t : tables) {
-                const jet::TableDef def = db->table_def(t.name);
+                const jet::TableDef def = *db->table_def(t.name);
                 EXPECT_EQ(def.tdef_page, t.tdef_page());
                 EXPECT_FALSE(def.columns.empty());
                 db->scan(def, [](jet::RowId, const std::vector<jet::Value>&) { return true; });
@@ -135,7 +135,7 @@ TEST(ReaderOpen, MissingTableIs3078WithJetsText) {
 
 TEST(ReaderOpen, TableNamesAreCaseInsensitive) {
     auto db = jet::Database::open(fixture("scoring/club-evening.tlw"));
-    EXPECT_EQ(db->table_def("rounddata").name, "RoundData");
+    EXPECT_EQ(db->table_def("rounddata")->name, "RoundData");
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ using namespace writetest;
 
 std::vector<std::vector<Value>> rows_of(jet::Database& db, const std::string& table) {
     std::vector<std::vector<Value>> rows;
-    db.scan(db.table_def(table), [&](jet::RowId, const std::vector<Value>& v) {
+    db.scan(*db.table_def(table), [&](jet::RowId, const std::vector<Value>& v) {
         rows.push_back(v);
         return true;
     });
@@ -49,7 +49,7 @@ TEST(WriteAppend, ResultRecordsGetDefaultsAutonumbersAndAreSeenByEveryReader) {
             jet::append_record(*db, "ReceivedData", {{"Section", Value::long_(1)}, {"Table", Value::long_(2)},
                                                      {"Round", Value::long_(3)}, {"Board", Value::long_(board)},
                                                      {"Contract", Value::text("4S")}});
-        const jet::TableDef def = db->table_def("ReceivedData");
+        const jet::TableDef def = *db->table_def("ReceivedData");
         EXPECT_EQ(def.row_count, 3u);
         EXPECT_EQ(def.last_autonumber, 3u);
         const auto rows = rows_of(*db, "ReceivedData");
@@ -83,7 +83,7 @@ TEST(WriteAppend, ManyRecordsGrowTheFileAndKeepEveryIndex) {
         std::size_t before = 0;
         {
             auto db = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
-            const jet::TableDef def = db->table_def("Table1");
+            const jet::TableDef def = *db->table_def("Table1");
             before = rows_of(*db, "Table1").size();
             for (int i = 0; i < 1500; ++i) {
                 std::vector<std::pair<std::string, Value>> fields;
@@ -109,10 +109,10 @@ TEST(WriteAppend, OneScopeSeesEachOfItsOwnCommits) {
     const fs::path file = club_evening_copy("write_append_scope");
     auto db = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
     jet::StatementScope scope(db->file(), jet::StatementLock::Mode::Exclusive);
-    const std::uint32_t before = db->table_def("ReceivedData").row_count;
+    const std::uint32_t before = db->table_def("ReceivedData")->row_count;
     for (std::uint32_t i = 1; i <= 3; ++i) {
         jet::append_record(*db, "ReceivedData", {{"Section", Value::long_(1)}, {"Board", Value::long_(static_cast<std::int32_t>(i))}});
-        EXPECT_EQ(db->table_def("ReceivedData").row_count, before + i);
+        EXPECT_EQ(db->table_def("ReceivedData")->row_count, before + i);
     }
     EXPECT_FALSE(db->find_table("Later"));
     jet::create_table(*db, {"Later", {column_spec("ID", jet::ColumnType::Long)}, {}});
@@ -210,7 +210,7 @@ TEST_F(Refusals, HeldRecordsUpToARefusedOneAreStored) {
         std::vector<std::string> names;
         for (const auto& row : rows_of(*db, "Players")) names.push_back(jet::to_text(row[2]));
         EXPECT_EQ(names, (std::vector<std::string>{"Ann", "Bo", "Cy"}));
-        EXPECT_EQ(db->table_def("Players").last_autonumber, 3u);
+        EXPECT_EQ(db->table_def("Players")->last_autonumber, 3u);
     }
     expect_check_passes(file);
     EXPECT_EQ(mdb_rows(file, "Players").size(), 3u);

@@ -23,7 +23,7 @@ struct Found {
 };
 
 std::vector<Found> select(jet::Database& db, const std::string& table, const std::string& column, const Value& v) {
-    const jet::TableDef def = db.table_def(table);
+    const jet::TableDef def = *db.table_def(table);
     const jet::Column* c = def.find_column(column);
     std::vector<Found> out;
     const auto at = static_cast<std::size_t>(c - def.columns.data());
@@ -47,7 +47,7 @@ TEST(WriteUpdate, SimulatorStatementsOnTheScoringDatabase) {
         EXPECT_EQ(jet::execute(*db, kSeat), 1);
         const auto seat = select(*db, "PlayerNumbers", "Number", Value::text("123456"));
         ASSERT_EQ(seat.size(), 1u);
-        const jet::TableDef def = db->table_def("PlayerNumbers");
+        const jet::TableDef def = *db->table_def("PlayerNumbers");
         EXPECT_EQ(seat[0].values[def.find_column("Name") - def.columns.data()], Value::text("Hélène O'Brien-Sørensen"));
         EXPECT_EQ(jet::iso_text(seat[0].values[def.find_column("TimeLog") - def.columns.data()].as_date()),
                   "2026-12-06T18:16:25");
@@ -119,7 +119,7 @@ TEST(WriteUpdate, IndexedColumnChangesMoveTheIndexEntries) {
     for_each_indexed_copy("write_update_indexed", [](const fs::path& file) {
         {
             auto db = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
-            const jet::TableDef def = db->table_def("Table1");
+            const jet::TableDef def = *db->table_def("Table1");
             std::string sets;
             for (const jet::Column& c : def.columns)
                 if (c.type == jet::ColumnType::Text) sets += (sets.empty() ? "" : ", ") + ("[" + c.name + "] = 'zz changed'");
@@ -156,7 +156,7 @@ TEST(WriteUpdate, Jet3RowsWithJumpTables) {
     const auto mdb = mdb_rows(file, "Wide");
     ASSERT_EQ(mdb.size(), 12u);
     auto db = jet::Database::open(file.string(), jet::PageFile::Access::ReadOnly);
-    const jet::TableDef def = db->table_def("Wide");
+    const jet::TableDef def = *db->table_def("Wide");
     std::size_t seen = 0;
     db->scan(def, [&](jet::RowId, const std::vector<Value>& v) {
         for (const auto& m : mdb) {

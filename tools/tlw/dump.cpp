@@ -23,7 +23,7 @@ void dump_json(jet::Database& db, const std::vector<jet::CatalogEntry>& tables) 
     std::string out = fmt::format("{{\"format\": \"{}\", \"tables\": [", db.format().jet3() ? "jet3" : "jet4");
     bool first_table = true;
     for (const jet::CatalogEntry& entry : tables) {
-        const jet::TableDef def = db.table_def_at(entry.tdef_page(), entry.name);
+        const jet::TableDef def = *db.table_def_at(entry.tdef_page(), entry.name);
         out += first_table ? "\n" : ",\n";
         first_table = false;
         out += "{\"name\": " + tlw::json_string(def.name) + ", \"columns\": " + tlw::json_columns(def) +
@@ -51,7 +51,7 @@ void dump_json(jet::Database& db, const std::vector<jet::CatalogEntry>& tables) 
 }
 
 void dump_csv(jet::Database& db, const jet::CatalogEntry& entry) {
-    const jet::TableDef def = db.table_def_at(entry.tdef_page(), entry.name);
+    const jet::TableDef def = *db.table_def_at(entry.tdef_page(), entry.name);
     std::string out;
     for (std::size_t k = 0; k < def.columns.size(); ++k) out += (k ? "," : "") + tlw::csv_field(def.columns[k].name);
     out += '\n';

@@ -20,7 +20,7 @@ void add_info_command(CLI::App& app) {
         const auto tables = db->tables();
         out += fmt::format("Tables:    {}\n", tables.size());
         for (const jet::CatalogEntry& entry : tables) {
-            const jet::TableDef def = db->table_def_at(entry.tdef_page(), entry.name);
+            const jet::TableDef def = *db->table_def_at(entry.tdef_page(), entry.name);
             out += fmt::format("\n{}: {} rows, {} columns\n", def.name, db->count_rows(def), def.columns.size());
             for (const jet::LogicalIndex& li : def.logical_indexes) {
                 std::string cols;

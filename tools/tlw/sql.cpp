@@ -18,7 +18,7 @@ namespace {
 
 void print_select(jet::Database& db, jet::sql::SelectStmt& select) {
     jet::StatementScope scope(db.file(), jet::StatementLock::Mode::Shared);
-    const jet::TableDef table = db.table_def(select.table);
+    const jet::TableDef table = *db.table_def(select.table);
     std::vector<jet::sql::ColumnInfo> infos;
     std::string header;
     for (const jet::Column& c : table.columns) {
