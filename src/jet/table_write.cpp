@@ -99,7 +99,7 @@ struct TableWrite::Staged {
 };
 
 TableWrite::TableWrite(Database& db, std::string_view table)
-    : db_(db), file_(db.file()), def_(db.table_def(table)), table_(*def_) {
+    : file_(db.file()), def_(db.table_def(table)), table_(*def_) {
     rules_ = db.column_rules(table_);
     edits_.resize(table_.real_indexes.size());
     new_distinct_keys_.assign(table_.real_indexes.size(), 0);

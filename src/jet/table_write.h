@@ -51,7 +51,6 @@ private:
     void place_moved_row(Staged& s, const Bytes& image);
     void delete_superseded_copy(std::uint32_t page, std::uint8_t row);
 
-    Database& db_;
     PageFile& file_;
     TableDefPtr def_;
     const TableDef& table_;   // *def_
