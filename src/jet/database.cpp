@@ -62,7 +62,7 @@ TableDefPtr Database::table_def_at(std::uint32_t tdef_page, const std::string& n
 }
 
 std::vector<std::uint32_t> Database::data_pages(const TableDef& table) {
-    return read_usage_map(*file_, table.owned_map, fmt::format("table '{}'", table.name));
+    return read_usage_map(*file_, table.owned_map, table.name);
 }
 
 bool Database::locate_row(const TableDef& table, RowId id, Bytes& buffer, const std::uint8_t*& row, std::size_t& size) {

@@ -7,16 +7,18 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace jet {
 
-// Pages whose bit is set in a map row, ascending. Reference maps read their bitmap pages.
+// Pages whose bit is set in a map row of `table`, ascending. Reference maps read their bitmap
+// pages.
 std::vector<std::uint32_t> decode_usage_map(const PageFile& file, const std::uint8_t* row, std::size_t size,
-                                            const std::string& owner);
+                                            std::string_view table);
 
-// The pages of the map whose row a usage-map pointer (page << 8 | row) refers to; `owner` names
-// what the map belongs to in messages (3049 when the pointer leads nowhere sensible).
-std::vector<std::uint32_t> read_usage_map(const PageFile& file, std::uint32_t row_pointer, const std::string& owner);
+// The pages of the map of `table` whose row a usage-map pointer (page << 8 | row) refers to
+// (3049 naming the table when the pointer leads nowhere sensible).
+std::vector<std::uint32_t> read_usage_map(const PageFile& file, std::uint32_t row_pointer, std::string_view table);
 
 }  // namespace jet
