@@ -12,9 +12,11 @@
 namespace jet {
 namespace {
 
-[[noreturn]] void damaged(const PageFile& file, const std::string& where, std::uint32_t page, const std::string& what) {
-    throw JetError(err::CorruptDatabase, fmt::format("The long value of {} in '{}' is damaged (page {}): {}.", where,
-                                                     file.path(), page, what));
+[[noreturn]] void damaged(const PageFile& file, const LongValueField& where, std::uint32_t page, const std::string& what) {
+    throw JetError(err::CorruptDatabase,
+                   fmt::format("The long value of column '{}' of table '{}' (row {} on page {}) in '{}' is damaged "
+                               "(page {}): {}.", where.column, where.table, where.row.row, where.row.page, file.path(),
+                               page, what));
 }
 
 std::uint32_t u32(const std::uint8_t* p) {
@@ -24,7 +26,7 @@ std::uint32_t u32(const std::uint8_t* p) {
 
 }  // namespace
 
-Bytes read_long_value(const PageFile& file, const std::uint8_t* field, std::size_t size, const std::string& where) {
+Bytes read_long_value(const PageFile& file, const std::uint8_t* field, std::size_t size, const LongValueField& where) {
     if (size < kLongValueHeaderSize) damaged(file, where, 0, "the field is shorter than its header");
     const std::uint32_t word = u32(field);
     const std::uint32_t length = word & 0x3FFFFFFF;

@@ -3,10 +3,12 @@
 #pragma once
 
 #include "page_io.h"
+#include "table_def.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace jet {
 
@@ -17,8 +19,14 @@ inline constexpr std::uint8_t Chain = 0x00;
 }
 inline constexpr std::size_t kLongValueHeaderSize = 12;
 
-// The data of the field whose in-row bytes are [field, field + size). `where` names the
-// table and column in messages; a damaged header, pointer or chain is 3049.
-Bytes read_long_value(const PageFile& file, const std::uint8_t* field, std::size_t size, const std::string& where);
+// Where a long value's field is, for messages.
+struct LongValueField {
+    std::string_view table, column;
+    RowId row;
+};
+
+// The data of the field whose in-row bytes are [field, field + size); a damaged header,
+// pointer or chain is 3049 naming the field.
+Bytes read_long_value(const PageFile& file, const std::uint8_t* field, std::size_t size, const LongValueField& where);
 
 }  // namespace jet

@@ -196,9 +196,7 @@ void RowDecoder::store(Value& out, const Column& c, const FieldRef& f, RowId id)
     } else if (!f.present || !f.data) {
         out = Value::null();
     } else if (is_long_value(c.type)) {
-        const Bytes data = read_long_value(
-            file_, f.data, f.size,
-            fmt::format("column '{}' of table '{}' (row {} on page {})", c.name, table_.name, id.row, id.page));
+        const Bytes data = read_long_value(file_, f.data, f.size, LongValueField{table_.name, c.name, id});
         if (c.type == ColumnType::Ole)
             out = Value::binary(data);
         else
