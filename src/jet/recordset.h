@@ -1,8 +1,8 @@
 // jet::RecordSet: a dynaset. Its rows come in table order, or in index order when an index
 // serves the query. As Jet fills a dynaset's keys as they are needed, they are listed late: a
 // whole table's when the record set is first read (one opened only to add records never
-// lists the table), a query's first row when it opens and the others when the record set
-// first moves past it (most queries are opened to learn whether anything matches). A row's
+// lists the table); a query an index serves, its first row when it opens and the others when
+// the record set first moves past it (most are opened to learn whether anything matches). A row's
 // values are read afresh from the file each time the record set moves onto it. Adding
 // records goes through the writer (execute.h).
 #pragma once
