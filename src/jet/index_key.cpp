@@ -205,6 +205,7 @@ IndexKey encode_index_key(const Format& format, const TableDef& table, const Rea
                           const std::vector<Value>& row) {
     IndexKey key;
     key.all_null = true;
+    key.bytes.reserve(16 * index.columns.size());   // a flag and up to eight bytes a number; text grows it
     for (const IndexColumn& ic : index.columns) {
         const Column& column = index_column(table, ic);
         std::size_t position = 0;

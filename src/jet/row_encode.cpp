@@ -21,8 +21,8 @@ void append_le(Bytes& out, T v, std::size_t size) {
 }
 
 Bytes le_bytes(std::uint64_t v, std::size_t size) {
-    Bytes out;
-    append_le(out, v, size);
+    Bytes out(size);
+    for (std::size_t i = 0; i < size; ++i) out[i] = static_cast<std::uint8_t>(v >> (8 * i));
     return out;
 }
 
@@ -185,6 +185,11 @@ Layout lay_out(const TableDef& table, const Format& format, const std::vector<Fi
     }
     // Slots of deleted variable columns stay in the table as empty entries.
     l.var_count = by_var.size();
+    std::size_t var_bytes = 0;
+    for (const FieldImage* f : by_var)
+        if (f && f->present) var_bytes += f->bytes.size();
+    l.body.reserve(l.body.size() + var_bytes);
+    l.offsets.reserve(by_var.size() + 1);
     for (const FieldImage* f : by_var) {
         l.offsets.push_back(l.body.size());
         if (f && f->present) l.body.insert(l.body.end(), f->bytes.begin(), f->bytes.end());
@@ -202,7 +207,9 @@ Bytes null_mask(const TableDef& table, const std::vector<FieldImage>& fields) {
 
 // Jet 4: var data, padding, EOD, offsets in reverse, count, mask.
 Bytes finish_jet4(const Layout& l, const Bytes& mask, bool has_var, std::size_t pad) {
-    Bytes row = l.body;
+    Bytes row;
+    row.reserve(l.body.size() + pad + 2 * (l.var_count + 2) + mask.size());
+    row.assign(l.body.begin(), l.body.end());
     if (has_var) {
         row.insert(row.end(), pad, 0);
         append_le(row, l.offsets.back(), 2);
