@@ -46,7 +46,10 @@ TableDefPtr Database::table_def_at(std::uint32_t tdef_page, const std::string& n
         if (serial != 0 && cached.checked == serial) return cached.def;
         bool counters_moved = false;
         if (tdef_unchanged_but_counters(*file_, cached.stream, cached.def->real_indexes.size(), counters_moved)) {
-            if (counters_moved) {   // holders of the old definition keep theirs
+            if (counters_moved && cached.def.use_count() == 1) {
+                // Nobody else holds it: updated in place (it was made non-const, see below).
+                read_counters(format(), cached.stream, const_cast<TableDef&>(*cached.def));
+            } else if (counters_moved) {   // holders of the old definition keep theirs
                 auto updated = std::make_shared<TableDef>(*cached.def);
                 read_counters(format(), cached.stream, *updated);
                 cached.def = std::move(updated);
@@ -56,7 +59,7 @@ TableDefPtr Database::table_def_at(std::uint32_t tdef_page, const std::string& n
         }
     }
     TdefStream stream = read_tdef_stream(*file_, tdef_page, name);
-    auto def = std::make_shared<const TableDef>(parse_table_def(stream, format(), name, path(), code_page_));
+    TableDefPtr def = std::make_shared<TableDef>(parse_table_def(stream, format(), name, path(), code_page_));
     defs_[tdef_page] = CachedDef{std::move(stream), def, serial};
     return def;
 }
