@@ -5,6 +5,7 @@
 #include "jet/error.h"
 #include "jet/execute.h"
 #include "jet/lock_file.h"
+#include "jet/query.h"
 #include "jet/recordset.h"
 
 namespace db {
@@ -26,6 +27,11 @@ Database::~Database() = default;
 RecordSet Database::open_recordset(std::string_view table_or_select) {
     if (!engine_) closed();
     return RecordSet(jet::RecordSet::open(engine_, table_or_select));
+}
+
+bool Database::any_record(std::string_view select) {
+    if (!engine_) closed();
+    return jet::any_row(*engine_, select);
 }
 
 long Database::execute(std::string_view sql) {

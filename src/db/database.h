@@ -34,6 +34,9 @@ public:
     // A dynaset on a table name or on "SELECT * FROM name [WHERE ...]", positioned on its
     // first record (at end when empty).
     RecordSet open_recordset(std::string_view table_or_select);
+    // Whether a record set on `select` would hold any record, found without listing the others:
+    // the test "open it and see whether it is at its end" at the cost of one row.
+    bool any_record(std::string_view select);
     // Runs an UPDATE (or INSERT INTO ... VALUES); returns the number of records changed.
     long execute(std::string_view sql);
     // Runs `read_first`, then the statement when it returned true, both under the engine's

@@ -146,7 +146,7 @@ std::vector<RowId> matching_rows(Database& db, const TableDef& def, const sql::E
     } else {
         db.scan(def, [&](RowId id, const std::vector<Value>& row) {
             if (sql::matches(where, sql::ValuesRow(row))) rows.push_back(id);
-            return true;
+            return rows.size() < limit;
         }, &wanted);
     }
     return rows;
@@ -184,8 +184,12 @@ QueryResult run_query(Database& db, std::string_view text, std::size_t limit) {
     sql::Expr& where = *select->where;
     sql::bind(where, infos);
     result.rows = matching_rows(db, def, where, &result.index_used, limit);
-    result.complete = !result.index_used || result.rows.size() < limit;
     return result;
+}
+
+bool any_row(Database& db, std::string_view text) {
+    StatementScope scope(db.file(), StatementLock::Mode::Shared);
+    return !run_query(db, text, 1).rows.empty();
 }
 
 }  // namespace jet

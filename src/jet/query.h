@@ -19,19 +19,22 @@ struct QueryResult {
     TableDefPtr table;
     std::vector<RowId> rows;                   // in delivery order
     std::optional<std::string> index_used;     // the logical index that served the query
-    bool complete = true;                      // false when the limit stopped the search
 };
 
 inline constexpr std::size_t kAllRows = static_cast<std::size_t>(-1);
 
 // `text` is a table name (optionally in brackets) or a SELECT statement; errors: 3078 for a
-// missing table, 3061 for an unknown column, syntax errors from the parser. A SELECT whose
-// WHERE an index serves stops after `limit` rows (a scan reads the whole table anyway).
+// missing table, 3061 for an unknown column, syntax errors from the parser. A SELECT with a
+// WHERE stops after `limit` rows.
 QueryResult run_query(Database& db, std::string_view text, std::size_t limit = kAllRows);
+
+// Whether `text` (as run_query takes it) finds any row: it reads no further than the first.
+// One read statement of its own.
+bool any_row(Database& db, std::string_view text);
 
 // The rows of `def` satisfying a condition already bound to its columns, through an index
 // when one fits (its logical name stored in `index_used`; rows in key order), else by a scan
-// (rows in table order, all of them); through an index, the first `limit` of them.
+// (rows in table order); the first `limit` of them.
 std::vector<RowId> matching_rows(Database& db, const TableDef& def, const sql::Expr& where,
                                  std::optional<std::string>* index_used = nullptr, std::size_t limit = kAllRows);
 

@@ -4,8 +4,6 @@
 #include "error.h"
 #include "query.h"
 
-#include <algorithm>
-
 namespace jet {
 
 std::unique_ptr<RecordSet> RecordSet::open(std::shared_ptr<Database> db, std::string_view table_or_select) {
@@ -15,13 +13,10 @@ std::unique_ptr<RecordSet> RecordSet::open(std::shared_ptr<Database> db, std::st
         TableDefPtr table = db->table_def(bare_table_name(table_or_select));
         return std::unique_ptr<RecordSet>(new RecordSet(std::move(db), std::move(table)));
     }
-    // The first row now, the rest when the record set moves past it: many are opened only to
-    // learn whether anything matches.
-    QueryResult q = run_query(*db, table_or_select, 1);
+    QueryResult q = run_query(*db, table_or_select);
     std::unique_ptr<RecordSet> rs(new RecordSet(std::move(db), std::move(q.table)));
     rs->rows_ = std::move(q.rows);
-    rs->complete_ = q.complete;
-    if (!q.complete) rs->query_ = std::string(table_or_select);
+    rs->complete_ = true;
     rs->index_used_ = std::move(q.index_used);
     rs->load();
     return rs;
@@ -29,28 +24,21 @@ std::unique_ptr<RecordSet> RecordSet::open(std::shared_ptr<Database> db, std::st
 
 RecordSet::RecordSet(std::shared_ptr<Database> db, TableDefPtr table) : db_(std::move(db)), table_(std::move(table)) {}
 
-// A table's rows, or a query's rows after those it found when it opened (they keep their
-// places; the rows that match now follow, in query order).
+// A table's rows, listed when the record set is first read.
 void RecordSet::list_rows() {
     StatementScope scope(db_->file(), StatementLock::Mode::Shared);
-    if (query_.empty()) {
-        rows_ = db_->row_ids(*table_);
-    } else {
-        const std::vector<RowId> all = run_query(*db_, query_).rows;
-        const auto found = rows_.empty() ? all.end() : std::find(all.begin(), all.end(), rows_.back());
-        rows_.insert(rows_.end(), found == all.end() ? all.begin() : found + 1, all.end());
-    }
+    rows_ = db_->row_ids(*table_);
     complete_ = true;
 }
 
 void RecordSet::load() {
     deleted_ = false;
-    if (!complete_ && position_ >= rows_.size()) list_rows();
+    if (!complete_) list_rows();
     if (position_ < rows_.size()) deleted_ = !db_->read_row(*table_, rows_[position_], values_);
 }
 
 bool RecordSet::at_end() {
-    if (!complete_ && position_ >= rows_.size()) load();
+    if (!complete_) load();
     return position_ >= rows_.size();
 }
 

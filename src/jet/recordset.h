@@ -1,10 +1,9 @@
-// jet::RecordSet: a dynaset. Its rows come in table order, or in index order when an index
-// serves the query. As Jet fills a dynaset's keys as they are needed, they are listed late: a
-// whole table's when the record set is first read (one opened only to add records never
-// lists the table); a query an index serves, its first row when it opens and the others when
-// the record set first moves past it (most are opened to learn whether anything matches). A row's
-// values are read afresh from the file each time the record set moves onto it. Adding
-// records goes through the writer (execute.h).
+// jet::RecordSet: a dynaset. The rows it covers and their order are fixed when it opens
+// (table order, or index order when an index serves the query); on a whole table, as Jet
+// fills a dynaset's keys as they are needed, when it is first read, so that a record set
+// opened only to add records does not list the table. A row's values are read afresh from
+// the file each time the record set moves onto it. Adding records goes through the writer
+// (execute.h).
 #pragma once
 
 #include "database.h"
@@ -61,8 +60,7 @@ private:
     std::shared_ptr<Database> db_;
     TableDefPtr table_;
     std::vector<RowId> rows_;
-    bool complete_ = false;   // every row listed (a table's when first read)
-    std::string query_;       // a query whose rows after the first are still to be listed
+    bool complete_ = false;   // rows listed (a table's when first read)
     std::optional<std::string> index_used_;
     std::size_t position_ = 0;
     std::vector<Value> values_;

@@ -47,10 +47,9 @@ void Simulator::table_results(db::RecordSet& rows) {
     }
     // The same test as the round advance: a table whose later rows all lack a pair has
     // nothing left to play and logs off now.
-    auto later = scoring().open_recordset("SELECT * FROM RoundData WHERE Section = " + CurSection.text() +
-                                          " And Table = " + CurTable.text() + " And Round > " + CurRound.text() +
-                                          " AND NSPair > 0 AND EWPair > 0");
-    if (later.at_end()) log_off_current_table();
+    if (!scoring().any_record("SELECT * FROM RoundData WHERE Section = " + CurSection.text() + " And Table = " +
+                              CurTable.text() + " And Round > " + CurRound.text() + " AND NSPair > 0 AND EWPair > 0"))
+        log_off_current_table();
     rows.move_next();
 }
 

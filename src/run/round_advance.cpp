@@ -11,10 +11,10 @@ void Simulator::DoResultsNext() {
         CurTable = TableList[i].Table;
         // From StartRound on, not past CurRound: after a round update or a second Generate
         // CurRound still holds the round the earlier run reached.
-        auto rows = scoring().open_recordset("SELECT * FROM RoundData WHERE Section = " + CurSection.text() +
-                                             " And Table = " + CurTable.text() + " And Round >= " +
-                                             StartRound.text() + " AND NSPair > 0 AND EWPair > 0");
-        if (rows.at_end()) log_off_current_table();
+        if (!scoring().any_record("SELECT * FROM RoundData WHERE Section = " + CurSection.text() + " And Table = " +
+                                  CurTable.text() + " And Round >= " + StartRound.text() +
+                                  " AND NSPair > 0 AND EWPair > 0"))
+            log_off_current_table();
     }
     Phase = "Results";
     StepIndex = 1;
