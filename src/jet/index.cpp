@@ -227,12 +227,16 @@ IndexEdit::Page& IndexEdit::load(std::uint32_t number, int level) {
     if (it == pages_.end()) {
         Page p;
         if (number == 0 || number >= file_.page_count()) not_in_file(where(), number);
-        p.read = file_.read_page(number);
+        Bytes buffer;
+        const PageSpan bytes = read_page_span(file_, number, buffer);
         // Taken from the cache: commit() keeps every page of the edit again.
-        if (std::optional<PackedPage> kept = IndexPageCache::local().take(file_.format(), number, p.read))
-            p.page = std::move(*kept);
-        else
+        if (std::optional<IndexPageCache::Taken> kept = IndexPageCache::local().take(file_.format(), number, bytes)) {
+            p.page = std::move(kept->page);
+            p.read = std::move(kept->bytes);
+        } else {
+            p.read.assign(bytes.begin(), bytes.end());
             p.page = parse_packed_page(file_.format(), number, p.read, where());
+        }
         if (p.page.owner != table_.tdef_page) foreign(where(), number, p.page.owner);
         p.level = -1;
         p.read_tail = p.page.tail != 0;

@@ -33,14 +33,15 @@ std::shared_ptr<const PackedPage> IndexPageCache::find(const Format& format, std
     return e.page;
 }
 
-std::optional<PackedPage> IndexPageCache::take(const Format& format, std::uint32_t number, PageBytes bytes) {
+std::optional<IndexPageCache::Taken> IndexPageCache::take(const Format& format, std::uint32_t number,
+                                                          PageBytes bytes) {
     if (!find(format, number, bytes)) return std::nullopt;
     const std::size_t i = slots_.at(key_of(format, number));
     // A reader that still holds the page keeps its own.
     std::shared_ptr<PackedPage>& kept = entries_[i].page;
-    PackedPage page = kept.use_count() == 1 ? std::move(*kept) : *kept;
+    Taken taken{kept.use_count() == 1 ? std::move(*kept) : *kept, std::move(entries_[i].bytes)};
     remove_at(i);
-    return page;
+    return taken;
 }
 
 std::shared_ptr<const PackedPage> IndexPageCache::keep(const Format& format, std::uint32_t number, Bytes bytes,

@@ -26,9 +26,13 @@ public:
     // The kept page for exactly these bytes (page `number` of a file in `format`), or null.
     // Shared, so that a reader keeps it while the cache drops it.
     std::shared_ptr<const PackedPage> find(const Format& format, std::uint32_t number, PageBytes bytes) const;
-    // Like find, but hands the kept page over (it leaves the cache): for callers that change
-    // it and keep the result, or give it back with keep().
-    std::optional<PackedPage> take(const Format& format, std::uint32_t number, PageBytes bytes);
+    // Like find, but hands the kept page and its bytes over (they leave the cache): for callers
+    // that change the page and keep the result, or give it back with keep().
+    struct Taken {
+        PackedPage page;
+        Bytes bytes;
+    };
+    std::optional<Taken> take(const Format& format, std::uint32_t number, PageBytes bytes);
     // Keeps `page` as the parsed form of `bytes`, which the caller has just written from it or
     // read them as (parse_packed_page must make exactly `page` of them). Returns it, shared.
     std::shared_ptr<const PackedPage> keep(const Format& format, std::uint32_t number, Bytes bytes, PackedPage page);
