@@ -120,10 +120,14 @@ NewValues new_values(const TableDef& table, const Fields& fields) {
     return values;
 }
 
-// `given` by position in `seen`; by name when the table's columns are no longer seen's.
-NewValues new_values(const TableDef& table, const TableDef& seen, const NewValues& given) {
-    const bool same = std::equal(table.columns.begin(), table.columns.end(), seen.columns.begin(), seen.columns.end(),
-                                 [](const Column& a, const Column& b) { return a.name == b.name; });
+bool same_columns(const TableDef& table, const TableDef& seen) {
+    return std::equal(table.columns.begin(), table.columns.end(), seen.columns.begin(), seen.columns.end(),
+                      [](const Column& a, const Column& b) { return a.name == b.name; });
+}
+
+// `given` by position in `seen`; by name when the table's columns are no longer seen's (`same`
+// says whether they still are).
+NewValues new_values(const TableDef& table, const TableDef& seen, const NewValues& given, bool same) {
     NewValues values(table.columns.size());
     for (std::size_t i = 0; i < given.size() && i < seen.columns.size(); ++i) {
         if (!given[i]) continue;
@@ -133,22 +137,27 @@ NewValues new_values(const TableDef& table, const TableDef& seen, const NewValue
     return values;
 }
 
-// Stages records 0..count-1 (`make` gives a record's values for the table as it now is) and
-// stores them in one write.
+// Gives a record's values for the table as a write now sees it.
+using RecordMaker = std::function<NewValues(std::size_t record)>;
+
+// Stages records 0..count-1 (`maker` makes, for the table as it now is, the function that gives
+// each record's values) and stores them in one write.
 std::vector<RowId> append_all(Database& db, std::string_view table_name, std::size_t count,
-                              const std::function<NewValues(const TableDef&, std::size_t)>& make) {
+                              const std::function<RecordMaker(const TableDef&)>& maker) {
     StatementScope scope(db.file(), StatementLock::Mode::Exclusive);
     std::size_t staged = 0;
     try {
         TableWrite write(db, table_name);
-        for (; staged < count; ++staged) write.add(make(write.table(), staged));
+        const RecordMaker make = maker(write.table());
+        for (; staged < count; ++staged) write.add(make(staged));
         return write.commit();
     } catch (const JetError&) {
         // A refused record may leave index entries of its own staged: the records before it are
         // staged afresh and stored, as if each had been appended on its own.
         if (staged == 0 || staged == count) throw;
         TableWrite earlier(db, table_name);
-        for (std::size_t r = 0; r < staged; ++r) earlier.add(make(earlier.table(), r));
+        const RecordMaker make = maker(earlier.table());
+        for (std::size_t r = 0; r < staged; ++r) earlier.add(make(r));
         earlier.commit();
         throw;
     }
@@ -157,13 +166,16 @@ std::vector<RowId> append_all(Database& db, std::string_view table_name, std::si
 }  // namespace
 
 std::vector<RowId> append_records(Database& db, std::string_view table_name, const std::vector<Fields>& records) {
-    return append_all(db, table_name, records.size(),
-                      [&](const TableDef& table, std::size_t r) { return new_values(table, records[r]); });
+    return append_all(db, table_name, records.size(), [&](const TableDef& table) -> RecordMaker {
+        return [&](std::size_t r) { return new_values(table, records[r]); };
+    });
 }
 
 std::vector<RowId> append_records(Database& db, const TableDef& seen, const std::vector<NewValues>& records) {
-    return append_all(db, seen.name, records.size(),
-                      [&](const TableDef& table, std::size_t r) { return new_values(table, seen, records[r]); });
+    return append_all(db, seen.name, records.size(), [&](const TableDef& table) -> RecordMaker {
+        const bool same = same_columns(table, seen);
+        return [&, same](std::size_t r) { return new_values(table, seen, records[r], same); };
+    });
 }
 
 RowId append_record(Database& db, std::string_view table_name, const Fields& fields) {
