@@ -2,6 +2,7 @@
 #include "recordset.h"
 
 #include "error.h"
+#include "names.h"
 #include "query.h"
 
 namespace jet {
@@ -66,8 +67,12 @@ void RecordSet::move_last() {
 }
 
 const Column& RecordSet::column(std::string_view name) const {
+    // Fields mostly come in the table's column order: the one after the last is tried first.
+    const std::vector<Column>& columns = table_->columns;
+    if (next_column_ < columns.size() && names_equal(columns[next_column_].name, name)) return columns[next_column_++];
     const Column* c = table_->find_column(name);
     if (!c) throw JetError(err::ItemNotFound, "Item not found in this collection.");
+    next_column_ = static_cast<std::size_t>(c - columns.data()) + 1;
     return *c;
 }
 

@@ -56,6 +56,7 @@ private:
     void list_rows();
     void load();
     const Column& column(std::string_view name) const;
+    mutable std::size_t next_column_ = 0;   // the column after the one column() last found
 
     std::shared_ptr<Database> db_;
     TableDefPtr table_;
