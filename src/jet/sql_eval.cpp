@@ -158,8 +158,8 @@ void add_unknown(std::vector<std::string>& unknown, const std::vector<std::strin
     if (!has_column(columns, name) && !has_column(unknown, name)) unknown.push_back(name);
 }
 
-void bind_node(Expr& e, const std::vector<ColumnInfo>& columns, std::vector<std::string>& unknown) {
-    for (Expr& a : e.args) bind_node(a, columns, unknown);
+void bind_node(Expr& e, const std::vector<ColumnInfo>& columns, std::vector<std::string>& unknown, bool& mismatch) {
+    for (Expr& a : e.args) bind_node(a, columns, unknown, mismatch);
     if (e.kind == ExprKind::Column) {
         const auto it = std::find_if(columns.begin(), columns.end(), [&](const ColumnInfo& c) { return same_name(c.name, e.name); });
         if (it == columns.end()) {
@@ -178,7 +178,7 @@ void bind_node(Expr& e, const std::vector<ColumnInfo>& columns, std::vector<std:
         if (col.kind != ExprKind::Column || col.column == Expr::unbound || lit.kind != ExprKind::Literal) continue;
         const TypeClass a = class_of(col.column_type), b = class_of(lit.value);
         if ((a == TypeClass::Text && b == TypeClass::Number) || (a == TypeClass::Number && b == TypeClass::Text))
-            throw_criteria_mismatch();
+            mismatch = true;
     }
 }
 
@@ -269,8 +269,11 @@ void validate_columns(const Statement& stmt, const std::vector<std::string>& col
 
 void bind(Expr& e, const std::vector<ColumnInfo>& columns) {
     std::vector<std::string> unknown;
-    bind_node(e, columns, unknown);
+    bool mismatch = false;
+    bind_node(e, columns, unknown, mismatch);
+    // Unknown names first, as Jet reports them.
     if (!unknown.empty()) throw_parameters(unknown.size());
+    if (mismatch) throw_criteria_mismatch();
 }
 
 Value evaluate(const Expr& e, const RowAccess& row) {

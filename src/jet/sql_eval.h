@@ -58,7 +58,8 @@ std::vector<std::string> referenced_columns(const Expr& e);
 void validate_columns(const Statement& stmt, const std::vector<std::string>& columns);
 
 // Resolves the expression's names to positions in `columns` (3061 for unknown ones) and
-// checks the comparisons' types (3464).
+// checks the comparisons' types (3464, after the names). For a SELECT's condition this is the
+// whole of validate_columns.
 void bind(Expr& e, const std::vector<ColumnInfo>& columns);
 
 // The value of a bound expression; a comparison gives Boolean or Null (unknown).
