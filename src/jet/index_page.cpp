@@ -61,8 +61,8 @@ PackedPage pack(const IndexPage& page) {
 // Byte loops rather than memcmp: keys are short, and they mostly differ near their end.
 int compare_keys(KeyView a, KeyView b) {
     const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i)
-        if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+    if (n > 0)
+        if (const int c = std::memcmp(a.data(), b.data(), n); c != 0) return c < 0 ? -1 : 1;   // unsigned bytes
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
