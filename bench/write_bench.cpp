@@ -74,6 +74,7 @@ void run(const std::filesystem::path& dir, int records, int updates) {
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const std::filesystem::path dir = argc > 1 ? argv[1] : std::filesystem::temp_directory_path();
+    std::filesystem::create_directories(dir);
     run(dir, 10000, 2000);
     run(dir, 100000, 2000);
 }
