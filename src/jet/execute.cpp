@@ -94,7 +94,7 @@ long run_insert(Database& db, sql::InsertStmt& stmt) {
         const Column& column = table.columns[at];
         values[at] = coerce_for_column(sql::evaluate(stmt.values[i], sql::ValuesRow(none)), column.type, column.name);
     }
-    write.add(values);
+    write.add(std::move(values));
     write.commit();
     return 1;
 }

@@ -113,7 +113,7 @@ IndexEdit& TableWrite::edit(std::size_t i) {
     return *edits_[i];
 }
 
-std::vector<Value> TableWrite::complete(const NewValues& values) {
+std::vector<Value> TableWrite::complete(NewValues values) {
     if (values.size() != table_.columns.size())
         throw JetError(err::DiskIo, fmt::format("Internal error: {} values for the {} columns of table '{}'.",
                                                 values.size(), table_.columns.size(), table_.name));
@@ -132,7 +132,7 @@ std::vector<Value> TableWrite::complete(const NewValues& values) {
         } else if (is_autonumber_guid(c) && (!values[i] || values[i]->is_null())) {
             out[i] = Value::guid(random_guid());
         } else if (values[i]) {
-            out[i] = *values[i];
+            out[i] = std::move(*values[i]);
         } else {
             out[i] = rules[i].new_record_default();
         }
@@ -193,10 +193,10 @@ std::vector<FieldImage> TableWrite::images(const std::vector<Value>& values, con
     return fields;
 }
 
-void TableWrite::add(const NewValues& values) {
+void TableWrite::add(NewValues values) {
     Staged s;
     s.appended = true;
-    s.values = complete(values);
+    s.values = complete(std::move(values));
     check(s.values);
     s.fields = images(s.values, nullptr, nullptr, s.long_values);
     s.row = build_row(table_, file_.format(), s.fields);

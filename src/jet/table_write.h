@@ -32,7 +32,7 @@ public:
     const TableDef& table() const { return table_; }
 
     // Stages an appended record.
-    void add(const NewValues& values);
+    void add(NewValues values);
     // Stages a change of the row `id` (a header row id), whose stored values are `current`.
     void change(RowId id, const std::vector<Value>& current, const NewValues& changes);
 
@@ -41,7 +41,7 @@ public:
 
 private:
     struct Staged;
-    std::vector<Value> complete(const NewValues& values);
+    std::vector<Value> complete(NewValues values);
     void check(const std::vector<Value>& values) const;
     std::vector<FieldImage> images(const std::vector<Value>& values, const std::vector<FieldImage>* stored,
                                    const NewValues* changes, std::vector<Bytes>& long_values) const;
