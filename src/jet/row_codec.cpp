@@ -1,5 +1,6 @@
-// Row decoding. Buffers for offsets and fields live in the decoder and are reused, so
-// scanning a table allocates only for the text and binary values themselves.
+// Row decoding. The buffers for a row's offsets and fields are the thread's own and reused
+// (decoding never calls back into decoding), so reading rows allocates only for the text and
+// binary values themselves.
 #include "row_codec.h"
 
 #include "error.h"
@@ -11,6 +12,16 @@
 
 namespace jet {
 namespace {
+
+std::vector<std::uint32_t>& var_offsets_buffer() {
+    thread_local std::vector<std::uint32_t> offsets;
+    return offsets;
+}
+
+std::vector<FieldRef>& fields_buffer() {
+    thread_local std::vector<FieldRef> fields;
+    return fields;
+}
 
 template <typename T>
 T load(const std::uint8_t* p) {
@@ -133,7 +144,8 @@ void RowDecoder::split(const std::uint8_t* row, std::size_t size, RowId id, std:
     std::size_t data_end = size - mask_len;  // where the variable-area trailer begins
 
     std::uint32_t nvar = 0;
-    var_offsets_.clear();
+    std::vector<std::uint32_t>& var_offsets = var_offsets_buffer();
+    var_offsets.clear();
     if (table_.var_columns > 0) {
         if (jet3) {
             if (data_end < count_size + 1) damaged(id, "its variable-column count is cut off");
@@ -147,7 +159,7 @@ void RowDecoder::split(const std::uint8_t* row, std::size_t size, RowId id, std:
             std::size_t used = 0;
             for (std::uint32_t i = 0; i <= nvar; ++i) {
                 while (used < real_jumps && i == row[data_end - 2 - used]) ++used;
-                var_offsets_.push_back(static_cast<std::uint32_t>(row[pos0 - i] + 256 * used));
+                var_offsets.push_back(static_cast<std::uint32_t>(row[pos0 - i] + 256 * used));
             }
             data_end = pos0 - nvar;
         } else {
@@ -156,7 +168,7 @@ void RowDecoder::split(const std::uint8_t* row, std::size_t size, RowId id, std:
             if (data_end < count_size + 4 + 2ull * nvar) damaged(id, "its variable-column offsets are cut off");
             for (std::uint32_t i = 0; i <= nvar; ++i) {
                 const std::size_t at = data_end - 4 - 2 * i;
-                var_offsets_.push_back(static_cast<std::uint32_t>(row[at] | row[at + 1] << 8));
+                var_offsets.push_back(static_cast<std::uint32_t>(row[at] | row[at + 1] << 8));
             }
             data_end = data_end - 4 - 2ull * nvar;
         }
@@ -181,7 +193,7 @@ void RowDecoder::split(const std::uint8_t* row, std::size_t size, RowId id, std:
                 f.present = false;
                 continue;
             }
-            const std::uint32_t start = var_offsets_[c.var_index], end = var_offsets_[c.var_index + 1u];
+            const std::uint32_t start = var_offsets[c.var_index], end = var_offsets[c.var_index + 1u];
             if (start < count_size || start > end || end > data_end)
                 damaged(id, fmt::format("column '{}' has offsets {}..{} outside the row", c.name, start, end));
             f.data = row + start;
@@ -214,10 +226,11 @@ Value RowDecoder::value(const Column& c, const FieldRef& f, RowId id) const {
 
 void RowDecoder::decode(const std::uint8_t* row, std::size_t size, RowId id, std::vector<Value>& out,
                         const std::vector<bool>* wanted) const {
-    split(row, size, id, fields_);
+    std::vector<FieldRef>& fields = fields_buffer();
+    split(row, size, id, fields);
     out.resize(table_.columns.size());
     for (std::size_t k = 0; k < table_.columns.size(); ++k)
-        if (!wanted || (*wanted)[k]) store(out[k], table_.columns[k], fields_[k], id);
+        if (!wanted || (*wanted)[k]) store(out[k], table_.columns[k], fields[k], id);
 }
 
 }  // namespace jet

@@ -60,8 +60,6 @@ private:
     const PageFile& file_;
     const TableDef& table_;
     const Format& format_;
-    mutable std::vector<std::uint32_t> var_offsets_;
-    mutable std::vector<FieldRef> fields_;
 };
 
 }  // namespace jet

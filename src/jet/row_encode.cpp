@@ -161,11 +161,15 @@ struct Layout {
 Layout lay_out(const TableDef& table, const Format& format, const std::vector<FieldImage>& fields) {
     Layout l;
     const std::size_t count_size = format.row_count_field_size;
+    std::size_t var_bytes = 0;
+    for (const FieldImage& f : fields) var_bytes += f.bytes.size();   // fixed ones too: a bound, once
+    l.body.reserve(count_size + table.fixed_area_size() + var_bytes);
     l.body.assign(count_size + table.fixed_area_size(), 0);
     if (count_size == 1) l.body[0] = static_cast<std::uint8_t>(table.max_columns);
     else put_u16(l.body, 0, table.max_columns);
 
     std::vector<const FieldImage*> by_var;
+    by_var.reserve(table.var_columns);
     for (std::size_t i = 0; i < table.columns.size(); ++i) {
         const Column& c = table.columns[i];
         const FieldImage& f = fields.at(i);
@@ -185,10 +189,6 @@ Layout lay_out(const TableDef& table, const Format& format, const std::vector<Fi
     }
     // Slots of deleted variable columns stay in the table as empty entries.
     l.var_count = by_var.size();
-    std::size_t var_bytes = 0;
-    for (const FieldImage* f : by_var)
-        if (f && f->present) var_bytes += f->bytes.size();
-    l.body.reserve(l.body.size() + var_bytes);
     l.offsets.reserve(by_var.size() + 1);
     for (const FieldImage* f : by_var) {
         l.offsets.push_back(l.body.size());
