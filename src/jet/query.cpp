@@ -119,8 +119,10 @@ std::vector<RowId> matching_rows(Database& db, const TableDef& def, const sql::E
                                  std::optional<std::string>* index_used, std::size_t limit) {
     std::vector<RowId> rows;
 
+    const std::vector<const sql::Expr*> parts = sql::conjuncts(where);
     std::vector<sql::SimpleCondition> conditions;
-    for (const sql::Expr* part : sql::conjuncts(where))
+    conditions.reserve(parts.size());
+    for (const sql::Expr* part : parts)
         if (std::optional<sql::SimpleCondition> c = sql::simple_condition(*part)) conditions.push_back(*c);
     std::optional<Plan> best;
     for (const LogicalIndex& li : def.logical_indexes) {

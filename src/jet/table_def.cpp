@@ -164,7 +164,10 @@ std::size_t statistics_at(const Format& f, std::size_t index) {
 bool tdef_unchanged_but_counters(const PageFile& file, TdefStream& s, std::size_t real_indexes, bool& counters_moved) {
     const Format& f = file.format();
     counters_moved = false;
-    std::vector<std::size_t> counters{f.tdef_row_count_offset, f.tdef_autonumber_offset};
+    std::vector<std::size_t> counters;
+    counters.reserve(2 + real_indexes);
+    counters.push_back(f.tdef_row_count_offset);
+    counters.push_back(f.tdef_autonumber_offset);
     for (std::size_t i = 0; i < real_indexes; ++i) counters.push_back(statistics_at(f, i));
     std::sort(counters.begin(), counters.end());
     if (s.pages.empty() || counters.back() + 4 > file.page_size() || s.bytes.size() < file.page_size())
