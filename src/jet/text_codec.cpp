@@ -132,8 +132,10 @@ Bytes encode_compressed_unicode(const std::u16string& units) {
     for (std::size_t i = 0; compressible && i < units.size(); ++i)
         compressible = units[i] >= 0x01 && units[i] <= 0xFF;
     if (!compressible) return encode_utf16le(units);
-    Bytes out{0xFF, 0xFE};
+    Bytes out;
     out.reserve(units.size() + 2);
+    out.push_back(0xFF);
+    out.push_back(0xFE);
     for (char16_t u : units) out.push_back(static_cast<std::uint8_t>(u));
     return out;
 }
