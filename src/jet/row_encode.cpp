@@ -162,7 +162,7 @@ Layout lay_out(const TableDef& table, const Format& format, const std::vector<Fi
     Layout l;
     const std::size_t count_size = format.row_count_field_size;
     std::size_t var_bytes = 0;
-    for (const FieldImage& f : fields) var_bytes += f.bytes.size();   // fixed ones too: a bound, once
+    for (const FieldImage& f : fields) var_bytes += f.bytes.size();   // with the fixed ones: a bound, so one allocation
     l.body.reserve(count_size + table.fixed_area_size() + var_bytes);
     l.body.assign(count_size + table.fixed_area_size(), 0);
     if (count_size == 1) l.body[0] = static_cast<std::uint8_t>(table.max_columns);
