@@ -22,6 +22,9 @@ namespace {
 // length and old bytes. The flag is stored after the records and cleared after the database's
 // pages, so a set flag always describes whole records.
 constexpr char kMagic[8] = {'T', 'L', 'W', 'J', 'R', 'N', 'L', '3'};
+// Stored over the magic by a process that removes the journal, so that a writer still holding
+// the removed file learns it from its mapping instead of asking the file system every write.
+constexpr char kRetired[8] = {'T', 'L', 'W', 'J', 'G', 'O', 'N', 'E'};
 constexpr std::size_t kHeader = 32;
 constexpr std::size_t kFlagAt = 12;
 constexpr std::size_t kRecordHead = 8;
@@ -60,6 +63,17 @@ Journal::~Journal() {
     if (fd_ >= 0) ::close(fd_);
 }
 
+void Journal::remove_finished(const std::string& database_path) {
+    const std::string path = path_for(database_path);
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return;
+    std::uint8_t raw[kHeader];
+    const bool unfinished = read_all(fd, raw, kHeader, 0) && parse_unfinished(raw).has_value();
+    const bool retired = !unfinished && ::pwrite(fd, kRetired, sizeof kRetired, 0) == sizeof kRetired;
+    if (retired) ::unlink(path.c_str());
+    ::close(fd);
+}
+
 bool Journal::has_unfinished_write(const std::string& database_path) {
     const int fd = ::open(path_for(database_path).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
@@ -71,8 +85,12 @@ bool Journal::has_unfinished_write(const std::string& database_path) {
 
 void Journal::open() {
     if (fd_ >= 0) {
-        struct stat st {};
-        if (::fstat(fd_, &st) == 0 && st.st_nlink > 0) return;
+        if (map_ != nullptr) {
+            if (std::memcmp(map_, kRetired, sizeof kRetired) != 0) return;
+        } else {
+            struct stat st {};
+            if (::fstat(fd_, &st) == 0 && st.st_nlink > 0) return;
+        }
         unmap();  // another process of ours removed it on closing
         ::close(fd_);
         fd_ = -1;

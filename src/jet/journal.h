@@ -30,9 +30,13 @@ public:
     static std::string path_for(const std::string& database_path) { return database_path + "-journal"; }
     // True when a writer died inside a write and its journal has not been undone yet.
     static bool has_unfinished_write(const std::string& database_path);
+    // Removes a finished journal (clutter once its writer closes), marking it first so that a
+    // writer of ours that still holds it makes a new one. Under the exclusive statement lock.
+    static void remove_finished(const std::string& database_path);
 
     // The caller holds the exclusive statement lock for all of these.
-    // Opens the journal, or makes a new one when another process of ours removed it.
+    // Opens the journal, or makes a new one when another process of ours removed it (seen in
+    // the mapping without a system call).
     void open();
     // Puts back what an unfinished write saved and cuts the database (open as `db`) to its old
     // length; false when there was none.

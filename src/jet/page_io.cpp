@@ -106,11 +106,9 @@ PageFile::PageFile(std::string path, int fd, Access access, const Format& format
 PageFile::~PageFile() {
     unmap();
     if (writable()) {
-        // A finished journal is only clutter. A writer of ours that still holds it open notices
-        // the removal and makes a new one.
         try {
             StatementLock lock(fd_, StatementLock::Mode::Exclusive);
-            if (!Journal::has_unfinished_write(path_)) ::unlink(Journal::path_for(path_).c_str());
+            Journal::remove_finished(path_);
         } catch (...) {
         }
     }

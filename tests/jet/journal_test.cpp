@@ -86,3 +86,26 @@ TEST(AtomicWrite, CommittedWriteStaysAndLeavesNoJournal) {
     auto file = jet::PageFile::open(copy.file, jet::PageFile::Access::ReadOnly);
     EXPECT_EQ(file->read_page(4), filled(file->page_size(), 0x5A));
 }
+
+// A writer that closes removes the finished journal; another writer that still holds the
+// removed file must save its next write into a journal that the next open can find.
+TEST(AtomicWrite, WriterMakesANewJournalWhenAnotherRemovedIt) {
+    Copy copy("access/jet4/testV2000.mdb");
+    const std::string journal = jet::Journal::path_for(copy.file);
+    auto write = [](jet::PageFile& file, std::uint8_t byte) {
+        jet::StatementScope scope(file, jet::StatementLock::Mode::Exclusive);
+        jet::AtomicWrite atomic(file);
+        file.write_page(4, filled(file.page_size(), byte));
+        atomic.commit();
+    };
+    auto staying = jet::PageFile::open(copy.file, jet::PageFile::Access::ReadWrite);
+    write(*staying, 0x01);
+    {
+        auto leaving = jet::PageFile::open(copy.file, jet::PageFile::Access::ReadWrite);
+        write(*leaving, 0x02);
+    }
+    EXPECT_FALSE(fs::exists(journal));
+    write(*staying, 0x03);
+    EXPECT_TRUE(fs::exists(journal));
+    EXPECT_FALSE(jet::Journal::has_unfinished_write(copy.file));
+}
