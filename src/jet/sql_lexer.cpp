@@ -36,10 +36,10 @@ public:
     }
 
 private:
-    Token make(TokenKind kind, std::size_t begin, std::string text) {
+    Token make(TokenKind kind, std::size_t begin, std::string_view text) {
         Token t;
         t.kind = kind;
-        t.text = std::move(text);
+        t.text = text;
         t.begin = begin;
         t.end = pos_;
         return t;
@@ -47,7 +47,7 @@ private:
 
     Token invalid(std::size_t begin, InvalidReason why) {
         pos_ = s_.size();
-        Token t = make(TokenKind::Invalid, begin, std::string(s_.substr(begin)));
+        Token t = make(TokenKind::Invalid, begin, s_.substr(begin));
         t.invalid = why;
         return t;
     }
@@ -57,7 +57,7 @@ private:
         const char c = s_[pos_];
         if (starts_name(c)) {
             while (pos_ < s_.size() && continues_name(s_[pos_])) ++pos_;
-            return make(TokenKind::Name, begin, std::string(s_.substr(begin, pos_ - begin)));
+            return make(TokenKind::Name, begin, s_.substr(begin, pos_ - begin));
         }
         if (is_digit(c) || (c == '.' && pos_ + 1 < s_.size() && is_digit(s_[pos_ + 1]))) return number(begin);
         if (c == '\'' || c == '"') return quoted(begin, c);
@@ -65,22 +65,22 @@ private:
             const std::size_t close = s_.find(']', pos_ + 1);
             if (close == std::string_view::npos || close == pos_ + 1) return invalid(begin, InvalidReason::UnterminatedName);
             pos_ = close + 1;
-            return make(TokenKind::QuotedName, begin, std::string(s_.substr(begin + 1, close - begin - 1)));
+            return make(TokenKind::QuotedName, begin, s_.substr(begin + 1, close - begin - 1));
         }
         if (c == '#') {
             const std::size_t close = s_.find('#', pos_ + 1);
             if (close == std::string_view::npos) return invalid(begin, InvalidReason::UnterminatedDate);
             pos_ = close + 1;
-            return make(TokenKind::Date, begin, std::string(s_.substr(begin + 1, close - begin - 1)));
+            return make(TokenKind::Date, begin, s_.substr(begin + 1, close - begin - 1));
         }
         if (c == '<' || c == '>') {
             ++pos_;
             if (pos_ < s_.size() && (s_[pos_] == '=' || (c == '<' && s_[pos_] == '>'))) ++pos_;
-            return make(TokenKind::Symbol, begin, std::string(s_.substr(begin, pos_ - begin)));
+            return make(TokenKind::Symbol, begin, s_.substr(begin, pos_ - begin));
         }
         if (c == '=' || c == '(' || c == ')' || c == ',' || c == ';' || c == '*' || c == '-') {
             ++pos_;
-            return make(TokenKind::Symbol, begin, std::string(1, c));
+            return make(TokenKind::Symbol, begin, s_.substr(begin, 1));
         }
         return invalid(begin, InvalidReason::UnknownCharacter);
     }
@@ -103,23 +103,22 @@ private:
                 decimal = true;
             }
         }
-        return make(decimal ? TokenKind::Decimal : TokenKind::Integer, begin, std::string(s_.substr(begin, pos_ - begin)));
+        return make(decimal ? TokenKind::Decimal : TokenKind::Integer, begin, s_.substr(begin, pos_ - begin));
     }
 
     Token quoted(std::size_t begin, char quote) {
-        std::string content;
         ++pos_;
         for (;;) {
             const std::size_t close = s_.find(quote, pos_);
             if (close == std::string_view::npos) return invalid(begin, InvalidReason::UnterminatedString);
-            content.append(s_.substr(pos_, close - pos_));
             pos_ = close + 1;
-            if (pos_ < s_.size() && s_[pos_] == quote) {  // doubled quote: one quote character
-                content.push_back(quote);
+            if (pos_ < s_.size() && s_[pos_] == quote) {  // doubled quote: part of the content
                 ++pos_;
                 continue;
             }
-            return make(TokenKind::String, begin, std::move(content));
+            Token t = make(TokenKind::String, begin, s_.substr(begin + 1, close - begin - 1));
+            t.quote = quote;
+            return t;
         }
     }
 
@@ -134,6 +133,16 @@ bool Token::is_keyword(std::string_view word) const {
     for (std::size_t i = 0; i < word.size(); ++i)
         if (ascii_lower(text[i]) != ascii_lower(word[i])) return false;
     return true;
+}
+
+std::string string_value(const Token& t) {
+    std::string out;
+    out.reserve(t.text.size());
+    for (std::size_t i = 0; i < t.text.size(); ++i) {
+        out += t.text[i];
+        if (t.text[i] == t.quote) ++i;  // the second of a doubled pair
+    }
+    return out;
 }
 
 std::vector<Token> tokenize(std::string_view text) { return Lexer(text).run(); }

@@ -16,7 +16,7 @@ enum class TokenKind {
     QuotedName,   // [bracketed name]: never a keyword
     Integer,      // digits only
     Decimal,      // digits with a fraction or an exponent
-    String,       // text is the literal's content, doubled quotes already undone
+    String,       // text is the literal's content as written: string_value() undoes doubled quotes
     Date,         // text is what stands between the # signs
     Symbol,       // = <> < > <= >= ( ) , ; * -
     Invalid,      // see InvalidReason
@@ -25,9 +25,11 @@ enum class TokenKind {
 
 enum class InvalidReason { None, UnterminatedString, UnterminatedDate, UnterminatedName, UnknownCharacter };
 
+// A token's text views the statement text, which must outlive it.
 struct Token {
     TokenKind kind = TokenKind::End;
-    std::string text;
+    std::string_view text;
+    char quote = 0;          // of a String: the quote character that encloses it
     std::size_t begin = 0;   // byte offsets into the statement text
     std::size_t end = 0;
     InvalidReason invalid = InvalidReason::None;
@@ -35,6 +37,9 @@ struct Token {
     bool is_symbol(std::string_view s) const { return kind == TokenKind::Symbol && text == s; }
     bool is_keyword(std::string_view word) const;   // plain Name equal to `word`, ignoring ASCII case
 };
+
+// A String token's value: its content with each doubled quote taken as one.
+std::string string_value(const Token& t);
 
 // All tokens of `text`, ending with one End token. Scanning stops at the first Invalid token,
 // which is then followed by End.

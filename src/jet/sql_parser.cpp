@@ -37,7 +37,7 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-Value integer_literal(const std::string& digits) {
+Value integer_literal(std::string_view digits) {
     std::int64_t v = 0;
     auto [p, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v);
     if (ec == std::errc() && p == digits.data() + digits.size() && v <= std::numeric_limits<std::int32_t>::max())
@@ -47,7 +47,7 @@ Value integer_literal(const std::string& digits) {
     return Value::double_(d);
 }
 
-Value decimal_literal(const std::string& text) {
+Value decimal_literal(std::string_view text) {
     double d = 0;
     std::from_chars(text.data(), text.data() + text.size(), d);
     return Value::double_(d);
@@ -69,7 +69,7 @@ public:
         if (first.is_keyword("UPDATE")) return finish(update());
         if (first.is_keyword("INSERT")) return finish(insert());
         if (first.is_keyword("DELETE") || first.is_keyword("PROCEDURE"))
-            throw JetError(err::Unsupported, "This engine runs no " + first.text + " statements: '" + std::string(text_) + "'.");
+            throw JetError(err::Unsupported, "This engine runs no " + std::string(first.text) + " statements: '" + std::string(text_) + "'.");
         throw JetError(err::InvalidSqlStatement,
                        "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'.");
     }
@@ -113,7 +113,7 @@ private:
 
     std::string table(int error) {
         if (!is_name(peek())) fail(error);
-        return take().text;
+        return std::string(take().text);
     }
 
     SelectStmt select() {
@@ -158,7 +158,7 @@ private:
         if (!accept_symbol("(")) fail(err::SyntaxErrorInInsert);
         do {
             if (!is_name(peek())) fail(err::SyntaxErrorInInsert);
-            ins.columns.push_back(take().text);
+            ins.columns.emplace_back(take().text);
         } while (accept_symbol(","));
         if (!accept_symbol(")") || !accept_keyword("VALUES") || !accept_symbol("(")) fail(err::SyntaxErrorInInsert);
         do {
@@ -292,10 +292,10 @@ private:
         switch (t.kind) {
         case TokenKind::Integer: e.value = integer_literal(t.text); return e;
         case TokenKind::Decimal: e.value = decimal_literal(t.text); return e;
-        case TokenKind::String: e.value = Value::text(t.text); return e;
+        case TokenKind::String: e.value = Value::text(string_value(t)); return e;
         case TokenKind::Date: {
             DateTime d;
-            if (!parse_date_text(t.text, d)) throw ExprFailure{InvalidReason::None, true};
+            if (!parse_date_text(std::string(t.text), d)) throw ExprFailure{InvalidReason::None, true};
             e.value = Value::date(d);
             return e;
         }
