@@ -192,8 +192,10 @@ bool Database::catalog_unchanged(const CachedCatalog& cached) {
 const Database::CachedCatalog& Database::fresh_catalog() {
     const std::uint64_t serial = file_->view_serial();
     if (catalog_ && serial != 0 && catalog_checked_ == serial) return *catalog_;
-    catalog_checked_ = serial;
-    if (catalog_ && catalog_unchanged(*catalog_)) return *catalog_;
+    if (catalog_ && catalog_unchanged(*catalog_)) {
+        catalog_checked_ = serial;   // only once the check passed: a failed one is made again
+        return *catalog_;
+    }
     catalog_.reset();
     CachedCatalog c;
     c.stream = read_tdef_stream(*file_, kCatalogTdefPage, kCatalogTable);
@@ -220,6 +222,7 @@ const Database::CachedCatalog& Database::fresh_catalog() {
     for (std::size_t i = 0; i < c.entries.size(); ++i)
         if (c.entries[i].is_table()) c.tables.emplace(c.entries[i].name, i);  // the first of a name stays
     catalog_ = std::move(c);
+    catalog_checked_ = serial;
     return *catalog_;
 }
 
