@@ -17,12 +17,6 @@ namespace jet {
 
 namespace {
 
-std::vector<sql::ColumnInfo> column_infos(const TableDef& table) {
-    std::vector<sql::ColumnInfo> out;
-    for (const Column& c : table.columns) out.push_back({c.name, c.type});
-    return out;
-}
-
 std::vector<std::string> column_names(const TableDef& table) {
     std::vector<std::string> out;
     for (const Column& c : table.columns) out.push_back(c.name);

@@ -154,6 +154,13 @@ std::vector<RowId> matching_rows(Database& db, const TableDef& def, const sql::E
     return rows;
 }
 
+std::vector<sql::ColumnInfo> column_infos(const TableDef& def) {
+    std::vector<sql::ColumnInfo> out;
+    out.reserve(def.columns.size());
+    for (const Column& c : def.columns) out.push_back({c.name, c.type});
+    return out;
+}
+
 std::string_view bare_table_name(std::string_view text) {
     std::string_view name = trim(text);
     if (name.size() >= 2 && name.front() == '[' && name.back() == ']') name = name.substr(1, name.size() - 2);
@@ -176,11 +183,8 @@ QueryResult run_query(Database& db, std::string_view text, std::size_t limit) {
         result.rows = db.row_ids(def);
         return result;
     }
-    std::vector<sql::ColumnInfo> infos;
-    infos.reserve(def.columns.size());
-    for (const Column& c : def.columns) infos.push_back(sql::ColumnInfo{c.name, c.type});
     sql::Expr& where = *select->where;
-    sql::bind(where, infos);   // unknown names (3061), then mismatched types (3464)
+    sql::bind(where, column_infos(def));   // unknown names (3061), then mismatched types (3464)
     result.rows = matching_rows(db, def, where, &result.index_used, limit);
     return result;
 }

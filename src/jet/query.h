@@ -5,6 +5,7 @@
 #pragma once
 
 #include "database.h"
+#include "sql_eval.h"
 #include "sql_parser.h"
 #include "table_def.h"
 
@@ -37,6 +38,9 @@ bool any_row(Database& db, std::string_view text);
 // (rows in table order); the first `limit` of them.
 std::vector<RowId> matching_rows(Database& db, const TableDef& def, const sql::Expr& where,
                                  std::optional<std::string>* index_used = nullptr, std::size_t limit = kAllRows);
+
+// The table's columns as a condition is bound to them (names viewing `def`'s).
+std::vector<sql::ColumnInfo> column_infos(const TableDef& def);
 
 // Whether `text` is a statement rather than a table name.
 bool is_select(std::string_view text);

@@ -15,8 +15,9 @@
 
 namespace jet::sql {
 
+// A column an expression may name; the name views the table definition's.
 struct ColumnInfo {
-    std::string name;
+    std::string_view name;
     ColumnType type = ColumnType::Text;
 };
 

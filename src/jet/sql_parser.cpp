@@ -326,7 +326,7 @@ private:
         throw ExprFailure{};
     }
 
-    static Expr binary(ExprKind kind, Expr left, Expr right) {
+    static Expr binary(ExprKind kind, Expr&& left, Expr&& right) {
         Expr e;
         e.kind = kind;
         e.args.reserve(2);
