@@ -20,7 +20,7 @@ namespace {
 
 JetError validation_error(std::string_view sql) {
     const Statement s = parse_sql(sql);
-    return error_of([&] { validate_columns(s, scoring_table(table_name(s)).names()); });
+    return error_of([&] { validate_columns(s, scoring_table(table_name(s)).names); });
 }
 
 std::size_t count(const sqltest::FixtureTable& t, std::string_view where) { return select_rows(t, where).size(); }

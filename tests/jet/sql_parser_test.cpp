@@ -41,7 +41,7 @@ TEST(SqlParse, EveryStatementOfTheSimulatorParsesAndNamesOnlyColumnsOfTheScoring
     for (const std::string& sql : statements) {
         SCOPED_TRACE(sql);
         const Statement s = parse_sql(sql);
-        EXPECT_NO_THROW(validate_columns(s, sqltest::scoring_table(table_name(s)).names()));
+        EXPECT_NO_THROW(validate_columns(s, sqltest::scoring_table(table_name(s)).names));
     }
 }
 
@@ -76,7 +76,7 @@ TEST(SqlParse, KeywordsAndNamesIgnoreCaseAndATrailingSemicolonIsAccepted) {
     const Statement s = parse_sql("select * from roundDATA where SECTION = 1 and round > 2 oR nspair Is Not nULL;");
     EXPECT_EQ(table_name(s), "roundDATA");
     EXPECT_EQ(where_of(s).kind, ExprKind::Or);
-    EXPECT_NO_THROW(validate_columns(s, sqltest::scoring_table("RoundData").names()));
+    EXPECT_NO_THROW(validate_columns(s, sqltest::scoring_table("RoundData").names));
 }
 
 TEST(SqlParse, BracketedNamesMayHoldSpacesSlashesAndKeywords) {
@@ -122,7 +122,7 @@ TEST(SqlParse, InsertTakesColumnsAndValuesInOrder) {
     EXPECT_EQ(ins.columns, (std::vector<std::string>{"Section", "Table", "NS/EW", "Contract"}));
     ASSERT_EQ(ins.values.size(), 4u);
     EXPECT_EQ(ins.values[3].value, Value::text("3NT"));
-    EXPECT_NO_THROW(validate_columns(s, sqltest::scoring_table("ReceivedData").names()));
+    EXPECT_NO_THROW(validate_columns(s, sqltest::scoring_table("ReceivedData").names));
 }
 
 TEST(SqlSyntaxError, BrokenConditionIs3075NamingTheWholeExpression) {
