@@ -111,21 +111,18 @@ std::optional<bool> test(const Expr& e, const RowAccess& row) {
         if (!v) return std::nullopt;
         return !*v;
     }
-    case ExprKind::And: {
-        const std::optional<bool> l = test(e.args[0], row);
-        if (l == false) return false;
-        const std::optional<bool> r = test(e.args[1], row);
-        if (r == false) return false;
-        if (!l || !r) return std::nullopt;
-        return true;
-    }
+    case ExprKind::And:
     case ExprKind::Or: {
-        const std::optional<bool> l = test(e.args[0], row);
-        if (l == true) return true;
-        const std::optional<bool> r = test(e.args[1], row);
-        if (r == true) return true;
-        if (!l || !r) return std::nullopt;
-        return false;
+        // Left to right, stopping at the first operand that decides: false for AND, true for OR.
+        const bool decides = e.kind == ExprKind::Or;
+        bool unknown = false;
+        for (const Expr& a : e.args) {
+            const std::optional<bool> v = test(a, row);
+            if (v == decides) return decides;
+            if (!v) unknown = true;
+        }
+        if (unknown) return std::nullopt;
+        return !decides;
     }
     case ExprKind::Compare: {
         const Expr& l = e.args[0];
@@ -194,8 +191,7 @@ CompareOp mirrored(CompareOp op) {
 
 void collect_conjuncts(const Expr& e, std::vector<const Expr*>& out) {
     if (e.kind == ExprKind::And) {
-        collect_conjuncts(e.args[0], out);
-        collect_conjuncts(e.args[1], out);
+        for (const Expr& a : e.args) collect_conjuncts(a, out);
     } else {
         out.push_back(&e);
     }

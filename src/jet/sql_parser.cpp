@@ -222,15 +222,27 @@ private:
     }
 
     Expr or_expr() {
-        Expr left = and_expr();
-        while (accept_keyword("OR")) left = binary(ExprKind::Or, std::move(left), and_expr());
-        return left;
+        Expr first = and_expr();
+        if (!peek().is_keyword("OR")) return first;
+        Expr chain = chain_of(ExprKind::Or, std::move(first));
+        while (accept_keyword("OR")) chain.args.push_back(and_expr());
+        return chain;
     }
 
     Expr and_expr() {
-        Expr left = not_expr();
-        while (accept_keyword("AND")) left = binary(ExprKind::And, std::move(left), not_expr());
-        return left;
+        Expr first = not_expr();
+        if (!peek().is_keyword("AND")) return first;
+        Expr chain = chain_of(ExprKind::And, std::move(first));
+        while (accept_keyword("AND")) chain.args.push_back(not_expr());
+        return chain;
+    }
+
+    static Expr chain_of(ExprKind kind, Expr&& first) {
+        Expr e;
+        e.kind = kind;
+        e.args.reserve(4);
+        e.args.push_back(std::move(first));
+        return e;
     }
 
     Expr not_expr() {

@@ -22,8 +22,8 @@ enum class ExprKind {
     Compare,   // args[0] op args[1]
     IsNull,    // args[0] IS NULL (IS NOT NULL when negated)
     Not,       // NOT args[0]
-    And,       // args[0] AND args[1]
-    Or,        // args[0] OR args[1]
+    And,       // args[0] AND args[1] AND ... (a chain is one node: fewer nodes to build and walk)
+    Or,        // args[0] OR args[1] OR ...
 };
 
 enum class CompareOp { Eq, Ne, Lt, Gt, Le, Ge };

@@ -79,6 +79,32 @@ TEST(SqlWhere, NullComparisonsAreUnknownAndUnknownNeverMatches) {
     EXPECT_EQ(count(rd, "NOT (Extra = 'x' OR Round = 1)"), 0u);
 }
 
+// A chain of ANDs or ORs is one node; grouped any way, with unknowns anywhere in it, it must
+// select what the grouped forms select.
+TEST(SqlWhere, ChainsGiveWhatTheirGroupingsGive) {
+    const auto& rd = scoring_table("RoundData");
+    for (const char* op : {"AND", "OR"})
+        for (const char* a : {"Round = 1", "Extra = 'x'", "Section = 1"})
+            for (const char* b : {"Round = 1", "Extra = 'x'", "Table <> 2"})
+                for (const char* c : {"Extra = 'x'", "Section = 1"}) {
+                    const auto form = [&](const std::string& left, const std::string& right) {
+                        return left + " " + op + " " + right;
+                    };
+                    const std::string flat = form(form(a, b), c);
+                    const std::string left = form("(" + form(a, b) + ")", c);
+                    const std::string right = form(a, "(" + form(b, c) + ")");
+                    SCOPED_TRACE(flat);
+                    EXPECT_EQ(count(rd, flat), count(rd, left));
+                    EXPECT_EQ(count(rd, flat), count(rd, right));
+                    EXPECT_EQ(count(rd, "NOT (" + flat + ")"), count(rd, "NOT (" + left + ")"));
+                    EXPECT_EQ(count(rd, "NOT (" + flat + ")"), count(rd, "NOT (" + right + ")"));
+                }
+    EXPECT_EQ(count(rd, "Round = 1 OR Round = 2 OR Round = 3"), 48u);
+    // An unknown between operands that do not decide keeps the chain unknown.
+    EXPECT_EQ(count(rd, "NOT (Round = 1 AND Extra = 'x' AND Round = 1)"), 96u);
+    EXPECT_EQ(count(rd, "NOT (Round <> 1 OR Extra = 'x' OR Round <> 1)"), 0u);
+}
+
 TEST(SqlWhere, TextComparesWithoutCaseIncludingLatin1LettersButKeepsAccents) {
     const auto& m = members();
     EXPECT_EQ(count(m, "Name = 'Seán O''Brien'"), 2u);
