@@ -1,5 +1,6 @@
 // The conversions callers apply to field values (to Integer, Long, Boolean, Double, text)
 // with the old engine's rounding and error numbers, and dates on both sides of 1899-12-30.
+#include "jet/names.h"
 #include "jet/value.h"
 #include "support/jet_errors.h"
 
@@ -128,4 +129,17 @@ TEST(ValueDates, DateTextInBothFormsAndAsText) {
     EXPECT_FALSE(parse_date_text("25:00", d));
     EXPECT_FALSE(parse_date_text("2026-12-06 18:16:25 XX", d));
     EXPECT_EQ(to_integer(Value::text("1900-01-01")), 2);   // a date text reads as its day number
+}
+
+// Names match without regard to ASCII case only: other bytes that differ in 0x20 alone, and
+// letters beyond ASCII, are different names.
+TEST(Names, EqualIgnoringAsciiCaseOnly) {
+    EXPECT_TRUE(jet::names_equal("PairNS", "PairNS"));
+    EXPECT_TRUE(jet::names_equal("section", "SECTION"));
+    EXPECT_TRUE(jet::names_equal("NS/EW", "ns/ew"));
+    EXPECT_FALSE(jet::names_equal("Round", "Rounds"));
+    EXPECT_FALSE(jet::names_equal("Round", "Bound"));
+    EXPECT_FALSE(jet::names_equal("a@", "a`"));     // 0x40 / 0x60
+    EXPECT_FALSE(jet::names_equal("a[", "a{"));     // 0x5B / 0x7B
+    EXPECT_FALSE(jet::names_equal("\xC3\xA9", "\xC3\x89"));   // é / É: not folded
 }
