@@ -6,8 +6,6 @@
 namespace jet {
 
 // Plain ASCII folding: independent of the C locale, and cheap on the hot path of field access.
-constexpr char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // Bytes that differ may still be one ASCII letter in two cases (they then differ in 0x20 alone).
 inline bool names_equal(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;

@@ -1,6 +1,8 @@
 // Splits SQL text into tokens; see sql_lexer.h.
 #include "sql_lexer.h"
 
+#include "names.h"
+
 namespace jet::sql {
 namespace {
 
@@ -12,7 +14,6 @@ bool starts_name(char c) {
 }
 bool continues_name(char c) { return starts_name(c) || is_digit(c); }
 
-char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 class Lexer {
 public:
@@ -128,12 +129,7 @@ private:
 
 }  // namespace
 
-bool Token::is_keyword(std::string_view word) const {
-    if (kind != TokenKind::Name || text.size() != word.size()) return false;
-    for (std::size_t i = 0; i < word.size(); ++i)
-        if (ascii_lower(text[i]) != ascii_lower(word[i])) return false;
-    return true;
-}
+bool Token::is_keyword(std::string_view word) const { return kind == TokenKind::Name && names_equal(text, word); }
 
 std::string string_value(const Token& t) {
     std::string out;

@@ -4,9 +4,9 @@
 #include "table_design.h"
 
 #include "error.h"
+#include "names.h"
 
 #include <algorithm>
-#include <cctype>
 #include <fmt/format.h>
 #include <utility>
 
@@ -19,12 +19,6 @@ constexpr std::size_t kMaxColumns = 255;
 constexpr std::size_t kMaxIndexes = 32;
 constexpr std::size_t kMaxIndexColumns = 10;
 constexpr std::uint8_t kJet4IndexMark = 0x80;  // Access 2000+ sets it on every index it creates
-
-bool same_name(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 std::uint16_t fixed_size(ColumnType t) {
     switch (t) {
@@ -107,7 +101,7 @@ TableDef layout_table(const Format& format, const TableDesign& design) {
     for (std::size_t i = 0; i < design.columns.size(); ++i) {
         const ColumnDesign& c = design.columns[i];
         for (std::size_t j = 0; j < i; ++j)
-            if (same_name(design.columns[j].name, c.name))
+            if (names_equal(design.columns[j].name, c.name))
                 throw JetError(kFieldDefinedTwice,
                                fmt::format("Column '{}' is defined more than once in table '{}'.", c.name, design.name));
         Column col = make_column(format, design, c, static_cast<std::uint16_t>(i));
@@ -131,7 +125,7 @@ TableDef layout_table(const Format& format, const TableDesign& design) {
         const IndexDesign& ix = design.indexes[i];
         if (ix.name.empty()) throw JetError(err::Unsupported, fmt::format("Table '{}' has an index without a name.", design.name));
         for (std::size_t j = 0; j < i; ++j)
-            if (same_name(design.indexes[j].name, ix.name))
+            if (names_equal(design.indexes[j].name, ix.name))
                 throw JetError(err::Unsupported,
                                fmt::format("Index '{}' is defined more than once in table '{}'.", ix.name, design.name));
         if (ix.primary && std::exchange(have_primary, true))
@@ -144,7 +138,7 @@ TableDef layout_table(const Format& format, const TableDesign& design) {
         real.flags = index_flags_of(format, ix);
         for (const IndexColumnDesign& ic : ix.columns) {
             auto it = std::find_if(t.columns.begin(), t.columns.end(),
-                                   [&](const Column& c) { return same_name(c.name, ic.column); });
+                                   [&](const Column& c) { return names_equal(c.name, ic.column); });
             if (it == t.columns.end())
                 throw JetError(err::ItemNotFound, fmt::format("Index '{}' of table '{}' names a missing column '{}'.",
                                                               ix.name, design.name, ic.column));
