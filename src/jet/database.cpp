@@ -135,10 +135,12 @@ void Database::scan_raw(const TableDef& table, Visit&& visit) {
     }
 }
 
-void Database::scan(const TableDef& table, const RowVisitor& visit, const std::vector<bool>* wanted) {
+void Database::scan(const TableDef& table, const RowVisitor& visit, const std::vector<bool>* wanted,
+                    const RowFilter* keep) {
     RowDecoder decoder(*file_, table);
     std::vector<Value> values;
     scan_raw(table, [&](RowId id, const std::uint8_t* row, std::size_t size) {
+        if (keep && !(*keep)(row, size)) return true;
         decoder.decode(row, size, id, values, wanted);
         return visit(id, values);
     });

@@ -65,8 +65,11 @@ public:
     // The whole scan is one read statement (StatementScope), so it sees no write of ours half
     // done and reads the pages in place.
     using RowVisitor = std::function<bool(RowId, const std::vector<Value>&)>;
-    // With `wanted`, only the columns it marks are decoded (the others are Null).
-    void scan(const TableDef& table, const RowVisitor& visit, const std::vector<bool>* wanted = nullptr);
+    // With `wanted`, only the columns it marks are decoded (the others are Null). With `keep`,
+    // rows it refuses (given their stored bytes) are passed over without being decoded.
+    using RowFilter = std::function<bool(const std::uint8_t* row, std::size_t size)>;
+    void scan(const TableDef& table, const RowVisitor& visit, const std::vector<bool>* wanted = nullptr,
+              const RowFilter* keep = nullptr);
     std::vector<RowId> row_ids(const TableDef& table);
     std::uint32_t count_rows(const TableDef& table);
 

@@ -6,8 +6,11 @@
 #include "error.h"
 #include "index.h"
 #include "index_key.h"
+#include "row_codec.h"
+#include "row_encode.h"
 #include "sql_eval.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 
@@ -99,6 +102,28 @@ std::optional<Plan> plan_for(const Database& db, const TableDef& def, const Logi
     return plan;
 }
 
+// Equalities of the whole condition between an integer column and a literal it can hold
+// exactly, as the stored bytes the column must have: a scan passes over rows whose bytes
+// differ (or are Null) without decoding them, since such a row cannot satisfy the condition.
+struct StoredEquality {
+    const Column* column;
+    Bytes stored;
+};
+
+std::vector<StoredEquality> stored_equalities(const Database& db, const TableDef& def,
+                                              const std::vector<sql::SimpleCondition>& conditions) {
+    std::vector<StoredEquality> out;
+    for (const sql::SimpleCondition& c : conditions) {
+        const Column& column = def.columns.at(c.column->column);
+        const bool integer = column.type == ColumnType::Byte || column.type == ColumnType::Integer ||
+                             column.type == ColumnType::Long;
+        if (c.op != sql::CompareOp::Eq || !integer) continue;
+        if (const std::optional<Value> exact = exact_key_value(column, c.literal, true))
+            out.push_back({&column, encode_field(def, column, *exact, db.format())});
+    }
+    return out;
+}
+
 // The columns a bound condition reads.
 void mark_columns(const sql::Expr& e, std::vector<bool>& wanted) {
     if (e.kind == sql::ExprKind::Column && e.column < wanted.size()) wanted[e.column] = true;
@@ -146,10 +171,19 @@ std::vector<RowId> matching_rows(Database& db, const TableDef& def, const sql::E
         IndexCursor cursor(db.file(), def, def.real_indexes[best->logical->real_index], best->range);
         while (rows.size() < limit && cursor.next()) keep(cursor.row());
     } else {
+        const std::vector<StoredEquality> equalities = stored_equalities(db, def, conditions);
+        const RowDecoder decoder(db.file(), def);
+        const Database::RowFilter may_match = [&](const std::uint8_t* row, std::size_t size) {
+            for (const StoredEquality& e : equalities) {
+                const auto field = decoder.fixed_field(row, size, *e.column);
+                if (field && !std::equal(field->begin(), field->end(), e.stored.begin(), e.stored.end())) return false;
+            }
+            return true;
+        };
         db.scan(def, [&](RowId id, const std::vector<Value>& row) {
             if (sql::matches(where, sql::ValuesRow(row))) rows.push_back(id);
             return rows.size() < limit;
-        }, &wanted);
+        }, &wanted, equalities.empty() ? nullptr : &may_match);
     }
     return rows;
 }

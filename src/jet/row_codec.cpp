@@ -133,6 +133,23 @@ void RowDecoder::damaged(RowId id, const std::string& what) const {
                                                      id.page, table_.name, file_.path(), what));
 }
 
+std::optional<std::span<const std::uint8_t>> RowDecoder::fixed_field(const std::uint8_t* row, std::size_t size,
+                                                                      const Column& c) const {
+    const bool jet3 = format_.jet3();
+    const std::size_t count_size = jet3 ? 1 : 2;
+    if (!c.is_fixed() || c.type == ColumnType::Boolean || size < count_size + 1) return std::nullopt;
+    const std::uint32_t ncols = jet3 ? row[0] : static_cast<std::uint32_t>(row[0] | row[1] << 8);
+    const std::size_t mask_len = (ncols + 7) / 8;
+    if (size < count_size + mask_len) return std::nullopt;
+    if (c.number >= ncols) return std::span<const std::uint8_t>{};
+    const std::uint8_t* mask = row + size - mask_len;
+    if ((mask[c.number / 8] >> (c.number % 8) & 1) == 0) return std::span<const std::uint8_t>{};
+    const std::size_t start = count_size + c.fixed_offset;
+    const std::uint32_t len = fixed_size(c.type, c.length);
+    if (len == 0 || start + len > size - mask_len) return std::nullopt;
+    return std::span<const std::uint8_t>(row + start, len);
+}
+
 void RowDecoder::split(const std::uint8_t* row, std::size_t size, RowId id, std::vector<FieldRef>& out) const {
     const bool jet3 = format_.jet3();
     const std::size_t count_size = jet3 ? 1 : 2;

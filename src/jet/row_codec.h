@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace jet {
@@ -52,6 +53,11 @@ public:
     void decode(const std::uint8_t* row, std::size_t size, RowId id, std::vector<Value>& out,
                 const std::vector<bool>* wanted = nullptr) const;
     Value value(const Column& column, const FieldRef& field, RowId id) const;
+    // A quick look at one fixed-size column before a row is decoded: its stored bytes, an
+    // empty span when the row holds it as Null or not at all, nullopt when the row is not laid
+    // out plainly enough to tell (decoding it then says what is wrong).
+    std::optional<std::span<const std::uint8_t>> fixed_field(const std::uint8_t* row, std::size_t size,
+                                                             const Column& column) const;
 
 private:
     // value() into `out`, reusing what `out` holds.
