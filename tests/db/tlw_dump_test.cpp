@@ -1,5 +1,6 @@
 // `tlw info` and `tlw dump` as scripts use them: the JSON object's shape and value types, CSV,
 // help on each subcommand, and errors as "number: description" with exit status 1.
+#include "support/fixtures.h"
 #include "support/child_process.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +8,7 @@
 
 namespace {
 
-std::string fixture(const std::string& relative) { return std::string(TALLIMO_FIXTURES) + "/" + relative; }
+using testsupport::fixture;
 
 testsupport::ProcessResult tlw(std::vector<std::string> args) {
     args.insert(args.begin(), TLW_PATH);

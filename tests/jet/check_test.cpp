@@ -7,6 +7,7 @@
 #include "jet/page_io.h"
 #include "jet/row_codec.h"
 #include "support/child_process.h"
+#include "support/fixtures.h"
 #include "support/lines.h"
 
 #include <gtest/gtest.h>
@@ -29,16 +30,6 @@ bool mentions(const jet::CheckReport& report, const std::string& a, const std::s
     });
 }
 
-std::vector<std::string> fixtures() {
-    std::vector<std::string> out;
-    for (const char* dir : {"access/jet3", "access/jet4", "scoring"})
-        for (const auto& e : fs::directory_iterator(fs::path(TALLIMO_FIXTURES) / dir))
-            if (e.path().filename() != "passwordV2000.mdb")  // refused at open, checked by the reader's tests
-                out.push_back(std::string(dir) + "/" + e.path().filename().string());
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
 class WrittenByOthers : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(WrittenByOthers, PassesEveryCheck) {
@@ -47,7 +38,10 @@ TEST_P(WrittenByOthers, PassesEveryCheck) {
     EXPECT_FALSE(report.checked.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, WrittenByOthers, ::testing::ValuesIn(fixtures()),
+const std::vector<std::string> fixtures_but_password =
+    testsupport::fixture_files({"access/jet3", "access/jet4", "scoring"}, "password");
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, WrittenByOthers, ::testing::ValuesIn(fixtures_but_password),
                          [](const auto& param_info) {
                              std::string name = param_info.param;
                              std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');

@@ -4,6 +4,8 @@
 #include "jet/error.h"
 #include "jet/index.h"
 
+#include "support/fixtures.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -15,7 +17,7 @@ namespace {
 
 using Rows = std::vector<std::pair<jet::RowId, std::vector<jet::Value>>>;
 
-std::string fixture(const std::string& name) { return std::string(TALLIMO_FIXTURES) + "/" + name; }
+using testsupport::fixture;
 
 Rows all_rows(jet::Database& db, const jet::TableDef& def) {
     Rows rows;

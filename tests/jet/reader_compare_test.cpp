@@ -2,6 +2,7 @@
 // the two readers disagree the bytes decide, and the exceptions below say what they show.
 #include "jet/database.h"
 #include "support/child_process.h"
+#include "support/fixtures.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -128,17 +129,10 @@ TEST_P(ReaderCompare, SameValuesAsMdbtools) {
     compare_file(std::string(TALLIMO_FIXTURES) + "/" + GetParam());
 }
 
-std::vector<std::string> fixture_files() {
-    std::vector<std::string> files;
-    for (const char* folder : {"access/jet3", "access/jet4", "scoring"})
-        for (const auto& e : fs::directory_iterator(std::string(TALLIMO_FIXTURES) + "/" + folder))
-            if (e.path().filename().string().find("password") == std::string::npos)
-                files.push_back(std::string(folder) + "/" + e.path().filename().string());
-    std::sort(files.begin(), files.end());
-    return files;
-}
+const std::vector<std::string> fixtures_but_password =
+    testsupport::fixture_files({"access/jet3", "access/jet4", "scoring"}, "password");
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, ReaderCompare, testing::ValuesIn(fixture_files()),
+INSTANTIATE_TEST_SUITE_P(Fixtures, ReaderCompare, ::testing::ValuesIn(fixtures_but_password),
                          [](const testing::TestParamInfo<std::string>& param) {
                              std::string name = fs::path(param.param).stem().string();
                              for (char& c : name)

@@ -5,13 +5,15 @@
 #include "jet/error.h"
 #include "jet/text_codec.h"
 
+#include "support/fixtures.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 namespace {
 
-std::string fixture(const std::string& relative) { return std::string(TALLIMO_FIXTURES) + "/" + relative; }
+using testsupport::fixture;
 
 struct Table {
     jet::TableDef def;

@@ -5,6 +5,8 @@
 #include "jet/sql_eval.h"
 #include "jet/value.h"
 
+#include "support/fixtures.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -26,7 +28,7 @@ struct FixtureTable {
     FixtureTable(const FixtureTable&) = delete;
 };
 
-inline std::string fixture(const std::string& relative) { return std::string(TALLIMO_FIXTURES) + "/" + relative; }
+using testsupport::fixture;
 
 inline std::string run(const std::string& command) {
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);

@@ -1,0 +1,32 @@
+// The database files of tests/fixtures/ (found through TALLIMO_FIXTURES).
+#pragma once
+
+#include <algorithm>
+#include <filesystem>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+inline std::string fixture(const std::string& relative) { return std::string(TALLIMO_FIXTURES) + "/" + relative; }
+
+// The files of `folders` as "folder/name", sorted, passing over those whose name contains
+// `except`. Test parameters are listed before any test runs: a missing folder is listed as
+// itself, so the test given it fails naming it instead of the whole program aborting.
+inline std::vector<std::string> fixture_files(std::initializer_list<const char*> folders, const std::string& except) {
+    std::vector<std::string> files;
+    for (const char* folder : folders) {
+        std::error_code error;
+        std::filesystem::directory_iterator it(fixture(folder), error), end;
+        if (error) files.emplace_back(folder);
+        for (; it != end; it.increment(error)) {
+            const std::string name = it->path().filename().string();
+            if (name.find(except) == std::string::npos) files.push_back(std::string(folder) + "/" + name);
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+}  // namespace testsupport
