@@ -11,9 +11,11 @@
 #include "run/integer.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace sim {
 
@@ -48,6 +50,11 @@ public:
     virtual std::string executable_folder() const = 0;
     // Whether an ordinary file exists at the path.
     virtual bool file_exists(const std::string& path) const = 0;
+    // The process environment's variable, empty when unset.
+    virtual std::string environment_variable(const std::string& name) const {
+        const char* value = std::getenv(name.c_str());
+        return value ? value : "";
+    }
 };
 
 struct SectionEntry {
@@ -119,11 +126,13 @@ public:
     // ---- Beyond the window's own controls ----
     // Draws from this seed at every Generate instead of from the clock (reproducible runs).
     std::optional<std::uint32_t> FixedSeed;
-    // Where the member-name database is read; empty: "TLPlayerDB.mdb" beside the program
-    // (or in "C:\Tallimo Simulator\" when the program's folder begins with "C:\VB").
+    // Where the member-name database is read; empty: "TLPlayerDB.mdb" looked for beside the
+    // program (or in "C:\Tallimo Simulator\" when the program's folder begins with "C:\VB"),
+    // then beside the scoring database, then in the tallimo/ folder of $XDG_DATA_HOME and of
+    // each of $XDG_DATA_DIRS.
     std::string MemberDatabaseOverride;
-    // The path the member-name database is looked for at, as log-on will use it.
-    std::string member_database_path() const;
+    // The paths the member-name database is looked for at, in order, as log-on uses them.
+    std::vector<std::string> member_database_paths() const;
 
     // True once the program has ended (Stop, a fatal message, an error, automatic shutdown).
     bool ended() const { return ended_; }

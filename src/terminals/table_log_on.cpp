@@ -2,6 +2,10 @@
 // line; after the last one, player numbers (opening the member-name database) or results.
 #include "run/simulator.h"
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 namespace sim {
 
 void Simulator::LogTablesOn() {
@@ -28,24 +32,57 @@ void Simulator::LogTablesOn() {
         return;
     }
 
-    const std::string path = member_database_path();
-    if (!host_.file_exists(path))
-        end_with_message("Cannot find the Tallimo database of members' names - \r\n" + path);
+    // The message names the first place looked in: where the database belongs.
+    const std::vector<std::string> places = member_database_paths();
+    const auto found = std::find_if(places.begin(), places.end(), [&](const auto& p) { return host_.file_exists(p); });
+    if (found == places.end())
+        end_with_message("Cannot find the Tallimo database of members' names - \r\n" + places.front());
+    const std::string& path = *found;
     MemberNames.reset();  // the old list goes before the database it reads
     member_db_ = db::Database::open(path);
     MemberNames = member_db_->open_recordset("PlayerNameDatabase");
     if (!MemberNames->at_end()) MemberNames->move_first();
 }
 
-std::string Simulator::member_database_path() const {
-    if (!MemberDatabaseOverride.empty()) return MemberDatabaseOverride;
-    std::string folder = host_.executable_folder();
-    if (folder.starts_with("C:\\VB")) folder = "C:\\Tallimo Simulator\\";
+namespace {
+
+std::string with_separator(std::string folder) {
     if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') {
         const bool windows = folder.find('\\') != std::string::npos && folder.find('/') == std::string::npos;
         folder += windows ? '\\' : '/';
     }
-    return folder + "TLPlayerDB.mdb";
+    return folder;
+}
+
+std::string folder_of(const std::string& path) {
+    const auto slash = path.find_last_of(path.find('/') == std::string::npos ? "\\" : "/");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+}  // namespace
+
+std::vector<std::string> Simulator::member_database_paths() const {
+    if (!MemberDatabaseOverride.empty()) return {MemberDatabaseOverride};
+    constexpr const char* name = "TLPlayerDB.mdb";
+    std::string folder = host_.executable_folder();
+    if (folder.starts_with("C:\\VB")) folder = "C:\\Tallimo Simulator\\";
+    std::vector<std::string> paths{with_separator(folder) + name};
+
+    // An installed program's folder is no place for data: then the event's own folder, then
+    // the desktop's data folders (XDG base directories).
+    if (const std::string event = folder_of(DatabasePath); !event.empty()) paths.push_back(with_separator(event) + name);
+    std::string data_home = host_.environment_variable("XDG_DATA_HOME");
+    if (data_home.empty() && !host_.environment_variable("HOME").empty())
+        data_home = host_.environment_variable("HOME") + "/.local/share";
+    if (!data_home.empty()) paths.push_back(data_home + "/tallimo/" + name);
+    std::string data_dirs = host_.environment_variable("XDG_DATA_DIRS");
+    if (data_dirs.empty()) data_dirs = "/usr/local/share:/usr/share";
+    for (std::size_t start = 0; start <= data_dirs.size();) {
+        const std::size_t end = std::min(data_dirs.find(':', start), data_dirs.size());
+        if (end > start) paths.push_back(data_dirs.substr(start, end - start) + "/tallimo/" + name);
+        start = end + 1;
+    }
+    return paths;
 }
 
 // The letter of the last section whose id reads as the number CurSection; empty if none.

@@ -8,6 +8,7 @@
 #include "run/simulator.h"
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,6 +27,8 @@ public:
     bool ended = false;
     jet::DateTime clock = jet::from_civil({2026, 12, 6, 19, 30, 15, 0});
     std::string folder;
+    // The machine's own data folders stay out of the tests.
+    std::map<std::string, std::string> environment{{"XDG_DATA_DIRS", "/nonexistent"}};
 
     void add_log_line(const std::string& line) override { log.push_back(line); }
     void set_timer_interval(int ms) override { interval = ms; }
@@ -38,6 +41,10 @@ public:
     jet::DateTime now() const override { return clock; }
     std::string executable_folder() const override { return folder; }
     bool file_exists(const std::string& path) const override { return std::filesystem::is_regular_file(path); }
+    std::string environment_variable(const std::string& name) const override {
+        const auto it = environment.find(name);
+        return it == environment.end() ? "" : it->second;
+    }
 };
 
 // A temporary folder, removed with its contents at the end of the test.
@@ -50,7 +57,7 @@ public:
 
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
-    // Copies ../shared/fixtures/<relative> here; returns the copy's path.
+    // Copies tests/fixtures/<relative> here; returns the copy's path.
     std::string copy_fixture(const std::string& relative) const;
 
 private:

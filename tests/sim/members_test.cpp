@@ -106,17 +106,36 @@ TEST_F(Members, MissingMemberDatabaseIsNamedAndEndsTheProgram) {
     EXPECT_EQ(count(db, "SELECT * FROM Tables WHERE LogOnOff = 1"), 2) << "the log-ons stay";
 }
 
-TEST(MemberDatabaseFolder, ProgramsUnderVbLookInTheSimulatorFolder) {
+TEST(MemberDatabaseFolder, BesideTheProgramFirstThenTheEventThenTheDataFolders) {
     TestHost host;
     sim::Simulator simulator(host);
     host.folder = "C:\\VB98\\Sim";
-    EXPECT_EQ(simulator.member_database_path(), "C:\\Tallimo Simulator\\TLPlayerDB.mdb");
+    EXPECT_EQ(simulator.member_database_paths().front(), "C:\\Tallimo Simulator\\TLPlayerDB.mdb");
     host.folder = "c:\\vb98\\Sim";
-    EXPECT_EQ(simulator.member_database_path(), "c:\\vb98\\Sim\\TLPlayerDB.mdb");
-    host.folder = "/opt/tallimo/bin";
-    EXPECT_EQ(simulator.member_database_path(), "/opt/tallimo/bin/TLPlayerDB.mdb");
+    EXPECT_EQ(simulator.member_database_paths().front(), "c:\\vb98\\Sim\\TLPlayerDB.mdb");
+
+    host.folder = "/usr/bin";
+    simulator.DatabasePath = "/srv/club/evening.tlw";
+    host.environment = {{"HOME", "/home/td"}, {"XDG_DATA_DIRS", "/opt/share::/usr/share"}};
+    EXPECT_EQ(simulator.member_database_paths(),
+              (std::vector<std::string>{"/usr/bin/TLPlayerDB.mdb", "/srv/club/TLPlayerDB.mdb",
+                                        "/home/td/.local/share/tallimo/TLPlayerDB.mdb",
+                                        "/opt/share/tallimo/TLPlayerDB.mdb", "/usr/share/tallimo/TLPlayerDB.mdb"}));
+    host.environment = {{"XDG_DATA_HOME", "/data"}};
+    EXPECT_EQ(simulator.member_database_paths().at(2), "/data/tallimo/TLPlayerDB.mdb");
+    EXPECT_EQ(simulator.member_database_paths().back(), "/usr/share/tallimo/TLPlayerDB.mdb");
+
     simulator.MemberDatabaseOverride = "/data/members.mdb";
-    EXPECT_EQ(simulator.member_database_path(), "/data/members.mdb");
+    EXPECT_EQ(simulator.member_database_paths(), std::vector<std::string>{"/data/members.mdb"});
+}
+
+TEST_F(Members, FoundBesideTheScoringDatabaseWhenNotBesideTheProgram) {
+    build_members(dir.file("TLPlayerDB.mdb"), {{1, "Ann"}});
+    SimRun r(db, dir.path() + "/bin");
+    r.generate();
+    for (int i = 0; i < 4; ++i) r.tick();
+    EXPECT_TRUE(r.host.messages.empty()) << r.host.messages.front();
+    EXPECT_FALSE(r.host.ended);
 }
 
 }  // namespace
