@@ -3,6 +3,9 @@
 #include "run/simulator.h"
 
 #include <cmath>
+#include <exception>
+#include <new>
+#include <string>
 
 namespace sim {
 
@@ -13,18 +16,36 @@ Simulator::~Simulator() {
     RoundRows.reset();
 }
 
-// Runs one window event. A JetError that reaches here ends the program with its number and
+std::string describe_current_exception() {
+    try {
+        throw;
+    } catch (const jet::JetError& e) {
+        return std::to_string(e.number()) + ": " + e.description();
+    } catch (const std::bad_alloc&) {
+        return "7: Out of memory";
+    } catch (const std::exception& e) {
+        return std::string("51: Internal error (") + e.what() + ")";
+    } catch (...) {
+        return "51: Internal error (an unknown exception)";
+    }
+}
+
+// Runs one window event. Any error that reaches here ends the program with its number and
 // description; what was written before it stays in the database.
 void Simulator::handle(const std::function<void()>& event) {
     if (ended_) return;
+    std::string failure;
     try {
         event();
+        return;
     } catch (const ProgramEnded&) {
-    } catch (const jet::JetError& e) {
-        try {
-            end_with_message(std::to_string(e.number()) + ": " + e.description());
-        } catch (const ProgramEnded&) {
-        }
+        return;
+    } catch (...) {
+        failure = describe_current_exception();
+    }
+    try {
+        end_with_message(failure);
+    } catch (const ProgramEnded&) {
     }
 }
 
@@ -84,9 +105,9 @@ void Simulator::finish() {
     host_.end_program();
 }
 
-void Simulator::end_with_message(const std::string& text) {
+void Simulator::end_with_message(const std::string& text, const std::string& detail) {
     set_enabled(false);  // no tick may run while the message box waits
-    host_.message_box(text);
+    host_.message_box(text, detail);
     finish();
     throw ProgramEnded{};
 }
@@ -102,12 +123,12 @@ void Simulator::set_enabled(bool enabled) {
 }
 
 db::Database& Simulator::scoring() {
-    if (!ScoringDb) throw jet::JetError(91, "Object variable or With block variable not set (ScoringDb)");
+    if (!ScoringDb) throw jet::JetError(jet::err::ObjectNotSet, "Object variable or With block variable not set (ScoringDb)");
     return *ScoringDb;
 }
 
 db::RecordSet& Simulator::round_rows() {
-    if (!RoundRows) throw jet::JetError(91, "Object variable or With block variable not set (RoundRows)");
+    if (!RoundRows) throw jet::JetError(jet::err::ObjectNotSet, "Object variable or With block variable not set (RoundRows)");
     return *RoundRows;
 }
 

@@ -38,8 +38,9 @@ public:
     virtual void move_resume_to_pause() = 0;
 
     // A message box with an OK button; returns when the user has closed it. The simulator
-    // disables the timer before and calls end_program() right after.
-    virtual void message_box(const std::string& text) = 0;
+    // disables the timer before and calls end_program() right after. `detail`, when not
+    // empty, is shown beneath the message as a hint, apart from its text.
+    virtual void message_box(const std::string& text, const std::string& detail) = 0;
     // Ends the program at once. May return (a test or the headless runner records it); the
     // simulator then does nothing more: ticks and clicks are ignored from then on.
     virtual void end_program() = 0;
@@ -56,6 +57,10 @@ public:
         return value ? value : "";
     }
 };
+
+// The exception being handled as "number: description": the engine's errors with their own
+// numbers, memory exhaustion as 7, anything else as 51. Call only inside a catch block.
+std::string describe_current_exception();
 
 struct SectionEntry {
     Integer Tables;
@@ -147,7 +152,7 @@ private:
 
     void handle(const std::function<void()>& event);
     void finish();
-    [[noreturn]] void end_with_message(const std::string& text);
+    [[noreturn]] void end_with_message(const std::string& text, const std::string& detail = "");
     void set_interval(Integer ms);
     void set_enabled(bool enabled);
     db::Database& scoring();

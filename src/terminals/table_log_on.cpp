@@ -8,6 +8,29 @@
 
 namespace sim {
 
+namespace {
+
+std::string with_separator(std::string folder) {
+    if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') {
+        const bool windows = folder.find('\\') != std::string::npos && folder.find('/') == std::string::npos;
+        folder += windows ? '\\' : '/';
+    }
+    return folder;
+}
+
+std::string folder_of(const std::string& path) {
+    const auto slash = path.find_last_of(path.find('/') == std::string::npos ? "\\" : "/");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+std::string places_looked_in(const std::vector<std::string>& places) {
+    std::string text = "Also looked for at:";
+    for (std::size_t i = 1; i < places.size(); ++i) text += "\n  " + places[i];
+    return text + "\n--members PATH names another member-name database.";
+}
+
+}  // namespace
+
 void Simulator::LogTablesOn() {
     // An empty table list ends the phase as its last entry would: no tables is valid input.
     if (TableCount > 0) {
@@ -36,30 +59,14 @@ void Simulator::LogTablesOn() {
     const std::vector<std::string> places = member_database_paths();
     const auto found = std::find_if(places.begin(), places.end(), [&](const auto& p) { return host_.file_exists(p); });
     if (found == places.end())
-        end_with_message("Cannot find the Tallimo database of members' names - \r\n" + places.front());
+        end_with_message("Cannot find the Tallimo database of members' names - \r\n" + places.front(),
+                         places.size() == 1 ? "" : places_looked_in(places));
     const std::string& path = *found;
     MemberNames.reset();  // the old list goes before the database it reads
     member_db_ = db::Database::open(path);
     MemberNames = member_db_->open_recordset("PlayerNameDatabase");
     if (!MemberNames->at_end()) MemberNames->move_first();
 }
-
-namespace {
-
-std::string with_separator(std::string folder) {
-    if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') {
-        const bool windows = folder.find('\\') != std::string::npos && folder.find('/') == std::string::npos;
-        folder += windows ? '\\' : '/';
-    }
-    return folder;
-}
-
-std::string folder_of(const std::string& path) {
-    const auto slash = path.find_last_of(path.find('/') == std::string::npos ? "\\" : "/");
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-}  // namespace
 
 std::vector<std::string> Simulator::member_database_paths() const {
     if (!MemberDatabaseOverride.empty()) return {MemberDatabaseOverride};
@@ -70,7 +77,8 @@ std::vector<std::string> Simulator::member_database_paths() const {
 
     // An installed program's folder is no place for data: then the event's own folder, then
     // the desktop's data folders (XDG base directories).
-    if (const std::string event = folder_of(DatabasePath); !event.empty()) paths.push_back(with_separator(event) + name);
+    if (const std::string event = with_separator(folder_of(DatabasePath)) + name; event != paths.front() && event != name)
+        paths.push_back(event);
     std::string data_home = host_.environment_variable("XDG_DATA_HOME");
     if (data_home.empty() && !host_.environment_variable("HOME").empty())
         data_home = host_.environment_variable("HOME") + "/.local/share";

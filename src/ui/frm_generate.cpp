@@ -15,7 +15,6 @@
 #include <QScreen>
 #include <QSignalBlocker>
 
-#include <new>
 
 namespace {
 
@@ -82,12 +81,12 @@ void frmGenerate::buildControls() {
     Timer1->setInterval(0);
 
     connect(cmdFile, &QPushButton::clicked, this, &frmGenerate::cmdFile_Click);
-    connect(cmdGenerate, &QPushButton::clicked, this, [this] { guarded([this] { run_.cmdGenerate_Click(); }); });
-    connect(cmdPause, &QPushButton::clicked, this, [this] { guarded([this] { run_.cmdPause_Click(); }); });
-    connect(cmdResume, &QPushButton::clicked, this, [this] { guarded([this] { run_.cmdResume_Click(); }); });
-    connect(cmdStop, &QPushButton::clicked, this, [this] { guarded([this] { run_.cmdStop_Click(); }); });
+    connect(cmdGenerate, &QPushButton::clicked, this, [this] { run_.cmdGenerate_Click(); });
+    connect(cmdPause, &QPushButton::clicked, this, [this] { run_.cmdPause_Click(); });
+    connect(cmdResume, &QPushButton::clicked, this, [this] { run_.cmdResume_Click(); });
+    connect(cmdStop, &QPushButton::clicked, this, [this] { run_.cmdStop_Click(); });
     connect(cboWait, &QComboBox::currentIndexChanged, this, &frmGenerate::cboWait_Click);
-    connect(Timer1, &QTimer::timeout, this, [this] { guarded([this] { run_.Timer1_Timer(); }); });
+    connect(Timer1, &QTimer::timeout, this, [this] { run_.Timer1_Timer(); });
 }
 
 void frmGenerate::Form_Load(const QStringList& arguments) {
@@ -126,28 +125,10 @@ void frmGenerate::cmdFile_Click() {
 // The items are written in the default locale (the system's), so they are read back in it.
 void frmGenerate::cboWait_Click() {
     const double seconds = QLocale().toDouble(cboWait->currentText());
-    guarded([this, seconds] { run_.cboWait_Click(seconds); });
+    run_.cboWait_Click(seconds);
 }
 
 void frmGenerate::AddToLog(const QString& line) { lstLog->append(line); }
-
-void frmGenerate::guarded(const std::function<void()>& event) {
-    if (ended_) return;
-    QString failure;
-    try {
-        event();
-        return;
-    } catch (const std::bad_alloc&) {
-        failure = QStringLiteral("7: Out of memory");
-    } catch (const jet::JetError& e) {
-        failure = QStringLiteral("%1: %2").arg(e.number()).arg(QString::fromStdString(e.description()));
-    } catch (const std::exception& e) {
-        failure = QStringLiteral("51: Internal error (%1)").arg(QString::fromLocal8Bit(e.what()));
-    }
-    Timer1->stop();
-    message_box(failure.toStdString());
-    end_program();
-}
 
 void frmGenerate::add_log_line(const std::string& line) { AddToLog(QString::fromStdString(line)); }
 
@@ -167,15 +148,15 @@ void frmGenerate::set_resume_visible(bool visible) { cmdResume->setVisible(visib
 
 void frmGenerate::move_resume_to_pause() { cmdResume->move(cmdPause->x(), cmdResume->y()); }
 
-void frmGenerate::message_box(const std::string& text) {
+void frmGenerate::message_box(const std::string& text, const std::string& detail) {
     QString shown = QString::fromStdString(text);
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));  // a Windows line break is one break here
     QMessageBox box(QMessageBox::NoIcon, windowTitle(), shown, QMessageBox::Ok, this);
+    box.setInformativeText(QString::fromStdString(detail));
     box.exec();
 }
 
 void frmGenerate::end_program() {
-    ended_ = true;
     Timer1->stop();
     emit programEnded();
 }
@@ -191,6 +172,6 @@ bool frmGenerate::file_exists(const std::string& path) const {
 }
 
 void frmGenerate::closeEvent(QCloseEvent* event) {
-    guarded([this] { run_.cmdStop_Click(); });
+    run_.cmdStop_Click();
     event->accept();
 }

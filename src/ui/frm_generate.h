@@ -14,7 +14,6 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <functional>
 
 class frmGenerate : public QWidget, public sim::Host {
     Q_OBJECT
@@ -51,7 +50,7 @@ public:
     void set_pause_visible(bool visible) override;
     void set_resume_visible(bool visible) override;
     void move_resume_to_pause() override;
-    void message_box(const std::string& text) override;
+    void message_box(const std::string& text, const std::string& detail) override;
     void end_program() override;
     jet::DateTime now() const override;
     std::string executable_folder() const override;
@@ -65,10 +64,6 @@ protected:
 
 private:
     void buildControls();
-    // Runs a window event on the run; an error the run does not handle itself (anything
-    // but the engine's) is shown the same way and ends the program.
-    void guarded(const std::function<void()>& event);
 
     sim::Simulator run_{*this};
-    bool ended_ = false;
 };

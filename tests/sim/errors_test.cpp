@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
+
 namespace simtest {
 namespace {
 
@@ -33,6 +36,23 @@ TEST_F(Errors, MissingDatabaseStopsGenerate) {
     EXPECT_EQ(r.host.messages[0].rfind("3024: ", 0), 0u) << r.host.messages[0];
     EXPECT_NE(r.host.messages[0].find("event.tlw"), std::string::npos) << "the message names the file";
     EXPECT_TRUE(r.host.ended);
+}
+
+// Whatever fails inside a step ends the run with a numbered message, never an abort.
+TEST_F(Errors, FailuresBeyondTheEnginesAreNumberedToo) {
+    build();
+    SimRun& r = start();
+    r.tick();
+    r.host.before_log = [] { throw std::length_error("list too long"); };
+    r.tick();
+    expect_ended_with("51: Internal error (list too long)");
+
+    run.reset();
+    SimRun& again = start();
+    again.tick();
+    again.host.before_log = [] { throw std::bad_alloc(); };
+    again.tick();
+    expect_ended_with("7: Out of memory");
 }
 
 TEST_F(Errors, TableOfAnUnknownSectionIsNamed) {

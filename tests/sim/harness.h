@@ -8,6 +8,7 @@
 #include "run/simulator.h"
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -30,13 +31,23 @@ public:
     // The machine's own data folders stay out of the tests.
     std::map<std::string, std::string> environment{{"XDG_DATA_DIRS", "/nonexistent"}};
 
-    void add_log_line(const std::string& line) override { log.push_back(line); }
+    // Runs before each log line is kept: a test makes a step fail there.
+    std::function<void()> before_log = [] {};
+
+    void add_log_line(const std::string& line) override {
+        before_log();
+        log.push_back(line);
+    }
     void set_timer_interval(int ms) override { interval = ms; }
     void set_timer_enabled(bool on) override { enabled = on; }
     void set_pause_visible(bool visible) override { pause_visible = visible; }
     void set_resume_visible(bool visible) override { resume_visible = visible; }
     void move_resume_to_pause() override { resume_moved = true; }
-    void message_box(const std::string& text) override { messages.push_back(text); }
+    std::vector<std::string> details;  // the hints beneath the messages
+    void message_box(const std::string& text, const std::string& detail) override {
+        messages.push_back(text);
+        details.push_back(detail);
+    }
     void end_program() override { ended = true; }
     jet::DateTime now() const override { return clock; }
     std::string executable_folder() const override { return folder; }

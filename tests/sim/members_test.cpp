@@ -101,6 +101,7 @@ TEST_F(Members, MissingMemberDatabaseIsNamedAndEndsTheProgram) {
     ASSERT_EQ(r.host.messages.size(), 1u);
     EXPECT_EQ(r.host.messages[0],
               "Cannot find the Tallimo database of members' names - \r\n" + dir.path() + "/TLPlayerDB.mdb");
+    EXPECT_NE(r.host.details[0].find("/nonexistent/tallimo/TLPlayerDB.mdb"), std::string::npos) << r.host.details[0];
     EXPECT_TRUE(r.host.ended);
     EXPECT_FALSE(r.host.enabled);
     EXPECT_EQ(count(db, "SELECT * FROM Tables WHERE LogOnOff = 1"), 2) << "the log-ons stay";

@@ -155,7 +155,8 @@ int run_headless(int argc, char** argv) {
     app.add_flag("--fast", options.fast, "Steps back to back without waiting (polling still waits the pace)");
     app.add_option("--seed", options.seed, "Draw the results from this seed (default: the clock)");
     app.add_option("--members", options.members,
-                   "The member-name database (default: TLPlayerDB.mdb beside the program)");
+                   "The member-name database (default: TLPlayerDB.mdb beside the program, else beside the "
+                   "scoring database, else in the tallimo/ folder of $XDG_DATA_HOME or of $XDG_DATA_DIRS)");
     app.add_flag("--exit-when-done", options.exit_when_done,
                  "End after \"All Done\" instead of waiting for added rounds");
     app.footer("The scoring database is named as for the window: /f:[PATH] (the text up to the first \"]\").");
@@ -171,5 +172,10 @@ int run_headless(int argc, char** argv) {
         std::fprintf(stderr, "No scoring database given: name it as /f:[PATH]\n");
         return 2;
     }
-    return headless::run(options);
+    try {
+        return headless::run(options);
+    } catch (...) {  // the run's own failures end inside it; this is for what fails around it
+        std::fprintf(stderr, "%s\n", sim::describe_current_exception().c_str());
+        return 1;
+    }
 }

@@ -12,12 +12,13 @@ void HeadlessHost::add_log_line(const std::string& line) {
     std::fputc('\n', stdout);
 }
 
-void HeadlessHost::message_box(const std::string& text) {
+void HeadlessHost::message_box(const std::string& text, const std::string& detail) {
     if (before_output) before_output();
     std::fflush(stdout);
     std::string shown = text;  // the box's line breaks are Windows ones
     for (auto at = shown.find("\r\n"); at != std::string::npos; at = shown.find("\r\n", at)) shown.erase(at, 1);
     std::fprintf(stderr, "%s\n", shown.c_str());
+    if (!detail.empty()) std::fprintf(stderr, "%s\n", detail.c_str());
     failure_ = text;
 }
 

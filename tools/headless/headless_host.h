@@ -20,7 +20,7 @@ public:
     void set_pause_visible(bool) override {}
     void set_resume_visible(bool) override {}
     void move_resume_to_pause() override {}
-    void message_box(const std::string& text) override;
+    void message_box(const std::string& text, const std::string& detail) override;
     void end_program() override { ended_ = true; }
     jet::DateTime now() const override;
     std::string executable_folder() const override;
