@@ -115,7 +115,7 @@ int run(const Options& options) {
     bool interrupted = false;
     while (!simulator.ended() && simulator.timer_enabled()) {
         // Polling for added rounds waits its interval even with --fast: it would only spin.
-        const bool polling = simulator.Phase == "UpdateFromRound";
+        const bool polling = simulator.Phase == sim::phase::UpdateFromRound;
         if (!options.fast || polling) {
             std::fflush(stdout);
             wait(host.interval());
@@ -127,7 +127,7 @@ int run(const Options& options) {
         }
         simulator.Timer1_Timer();
         progress.draw();
-        if (options.exit_when_done && simulator.Phase == "UpdateFromRound") break;
+        if (options.exit_when_done && simulator.Phase == sim::phase::UpdateFromRound) break;
     }
     progress.clear();
     std::fflush(stdout);
