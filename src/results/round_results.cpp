@@ -23,7 +23,7 @@ void Simulator::Results() {
         finish();
         throw ProgramEnded{};
     }
-    Phase = "UpdateFromRound";
+    Phase = phase::UpdateFromRound;
     AddToLog("Waiting for more rounds");
 }
 
@@ -47,9 +47,7 @@ void Simulator::table_results(db::RecordSet& rows) {
     }
     // The same test as the round advance: a table whose later rows all lack a pair has
     // nothing left to play and logs off now.
-    if (!scoring().any_record("SELECT * FROM RoundData WHERE Section = " + CurSection.text() + " And Table = " +
-                              CurTable.text() + " And Round > " + CurRound.text() + " AND NSPair > 0 AND EWPair > 0"))
-        log_off_current_table();
+    if (!current_table_plays(" And Round > ", CurRound)) log_off_current_table();
     rows.move_next();
 }
 

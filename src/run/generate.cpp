@@ -72,7 +72,7 @@ void Simulator::cmdGenerate_Click() {
 
         host_.set_pause_visible(true);
         host_.move_resume_to_pause();
-        Phase = "Begin";
+        Phase = phase::Begin;
         set_interval(1);
         set_enabled(true);
     });

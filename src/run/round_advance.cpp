@@ -11,17 +11,21 @@ void Simulator::DoResultsNext() {
         CurTable = TableList[i].Table;
         // From StartRound on, not past CurRound: after a round update or a second Generate
         // CurRound still holds the round the earlier run reached.
-        if (!scoring().any_record("SELECT * FROM RoundData WHERE Section = " + CurSection.text() + " And Table = " +
-                                  CurTable.text() + " And Round >= " + StartRound.text() +
-                                  " AND NSPair > 0 AND EWPair > 0"))
-            log_off_current_table();
+        if (!current_table_plays(" And Round >= ", StartRound)) log_off_current_table();
     }
-    Phase = "Results";
+    Phase = phase::Results;
     StepIndex = 1;
     CurRound = StartRound;
     RoundRows.reset();
     RoundRows = scoring().open_recordset("SELECT * FROM RoundData WHERE Round = " + StartRound.text() +
                                          " AND NSPair > 0 AND EWPair > 0");
+}
+
+// Whether the current table has a row with both pairs in a round that `comparison` (" And
+// Round >= " or " And Round > ") admits beside `round`.
+bool Simulator::current_table_plays(const char* comparison, Integer round) {
+    return scoring().any_record("SELECT * FROM RoundData WHERE Section = " + CurSection.text() + " And Table = " +
+                                CurTable.text() + comparison + round.text() + " AND NSPair > 0 AND EWPair > 0");
 }
 
 void Simulator::log_off_current_table() {

@@ -42,7 +42,7 @@ void Simulator::UpdateFromRound() {
 
     load_last_rounds();
     UseMemberNumbers = false;
-    Phase = "Begin";
+    Phase = phase::Begin;
 }
 
 }  // namespace sim

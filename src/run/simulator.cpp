@@ -51,20 +51,20 @@ void Simulator::handle(const std::function<void()>& event) {
 
 void Simulator::Timer1_Timer() {
     handle([this] {
-        const std::string phase = Phase;  // a phase set by this tick's step acts at the next tick
-        if (phase == "Begin") {
-            Phase = "Tables";
+        const std::string current = Phase;  // a phase set by this tick's step acts at the next tick
+        if (current == phase::Begin) {
+            Phase = phase::Tables;
             StepIndex = 1;
-        } else if (phase == "Tables") {
+        } else if (current == phase::Tables) {
             LogTablesOn();
             set_interval(PaceMs);
-        } else if (phase == "PlayerNumbers") {
+        } else if (current == phase::PlayerNumbers) {
             PlayerNumbers();
             set_interval(PaceMs);
-        } else if (phase == "Results") {
+        } else if (current == phase::Results) {
             Results();
             set_interval(PaceMs);
-        } else if (phase == "UpdateFromRound") {
+        } else if (current == phase::UpdateFromRound) {
             UpdateFromRound();
         }
     });

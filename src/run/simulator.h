@@ -62,6 +62,15 @@ public:
 // numbers, memory exhaustion as 7, anything else as 51. Call only inside a catch block.
 std::string describe_current_exception();
 
+// The five phases of a run, spelled once: `Phase` holds one of them, compared exactly.
+namespace phase {
+inline const std::string Begin = "Begin";
+inline const std::string Tables = "Tables";
+inline const std::string PlayerNumbers = "PlayerNumbers";
+inline const std::string Results = "Results";
+inline const std::string UpdateFromRound = "UpdateFromRound";
+}  // namespace phase
+
 struct SectionEntry {
     Integer Tables;
     Integer LastRound;
@@ -159,6 +168,7 @@ private:
     db::RecordSet& round_rows();
     std::string section_letter() const;
     void load_last_rounds();
+    bool current_table_plays(const char* comparison, Integer round);
     void log_off_current_table();
     void next_playable_round();
     void table_results(db::RecordSet& rows);
