@@ -34,14 +34,6 @@ TEST(CommandLine, ArgumentsAreJoinedWithSpacesAndKeptAsTheyStand) {
     EXPECT_EQ(pathFrom({"/f:[\"quoted.tlw\"]"}), "\"quoted.tlw\"");
 }
 
-TEST(CommandLine, TextAroundTheSwitchIsIgnored) {
-    EXPECT_EQ(pathFrom({"-x", "before/f:[a.tlw]after", "b.tlw]"}), "a.tlw");
-}
-
-TEST(CommandLine, BracketBeforeTheMarkerDoesNotCount) {
-    EXPECT_EQ(pathFrom({"[x]", "/f:[a.tlw]"}), "a.tlw");
-}
-
 TEST(CommandLine, UnclosedCapitalOrEmptySwitchGivesNoPath) {
     for (const QStringList& arguments : {QStringList{"/f:[a.tlw"}, QStringList{"/F:[a.tlw]"}, QStringList{"/f:[]"}}) {
         frmGenerate form(arguments);

@@ -25,16 +25,6 @@ protected:
     QSignalSpy ended{&form, &frmGenerate::programEnded};
 };
 
-TEST(PaceList, ItemsGiveTheirMillisecondsAndZeroGivesOne) {
-    frmGenerate form({});
-    const std::pair<int, int> items[] = {{0, 1}, {1, 100}, {2, 500}, {3, 1000}, {4, 2000}, {7, 5000}};
-    for (const auto& [item, ms] : items) {
-        form.cboWait->setCurrentIndex(item);
-        EXPECT_EQ(form.run().PaceMs.value(), ms) << form.cboWait->currentText().toStdString();
-    }
-    EXPECT_FALSE(form.Timer1->isActive()) << "choosing a pace starts nothing";
-}
-
 TEST_F(WindowRun, GenerateStartsTheTimerAtOneMillisecondWithPauseShown) {
     form.cmdGenerate->click();
     EXPECT_TRUE(form.Timer1->isActive());
