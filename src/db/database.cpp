@@ -11,7 +11,7 @@
 namespace db {
 namespace {
 
-[[noreturn]] void closed() { throw jet::JetError(3420, "Object invalid or no longer set."); }
+[[noreturn]] void closed() { throw jet::JetError(jet::err::ObjectInvalid, "Object invalid or no longer set."); }
 
 }  // namespace
 

@@ -31,9 +31,6 @@
 namespace jet {
 namespace {
 
-constexpr int kDatabaseExists = 3204;  // "Database already exists."
-constexpr int kTableExists = 3010;     // "Table already exists."
-
 constexpr std::int32_t kRootContainer = 0x0F000000;
 constexpr std::int32_t kTablesId = 0x0F000001;
 constexpr std::int32_t kDatabasesId = 0x0F000002;
@@ -293,7 +290,7 @@ void write_new_file(const std::string& path, bool overwrite, const std::vector<B
     const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (overwrite ? O_TRUNC : O_EXCL);
     const int fd = ::open(path.c_str(), flags, 0666);
     if (fd < 0) {
-        if (errno == EEXIST) throw JetError(kDatabaseExists, fmt::format("Database '{}' already exists.", path));
+        if (errno == EEXIST) throw JetError(err::DatabaseExists, fmt::format("Database '{}' already exists.", path));
         throw JetError(err::DiskIo, fmt::format("Cannot create database '{}': {}.", path, std::strerror(errno)));
     }
     Bytes all;
@@ -452,7 +449,7 @@ void create_table(Database& db, const TableDesign& design) {
     StatementScope scope(file, StatementLock::Mode::Exclusive);
     AtomicWrite atomic(file);
     if (db.find_table(design.name))
-        throw JetError(kTableExists, fmt::format("Table '{}' already exists in '{}'.", design.name, file.path()));
+        throw JetError(err::TableExists, fmt::format("Table '{}' already exists in '{}'.", design.name, file.path()));
     TableDef t = layout_table(format, design);
     const Bytes owner = new_object_owner(db);
     const std::vector<Bytes> sids = table_sids(db);

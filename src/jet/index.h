@@ -27,10 +27,6 @@
 
 namespace jet {
 
-namespace err {
-inline constexpr int NullInIndex = 3058;   // "Index or primary key cannot contain a Null value."
-}
-
 // "index 'Name' of table 'T' in file 'path'" (the index named after its first logical index).
 std::string index_description(const PageFile& file, const TableDef& table, const RealIndex& index);
 

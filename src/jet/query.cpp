@@ -210,7 +210,7 @@ QueryResult run_query(Database& db, std::string_view text, std::size_t limit) {
     }
     sql::Statement stmt = sql::parse_sql(text);
     auto* select = std::get_if<sql::SelectStmt>(&stmt);
-    if (!select) throw JetError(3129, "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'.");
+    if (!select) throw JetError(err::InvalidSqlStatement, "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'.");
     result.table = db.table_def(select->table);
     const TableDef& def = *result.table;
     if (!select->where) {

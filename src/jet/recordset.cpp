@@ -79,7 +79,7 @@ const Column& RecordSet::column(std::string_view name) const {
 Value RecordSet::field(std::string_view name) {
     const Column& c = column(name);
     if (at_end()) throw JetError(err::NoCurrentRecord, "No current record.");
-    if (deleted_) throw JetError(3167, "Record is deleted.");
+    if (deleted_) throw JetError(err::RecordIsDeleted, "Record is deleted.");
     return values_[static_cast<std::size_t>(&c - table_->columns.data())];
 }
 
@@ -95,7 +95,7 @@ void RecordSet::add_new() {
 
 void RecordSet::set_field(std::string_view name, const Value& value) {
     const Column& c = column(name);
-    if (!adding_) throw JetError(3020, "Update or CancelUpdate without AddNew or Edit.");
+    if (!adding_) throw JetError(err::UpdateWithoutAddNew, "Update or CancelUpdate without AddNew or Edit.");
     pending_[static_cast<std::size_t>(&c - table_->columns.data())] = value;
 }
 
@@ -105,7 +105,7 @@ void RecordSet::update() {
 }
 
 void RecordSet::hold() {
-    if (!adding_) throw JetError(3020, "Update or CancelUpdate without AddNew or Edit.");
+    if (!adding_) throw JetError(err::UpdateWithoutAddNew, "Update or CancelUpdate without AddNew or Edit.");
     held_.push_back(std::move(pending_));
     adding_ = false;
     pending_.clear();

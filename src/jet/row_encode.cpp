@@ -13,8 +13,6 @@ namespace jet {
 
 namespace {
 
-constexpr int RecordTooLarge = 3047;
-
 template <typename T>
 void append_le(Bytes& out, T v, std::size_t size) {
     for (std::size_t i = 0; i < size; ++i) out.push_back(static_cast<std::uint8_t>(static_cast<std::uint64_t>(v) >> (8 * i)));
@@ -267,7 +265,7 @@ Bytes build_row(const TableDef& table, const Format& format, const std::vector<F
     const Layout l = lay_out(table, format, fields);
     Bytes row = assemble(table, format, l, null_mask(table, fields), 0);
     if (row.size() > format.max_row_size)
-        throw JetError(RecordTooLarge, fmt::format("Record is too large: a row of table '{}' would take {} bytes, more "
+        throw JetError(err::RecordTooLarge, fmt::format("Record is too large: a row of table '{}' would take {} bytes, more "
                                                    "than the {} a row may hold.",
                                                    table.name, row.size(), format.max_row_size));
     return row;

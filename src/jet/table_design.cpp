@@ -13,8 +13,6 @@
 namespace jet {
 namespace {
 
-constexpr int kFieldDefinedTwice = 3191;    // "Cannot define field more than once."
-constexpr int kPrimaryKeyExists = 3283;     // "Primary key already exists."
 constexpr std::size_t kMaxColumns = 255;
 constexpr std::size_t kMaxIndexes = 32;
 constexpr std::size_t kMaxIndexColumns = 10;
@@ -102,7 +100,7 @@ TableDef layout_table(const Format& format, const TableDesign& design) {
         const ColumnDesign& c = design.columns[i];
         for (std::size_t j = 0; j < i; ++j)
             if (names_equal(design.columns[j].name, c.name))
-                throw JetError(kFieldDefinedTwice,
+                throw JetError(err::FieldDefinedTwice,
                                fmt::format("Column '{}' is defined more than once in table '{}'.", c.name, design.name));
         Column col = make_column(format, design, c, static_cast<std::uint16_t>(i));
         col.var_index = var_index;  // fixed columns carry the slot the next variable column gets
@@ -129,7 +127,7 @@ TableDef layout_table(const Format& format, const TableDesign& design) {
                 throw JetError(err::Unsupported,
                                fmt::format("Index '{}' is defined more than once in table '{}'.", ix.name, design.name));
         if (ix.primary && std::exchange(have_primary, true))
-            throw JetError(kPrimaryKeyExists, fmt::format("Table '{}' has more than one primary key.", design.name));
+            throw JetError(err::PrimaryKeyExists, fmt::format("Table '{}' has more than one primary key.", design.name));
         if (ix.columns.empty() || ix.columns.size() > kMaxIndexColumns)
             throw JetError(err::Unsupported,
                            fmt::format("Index '{}' of table '{}' must have 1 to 10 columns.", ix.name, design.name));

@@ -32,7 +32,7 @@ void Simulator::PlayerNumbers() {
         end_with_message("Table PlayerNumbers section " + CurSection.text() + " not found in Section table");
     AddToLog("Player numbers Section " + CurSection.text() + "(" + letter + ") - Table " + CurTable.text());
 
-    if (!MemberNames) throw jet::JetError(91, "Object variable or With block variable not set (MemberNames)");
+    if (!MemberNames) throw jet::JetError(jet::err::ObjectNotSet, "Object variable or With block variable not set (MemberNames)");
     // The table's four seats under one lock: the statements check the table's definition once.
     scoring().run_locked([&] { seat_members(); });
     StepIndex += 4;
