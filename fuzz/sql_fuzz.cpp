@@ -58,7 +58,7 @@ void evaluate_over_rows(sql::Expr& e) {
 
 void run(sql::Statement& stmt) {
     std::vector<std::string> names;
-    for (const auto& c : columns()) names.push_back(c.name);
+    for (const auto& c : columns()) names.emplace_back(c.name);
     sql::validate_columns(stmt, names);
     if (auto* s = std::get_if<sql::SelectStmt>(&stmt)) {
         if (s->where) evaluate_over_rows(*s->where);
