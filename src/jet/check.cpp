@@ -8,7 +8,6 @@
 #include "error.h"
 #include "index.h"
 #include "index_key.h"
-#include "journal.h"
 #include "lock_file.h"
 #include "long_value.h"
 #include "page_io.h"
@@ -498,6 +497,7 @@ void Checker::check_table(const CatalogEntry& entry) {
 CheckReport Checker::run() {
     // A writer of ours holds this lock exclusively for each statement: we see none half done.
     StatementScope scope(db_->file(), StatementLock::Mode::Shared);
+    if (!file_->recovery_note().empty()) report_.notes.push_back(file_->recovery_note());
     pages_ = file_->page_count();
     claims_[0] = "the database header";
     read_global_map();
@@ -515,13 +515,6 @@ CheckReport Checker::run() {
 
 }  // namespace
 
-CheckReport check_database(const std::string& path) {
-    const bool unfinished = Journal::has_unfinished_write(path);
-    CheckReport report = Checker(path).run();
-    if (unfinished)
-        report.notes.insert(report.notes.begin(),
-                            "a write left unfinished by a stopped writer was undone from its rollback journal");
-    return report;
-}
+CheckReport check_database(const std::string& path) { return Checker(path).run(); }
 
 }  // namespace jet

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <fmt/format.h>
 #include <optional>
@@ -18,16 +19,16 @@ namespace jet {
 namespace {
 
 // Layout: a header (magic, page size, the "unfinished" flag, number of saved ranges, bytes of
-// records, the database's length before the write), then per range its page number, offset,
-// length and old bytes. The flag is stored after the records and cleared after the database's
-// pages, so a set flag always describes whole records.
-constexpr char kMagic[8] = {'T', 'L', 'W', 'J', 'R', 'N', 'L', '3'};
+// records, the database's length before and after the write), then per range its page number, offset,
+// length, a checksum of its new bytes and its old bytes. The flag is stored after the records
+// and cleared after the database's pages, so a set flag always describes whole records.
+constexpr char kMagic[8] = {'T', 'L', 'W', 'J', 'R', 'N', 'L', '4'};
 // Stored over the magic by a process that removes the journal, so that a writer still holding
 // the removed file learns it from its mapping instead of asking the file system every write.
 constexpr char kRetired[8] = {'T', 'L', 'W', 'J', 'G', 'O', 'N', 'E'};
-constexpr std::size_t kHeader = 32;
+constexpr std::size_t kHeader = 40;
 constexpr std::size_t kFlagAt = 12;
-constexpr std::size_t kRecordHead = 8;
+constexpr std::size_t kRecordHead = 16;
 constexpr std::size_t kInitialSize = std::size_t{1} << 16;
 
 struct Header {
@@ -35,6 +36,7 @@ struct Header {
     std::uint32_t count = 0;
     std::uint32_t bytes = 0;
     std::uint64_t old_size = 0;
+    std::uint64_t new_size = 0;
 };
 
 std::optional<Header> parse_unfinished(const std::uint8_t* raw) {
@@ -47,8 +49,22 @@ std::optional<Header> parse_unfinished(const std::uint8_t* raw) {
     std::memcpy(&h.count, raw + 16, 4);
     std::memcpy(&h.bytes, raw + 20, 4);
     std::memcpy(&h.old_size, raw + 24, 8);
+    std::memcpy(&h.new_size, raw + 32, 8);
     return h;
 }
+
+// FNV-1a: enough to tell a range's new bytes from whatever another file holds there.
+std::uint64_t checksum(const std::uint8_t* data, std::size_t size) {
+    std::uint64_t h = 0xcbf29ce484222325u;
+    for (std::size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 0x100000001b3u;
+    return h;
+}
+
+struct SavedRange {
+    JournalRange range;
+    std::uint64_t new_checksum = 0;
+    const std::uint8_t* old_bytes = nullptr;
+};
 
 // Keeps the compiler from moving stores across it: what is stored before must be in the
 // mapping before what is stored after, should the process die in between.
@@ -146,45 +162,86 @@ bool Journal::load(std::size_t at, std::uint8_t* data, std::size_t size) const {
     return read_all(fd_, data, size, static_cast<off_t>(at));
 }
 
-bool Journal::undo_unfinished(int db) {
+Journal::Undo Journal::undo_unfinished(int db, bool proven_ours) {
     std::uint8_t raw[kHeader];
-    if (!load(0, raw, kHeader)) return false;
+    if (!load(0, raw, kHeader)) return Undo::Nothing;
     const std::optional<Header> h = parse_unfinished(raw);
-    if (!h) return false;
+    if (!h) return Undo::Nothing;
     const auto cut_short = [&](std::uint32_t i) {
         return JetError(err::CorruptDatabase, fmt::format("The journal '{}' of an unfinished write is damaged or cut "
                                                           "short (range {} of {}).", path_, i + 1, h->count));
     };
     std::vector<std::uint8_t> bytes(h->bytes);
     if (!load(kHeader, bytes.data(), bytes.size())) throw cut_short(0);
-    std::size_t at = 0;
-    for (std::uint32_t i = 0; i < h->count; ++i) {
+    std::vector<SavedRange> ranges;
+    for (std::size_t at = 0; ranges.size() < h->count;) {
+        const auto i = static_cast<std::uint32_t>(ranges.size());
         if (at + kRecordHead > bytes.size()) throw cut_short(i);
-        JournalRange r;
-        std::memcpy(&r.page, bytes.data() + at, 4);
-        std::memcpy(&r.at, bytes.data() + at + 4, 2);
-        std::memcpy(&r.length, bytes.data() + at + 6, 2);
+        SavedRange s;
+        std::memcpy(&s.range.page, bytes.data() + at, 4);
+        std::memcpy(&s.range.at, bytes.data() + at + 4, 2);
+        std::memcpy(&s.range.length, bytes.data() + at + 6, 2);
+        std::memcpy(&s.new_checksum, bytes.data() + at + 8, 8);
         at += kRecordHead;
-        if (at + r.length > bytes.size() || std::size_t{r.at} + r.length > h->page_size) throw cut_short(i);
-        write_all(db, bytes.data() + at, r.length, static_cast<off_t>(std::uint64_t{r.page} * h->page_size + r.at),
-                  database_path_);
-        at += r.length;
+        if (at + s.range.length > bytes.size() || std::size_t{s.range.at} + s.range.length > h->page_size)
+            throw cut_short(i);
+        s.old_bytes = bytes.data() + at;
+        at += s.range.length;
+        ranges.push_back(s);
     }
+    const auto offset = [&](const JournalRange& r) {
+        return static_cast<off_t>(std::uint64_t{r.page} * h->page_size + r.at);
+    };
+    if (!proven_ours) {
+        // The file is as long as before the write or as after it (or in between, its new pages
+        // partly appended), and each range holds its old bytes (not yet written, or already put
+        // back) or its new ones; anything else is another file than the one written to.
+        const off_t size = ::lseek(db, 0, SEEK_END);
+        bool ours = !ranges.empty() && size >= 0 && static_cast<std::uint64_t>(size) >= h->old_size &&
+                    static_cast<std::uint64_t>(size) <= h->new_size;
+        std::vector<std::uint8_t> now;
+        for (const SavedRange& s : ranges) {
+            now.resize(s.range.length);
+            ours = ours && read_all(db, now.data(), now.size(), offset(s.range)) &&
+                   (std::memcmp(now.data(), s.old_bytes, now.size()) == 0 ||
+                    checksum(now.data(), now.size()) == s.new_checksum);
+            if (!ours) break;
+        }
+        if (!ours) {
+            set_aside();
+            return Undo::SetAside;
+        }
+    }
+    for (const SavedRange& s : ranges) write_all(db, s.old_bytes, s.range.length, offset(s.range), database_path_);
     if (::ftruncate(db, static_cast<off_t>(h->old_size)) != 0 || ::fdatasync(db) != 0)
         throw JetError(err::DiskIo, fmt::format("Disk or network error undoing an unfinished write in '{}': {}.",
                                                 database_path_, std::strerror(errno)));
     mark_finished();
-    return true;
+    return Undo::Undone;
+}
+
+// Renames the journal out of the way (a name no writer of ours looks for) and keeps it for
+// whoever wants to know what happened.
+void Journal::set_aside() {
+    set_aside_path_ = fmt::format("{}-set-aside-{}", path_, static_cast<long long>(::time(nullptr)));
+    if (::rename(path_.c_str(), set_aside_path_.c_str()) != 0)
+        throw JetError(err::DiskIo, fmt::format("The journal '{}' does not belong to '{}' and cannot be set aside: {}.",
+                                                path_, database_path_, std::strerror(errno)));
+    unmap();
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
 }
 
 void Journal::save(const std::vector<JournalRange>& ranges, std::uint32_t page_size, std::uint64_t old_size,
-                   const std::function<const std::uint8_t*(std::uint32_t)>& old_page) {
+                   std::uint64_t new_size, const PageImage& old_page, const PageImage& new_page) {
     records_.clear();
     for (const JournalRange& r : ranges) {
         std::uint8_t head[kRecordHead];
+        const std::uint64_t new_checksum = checksum(new_page(r.page) + r.at, r.length);
         std::memcpy(head, &r.page, 4);
         std::memcpy(head + 4, &r.at, 2);
         std::memcpy(head + 6, &r.length, 2);
+        std::memcpy(head + 8, &new_checksum, 8);
         records_.insert(records_.end(), head, head + kRecordHead);
         const std::uint8_t* old = old_page(r.page) + r.at;
         records_.insert(records_.end(), old, old + r.length);
@@ -197,6 +254,7 @@ void Journal::save(const std::vector<JournalRange>& ranges, std::uint32_t page_s
     std::memcpy(header + 16, &count, 4);
     std::memcpy(header + 20, &bytes, 4);
     std::memcpy(header + 24, &old_size, 8);
+    std::memcpy(header + 32, &new_size, 8);
     store(kHeader, records_.data(), records_.size());
     store(0, header, kHeader);
     in_order();

@@ -49,10 +49,22 @@ void add_changed_ranges(std::uint32_t page, const std::uint8_t* old, const std::
     }
 }
 
+// What became of a journal found unfinished beside the file, for whoever opened it.
+std::string describe_recovery(Journal::Undo undo, const Journal& journal) {
+    switch (undo) {
+    case Journal::Undo::Nothing: return {};
+    case Journal::Undo::Undone: return "a write left unfinished by a stopped writer was undone from its rollback journal";
+    case Journal::Undo::SetAside:
+        return fmt::format("the rollback journal beside the file was left by a write to another file; the file was "
+                           "left as it is and the journal set aside as '{}'", journal.set_aside_path());
+    }
+    return {};
+}
+
 // A journal left by a writer that died: undo its write, under the exclusive statement lock so
-// that no live writer of ours is mid-way.
-void recover_from_journal(const std::string& path) {
-    if (!Journal::has_unfinished_write(path)) return;
+// that no live writer of ours is mid-way. Returns what was done, empty when nothing.
+std::string recover_from_journal(const std::string& path) {
+    if (!Journal::has_unfinished_write(path)) return {};
     const int db = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (db < 0)
         throw JetError(err::FileLocked, fmt::format("'{}' holds an unfinished write (journal '{}') and cannot be "
@@ -62,12 +74,13 @@ void recover_from_journal(const std::string& path) {
         StatementLock lock(db, StatementLock::Mode::Exclusive);
         Journal journal(path);
         journal.open();
-        journal.undo_unfinished(db);
+        std::string note = describe_recovery(journal.undo_unfinished(db, false), journal);
+        ::close(db);
+        return note;
     } catch (...) {
         ::close(db);
         throw;
     }
-    ::close(db);
 }
 
 [[noreturn]] void internal(const std::string& path, const char* what) {
@@ -90,14 +103,16 @@ std::unique_ptr<PageFile> PageFile::open(const std::string& path, Access access)
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
         throw JetError(err::FileNotFound, fmt::format("Could not find file '{}'.", path));
-    recover_from_journal(path);
+    std::string recovered = recover_from_journal(path);
     int fd = ::open(path.c_str(), (access == Access::ReadWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC);
     if (fd < 0)
         throw JetError(err::FileLocked, fmt::format("Could not use '{}'; file already in use or not accessible ({}).",
                                                    path, std::strerror(errno)));
     try {
         const Format& format = recognise_header(path, fd);
-        return std::unique_ptr<PageFile>(new PageFile(path, fd, access, format));
+        std::unique_ptr<PageFile> file(new PageFile(path, fd, access, format));
+        file->recovery_note_ = std::move(recovered);
+        return file;
     } catch (...) {
         ::close(fd);
         throw;
@@ -200,7 +215,9 @@ std::uint32_t PageFile::append_page(const Bytes& bytes) {
 void PageFile::begin_atomic() {
     journal_.open();
     // We hold the exclusive lock, so an unfinished write was left by a writer that died.
-    if (journal_.undo_unfinished(fd_)) {
+    if (const Journal::Undo undo = journal_.undo_unfinished(fd_, false); undo != Journal::Undo::Nothing) {
+        recovery_note_ = describe_recovery(undo, journal_);
+        if (undo == Journal::Undo::SetAside) journal_.open();
         scope_pages_.reset();
         ++view_serial_;
     }
@@ -232,7 +249,10 @@ void PageFile::commit_atomic() {
         const std::size_t end = saved_.back().at + std::size_t{saved_.back().length};
         changes_.push_back({page, saved_[first].at, static_cast<std::uint16_t>(end - saved_[first].at)});
     }
-    journal_.save(saved_, ps, std::uint64_t{pages_before_} * ps, [this](std::uint32_t page) { return file_image(page); });
+    journal_.save(
+        saved_, ps, std::uint64_t{pages_before_} * ps, std::uint64_t{pages_before_ + appended_} * ps,
+        [this](std::uint32_t page) { return file_image(page); },
+        [this](std::uint32_t page) { return staged_.at(page).data(); });
     try {
         for (const JournalRange& r : changes_) {
             write_all(fd_, staged_.at(r.page).data() + r.at, r.length, static_cast<off_t>(std::size_t{r.page} * ps + r.at),
@@ -244,7 +264,7 @@ void PageFile::commit_atomic() {
         staged_.clear();
         write_order_.clear();
         ++view_serial_;
-        journal_.undo_unfinished(fd_);  // the file as it was; if this fails, the next open does it
+        journal_.undo_unfinished(fd_, true);  // the file as it was; if this fails, the next open does it
         throw;
     }
     scope_pages_ = pages_before_ + appended_;

@@ -44,6 +44,9 @@ public:
     const Format& format() const { return *format_; }
     std::uint32_t page_size() const { return format_->page_size; }
     bool writable() const { return access_ == Access::ReadWrite; }
+    // What was done with a rollback journal left by a writer that died (undone, or set aside as
+    // another file's), empty when none was found.
+    const std::string& recovery_note() const { return recovery_note_; }
     int fd() const { return fd_; }
 
     std::uint32_t page_count() const;                  // whole pages, counting staged appends
@@ -76,6 +79,7 @@ private:
     int fd_ = -1;
     Access access_;
     const Format* format_;
+    std::string recovery_note_;
 
     // Statement scope: depth of nested scopes, and the file's pages under the lock (learnt on
     // first need).

@@ -49,8 +49,8 @@ void Simulator::LogTablesOn() {
     }
 
     StepIndex = 1;
-    Phase = UseMemberNumbers ? "PlayerNumbers" : "Results";
-    if (Phase == "Results") {
+    Phase = UseMemberNumbers ? phase::PlayerNumbers : phase::Results;
+    if (Phase == phase::Results) {
         DoResultsNext();
         return;
     }

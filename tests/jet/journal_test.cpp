@@ -1,8 +1,12 @@
-// A write that dies or fails before it is committed must leave no trace. (Kills that land
-// inside a commit, and their undoing, are the kill test's business.)
+// A write that dies or fails before it is committed must leave no trace; one that dies inside
+// its commit is undone from its journal, but only onto the file it was made to.
 #include "jet/page_io.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,6 +28,36 @@ struct Copy {
 };
 
 jet::Bytes filled(std::uint32_t size, std::uint8_t byte) { return jet::Bytes(size, byte); }
+
+std::string file_bytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// What a writer killed inside its commit leaves: its journal saved and marked unfinished, its
+// change to page 3 written, its change to page 5 not yet.
+void leave_write_killed_in_its_commit(const fs::path& file) {
+    jet::Bytes old3, old5;
+    std::uint32_t page_size = 0;
+    {
+        auto f = jet::PageFile::open(file, jet::PageFile::Access::ReadOnly);
+        page_size = f->page_size();
+        old3 = f->read_page(3);
+        old5 = f->read_page(5);
+    }
+    jet::Bytes new3 = old3, new5 = old5;
+    std::fill(new3.begin() + 100, new3.begin() + 200, 0xAB);
+    std::fill(new5.begin() + 64, new5.begin() + 128, 0xCD);
+    jet::Journal journal(file.string());
+    journal.open();
+    journal.save(
+        {{3, 100, 100}, {5, 64, 64}}, page_size, fs::file_size(file), fs::file_size(file),
+        [&](std::uint32_t page) { return (page == 3 ? old3 : old5).data(); },
+        [&](std::uint32_t page) { return (page == 3 ? new3 : new5).data(); });
+    std::fstream out(file, std::ios::in | std::ios::out | std::ios::binary);
+    out.seekp(std::streamoff{3} * page_size + 100);
+    out.write(reinterpret_cast<const char*>(new3.data() + 100), 100);
+}
 
 }  // namespace
 
@@ -108,4 +142,49 @@ TEST(AtomicWrite, WriterMakesANewJournalWhenAnotherRemovedIt) {
     write(*staying, 0x03);
     EXPECT_TRUE(fs::exists(journal));
     EXPECT_FALSE(jet::Journal::has_unfinished_write(copy.file));
+}
+
+TEST(KilledCommit, JournalPutsItsOwnFileBack) {
+    Copy copy("access/jet4/testV2000.mdb");
+    const std::string before = file_bytes(copy.file);
+    leave_write_killed_in_its_commit(copy.file);
+    ASSERT_FALSE(file_bytes(copy.file) == before);
+
+    auto file = jet::PageFile::open(copy.file, jet::PageFile::Access::ReadOnly);
+    EXPECT_NE(file->recovery_note().find("undone"), std::string::npos) << file->recovery_note();
+    EXPECT_TRUE(file_bytes(copy.file) == before);
+    EXPECT_FALSE(jet::Journal::has_unfinished_write(copy.file));
+}
+
+// A user copies a fresh event over a file whose writer was killed: the old journal beside it
+// describes another file and must not be undone onto this one, whether that file differs in
+// length or only in the bytes the write changed.
+TEST(KilledCommit, JournalIsNeverUndoneOntoAnotherFileInItsPlace) {
+    const auto other_database = [](const fs::path& file) {
+        fs::copy_file(fs::path(TALLIMO_FIXTURES) / "access/jet4/compIndexTestV2000.mdb", file,
+                      fs::copy_options::overwrite_existing);
+    };
+    const auto same_length_other_bytes = [](const fs::path& file) {
+        fs::copy_file(fs::path(TALLIMO_FIXTURES) / "access/jet4/testV2000.mdb", file,
+                      fs::copy_options::overwrite_existing);
+        std::fstream out(file, std::ios::in | std::ios::out | std::ios::binary);
+        out.seekp(5 * 4096 + 80);
+        out.write("another run", 11);
+    };
+    const std::vector<std::function<void(const fs::path&)>> replacements{other_database, same_length_other_bytes};
+    for (const auto& put_in_its_place : replacements) {
+        Copy copy("access/jet4/testV2000.mdb");
+        leave_write_killed_in_its_commit(copy.file);
+        put_in_its_place(copy.file);
+        const std::string fresh = file_bytes(copy.file);
+
+        auto file = jet::PageFile::open(copy.file, jet::PageFile::Access::ReadWrite);
+        EXPECT_NE(file->recovery_note().find("set aside"), std::string::npos) << file->recovery_note();
+        EXPECT_TRUE(file_bytes(copy.file) == fresh) << "the file in the database's place is left as it was";
+        EXPECT_FALSE(jet::Journal::has_unfinished_write(copy.file));
+        bool kept = false;
+        for (const auto& e : fs::directory_iterator(copy.dir))
+            kept = kept || e.path().filename().string().starts_with("db.mdb-journal-set-aside-");
+        EXPECT_TRUE(kept) << "the journal is kept under another name";
+    }
 }
