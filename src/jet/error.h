@@ -38,6 +38,7 @@ inline constexpr int PasswordProtected = 3031;   // "Not a valid password."
 inline constexpr int FileLocked = 3045;          // "Could not use '<path>'; file already in use."
 inline constexpr int TooFewParameters = 3061;
 inline constexpr int SyntaxErrorInQuery = 3075;
+inline constexpr int QueryTooComplex = 3360;     // "Query is too complex."
 inline constexpr int TableNotFound = 3078;
 inline constexpr int SyntaxErrorInUpdate = 3144;
 inline constexpr int SyntaxErrorFromClause = 3131;

@@ -6,6 +6,7 @@
 #include "sql_lexer.h"
 
 #include <charconv>
+#include <fmt/format.h>
 #include <cstdint>
 #include <limits>
 
@@ -92,6 +93,25 @@ private:
         return true;
     }
     bool at_end() const { return peek().kind == TokenKind::End; }
+
+    // Parentheses, NOTs and minus signs nest by recursion: a limit keeps a hostile statement
+    // (or a value spliced into one) from exhausting the stack.
+    static constexpr int kMaxNesting = 100;
+    class Nested {
+    public:
+        explicit Nested(int& depth) : depth_(depth) {
+            if (++depth_ > kMaxNesting)
+                throw JetError(err::QueryTooComplex, fmt::format("Query is too complex (more than {} levels of "
+                                                                 "parentheses, NOT or minus signs).", kMaxNesting));
+        }
+        ~Nested() { --depth_; }
+        Nested(const Nested&) = delete;
+        Nested& operator=(const Nested&) = delete;
+
+    private:
+        int& depth_;
+    };
+    int nesting_ = 0;
 
     template <typename S>
     Statement finish(S stmt) {
@@ -247,6 +267,7 @@ private:
 
     Expr not_expr() {
         if (!accept_keyword("NOT")) return comparison();
+        const Nested nested(nesting_);
         Expr e;
         e.kind = ExprKind::Not;
         e.args.push_back(not_expr());
@@ -281,6 +302,7 @@ private:
 
     Expr operand() {
         if (!accept_symbol("-")) return primary();
+        const Nested nested(nesting_);
         Expr inner = operand();
         if (inner.kind == ExprKind::Literal) {  // fold, so that "Round > -1" reads as column op literal
             if (inner.value.kind() == ValueKind::Long && inner.value.as_int32() != std::numeric_limits<std::int32_t>::min()) {
@@ -327,6 +349,7 @@ private:
             return e;
         case TokenKind::Symbol:
             if (t.text == "(") {
+                const Nested nested(nesting_);
                 e = or_expr();
                 if (!accept_symbol(")")) throw ExprFailure{};
                 return e;

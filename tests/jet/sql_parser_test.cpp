@@ -142,6 +142,22 @@ TEST(SqlSyntaxError, BrokenConditionIs3075NamingTheWholeExpression) {
     EXPECT_EQ(parse_error("SELECT * FROM RoundData WHERE Section = 1 ! 2").number(), 3075);
 }
 
+// A value spliced into a statement can nest without end; parsing must refuse, not overflow
+// the stack.
+TEST(SqlSyntaxError, NestingBeyondAHundredLevelsIsTooComplex) {
+    const auto nested = [](const std::string& open, const std::string& close, int levels) {
+        std::string where;
+        for (int i = 0; i < levels; ++i) where += open;
+        where += "Section = 1";
+        for (int i = 0; i < levels; ++i) where += close;
+        return "SELECT * FROM RoundData WHERE " + where;
+    };
+    EXPECT_EQ(parse_error(nested("(", ")", 100)).number(), 0);
+    EXPECT_EQ(parse_error(nested("(", ")", 30000)).number(), 3360);
+    EXPECT_EQ(parse_error(nested("NOT ", "", 30000)).number(), 3360);
+    EXPECT_EQ(parse_error("SELECT * FROM RoundData WHERE Section = " + std::string(30000, '-') + "1").number(), 3360);
+}
+
 TEST(SqlSyntaxError, UnclosedTextOrBadDateSaysSo) {
     JetError e = parse_error("SELECT * FROM PlayerNumbers WHERE Direction = 'N");
     EXPECT_EQ(e.number(), 3075);
