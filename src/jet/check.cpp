@@ -410,7 +410,9 @@ void Checker::check_rows(const TableDef& table, const std::set<std::uint32_t>& o
                 const Column& col = table.columns[c];
                 if (!(col.flags & column_flags::AutoLong) || values[c].kind() != ValueKind::Long) continue;
                 has_autonumber = true;
-                max_autonumber = std::max(max_autonumber, static_cast<std::uint32_t>(values[c].as_int32()));
+                // A value stored explicitly may be negative; only positive ones move the counter.
+                if (values[c].as_int32() > 0)
+                    max_autonumber = std::max(max_autonumber, static_cast<std::uint32_t>(values[c].as_int32()));
             }
             rows.emplace_back(id, std::move(values));
         }

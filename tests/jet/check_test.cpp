@@ -2,6 +2,7 @@
 // and on copies damaged by hand, one fault each, every one of which must be reported.
 #include "jet/check.h"
 #include "jet/database.h"
+#include "jet/execute.h"
 #include "jet/index_page.h"
 #include "jet/long_value.h"
 #include "jet/page_io.h"
@@ -289,6 +290,18 @@ TEST(CheckCommand, ExitsZeroOnAGoodFileAndOneWithTheReportOnADamagedOne) {
     EXPECT_EQ(bad.exit_code, 1);
     EXPECT_NE(bad.err.find("table 'RoundData': its definition counts 7 rows, its pages hold 112"), std::string::npos)
         << bad.err;
+}
+
+// Access lets a program store its own value, a negative one too, in an autonumber column;
+// the counter is not behind such a value.
+TEST(CheckAutonumber, ExplicitNegativeValueIsNoProblem) {
+    const fs::path file = copy_fixture("scoring/club-evening.tlw", fresh_dir("check-negative-autonumber"));
+    {
+        auto db = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
+        jet::execute(*db, "INSERT INTO ReceivedData (ID, Section, [Table], Round, Board) VALUES (-1, 1, 1, 1, 1)");
+    }
+    const jet::CheckReport report = jet::check_database(file);
+    EXPECT_TRUE(report.ok()) << joined(report.problems);
 }
 
 }  // namespace
