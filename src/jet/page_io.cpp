@@ -120,7 +120,27 @@ std::unique_ptr<PageFile> PageFile::open(const std::string& path, Access access)
 }
 
 PageFile::PageFile(std::string path, int fd, Access access, const Format& format)
-    : path_(std::move(path)), fd_(fd), access_(access), format_(&format), journal_(path_) {}
+    : path_(std::move(path)), fd_(fd), access_(access), format_(&format), journal_(path_) {
+    struct stat st {};
+    if (::fstat(fd_, &st) == 0) {
+        device_ = st.st_dev;
+        inode_ = st.st_ino;
+    }
+}
+
+// Another program may delete the file or put another in its place (a compacting scoring
+// program writes a new file and renames it over ours): going on through our descriptor would
+// write every later record into a file nobody reads.
+void PageFile::check_still_the_database() const {
+    struct stat now {};
+    if (::stat(path_.c_str(), &now) != 0)
+        throw JetError(err::FileNotFound, fmt::format("Could not find file '{}': another program deleted or moved the "
+                                                      "database while it was open.", path_));
+    if (now.st_dev != device_ || now.st_ino != inode_)
+        throw JetError(err::ObjectInvalid, fmt::format("The database '{}' was replaced by another file while it was "
+                                                       "open (another program put a new file in its place); nothing "
+                                                       "more is written to it. Open it again.", path_));
+}
 
 PageFile::~PageFile() {
     unmap();
@@ -287,6 +307,7 @@ StatementScope::StatementScope(PageFile& file, StatementLock::Mode mode) : file_
         ++file_.scope_depth_;
         return;
     }
+    file_.check_still_the_database();
     file_.scope_lock_ = std::make_unique<StatementLock>(file_.fd_, mode);
     file_.scope_pages_.reset();
     ++file_.view_serial_;

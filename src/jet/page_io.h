@@ -68,6 +68,7 @@ private:
     friend class StatementScope;
     PageFile(std::string path, int fd, Access access, const Format& format);
     std::uint32_t file_pages() const;
+    void check_still_the_database() const;
     std::uint32_t scope_pages() const;
     const std::uint8_t* mapped_page(std::uint32_t page) const;
     void unmap() const;
@@ -80,6 +81,7 @@ private:
     Access access_;
     const Format* format_;
     std::string recovery_note_;
+    std::uint64_t device_ = 0, inode_ = 0;  // the file we opened, told apart from one put in its place
 
     // Statement scope: depth of nested scopes, and the file's pages under the lock (learnt on
     // first need).
