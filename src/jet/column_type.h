@@ -29,5 +29,22 @@ enum class ColumnType : std::uint8_t {
 std::string_view column_type_name(ColumnType t);
 bool is_long_value(ColumnType t);     // Memo, OLE: stored through long-value pages
 bool is_text_like(ColumnType t);      // Text, Memo
+// The length a column of a fixed-size type declares (Boolean 1, Long 4, Decimal 17, ...); 0 for
+// the types whose length is chosen per column (Text, Binary) or that are long values.
+constexpr std::uint16_t fixed_length(ColumnType t) {
+    switch (t) {
+    case ColumnType::Boolean: return 1;
+    case ColumnType::Byte: return 1;
+    case ColumnType::Integer: return 2;
+    case ColumnType::Long: return 4;
+    case ColumnType::Single: return 4;
+    case ColumnType::Currency:
+    case ColumnType::Double:
+    case ColumnType::DateTime: return 8;
+    case ColumnType::Guid: return 16;
+    case ColumnType::Decimal: return 17;
+    default: return 0;
+    }
+}
 
 }  // namespace jet

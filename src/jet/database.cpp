@@ -91,7 +91,7 @@ bool Database::locate_row(const TableDef& table, RowId id, Bytes& buffer, const 
             throw JetError(err::CorruptDatabase, fmt::format("Row {} on page {} of table '{}' in '{}' is damaged: its "
                                                              "move pointer is cut off.", id.row, id.page, table.name, path()));
         const std::uint8_t* p = page.data() + b->start;
-        id = RowId{static_cast<std::uint32_t>(p[1] | p[2] << 8 | p[3] << 16), p[0]};
+        id = RowId{get_u24(p + 1), p[0]};
     }
     throw JetError(err::CorruptDatabase,
                    fmt::format("A moved row of table '{}' in '{}' leads through more than {} moves.", table.name, path(),

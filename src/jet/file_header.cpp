@@ -48,11 +48,6 @@ const std::array<std::uint8_t, kMaskMax>& header_keystream() {
     return stream;
 }
 
-std::uint32_t u32_at(const Bytes& b, std::size_t at) {
-    return static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8 |
-           static_cast<std::uint32_t>(b[at + 2]) << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
-}
-
 bool has_password(const Bytes& page0, const Format& format) {
     if (format.jet3()) {
         for (std::size_t i = 0; i < 20; ++i)
@@ -103,7 +98,7 @@ HeaderInfo parse_header(const std::string& path, const Bytes& raw, std::uint64_t
                                    "of {}-byte pages).", path, file_size, format.page_size));
     Bytes page0(raw.begin(), raw.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(raw.size(), format.page_size)));
     toggle_header_mask(page0, format);
-    if (u32_at(page0, kDbKeyOffset) != 0)
+    if (get_u32(page0, kDbKeyOffset) != 0)
         throw JetError(err::NotADatabase,
                        fmt::format("Cannot open database '{}': it is encoded (encrypted), which is not supported.", path));
     if (has_password(page0, format))
@@ -112,9 +107,9 @@ HeaderInfo parse_header(const std::string& path, const Bytes& raw, std::uint64_t
                                    "supported.", path));
     HeaderInfo info;
     info.format = &format;
-    info.code_page = static_cast<std::uint16_t>(page0[kCodePageOffset] | page0[kCodePageOffset + 1] << 8);
+    info.code_page = get_u16(page0, kCodePageOffset);
     const std::size_t sort_at = format.jet3() ? kJet3SortOrderOffset : kJet4SortOrderOffset;
-    info.sort_order = static_cast<std::uint16_t>(page0[sort_at] | page0[sort_at + 1] << 8);
+    info.sort_order = get_u16(page0, sort_at);
     return info;
 }
 

@@ -3,8 +3,8 @@
 // a truncated file). Also unmasks and re-masks the header's masked region.
 #pragma once
 
+#include "bytes.h"
 #include "format.h"
-#include "value.h"
 
 #include <cstdint>
 #include <string>

@@ -19,16 +19,11 @@ namespace {
                                page, what));
 }
 
-std::uint32_t u32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
 }  // namespace
 
 Bytes read_long_value(const PageFile& file, const std::uint8_t* field, std::size_t size, const LongValueField& where) {
     if (size < kLongValueHeaderSize) damaged(file, where, 0, "the field is shorter than its header");
-    const std::uint32_t word = u32(field);
+    const std::uint32_t word = get_u32(field);
     const std::uint32_t length = word & 0x3FFFFFFF;
     const auto kind = static_cast<std::uint8_t>(word >> 24 & 0xC0);
     if (kind == long_value_kind::Inline) {
@@ -42,7 +37,7 @@ Bytes read_long_value(const PageFile& file, const std::uint8_t* field, std::size
     Bytes out;
     out.reserve(std::min<std::size_t>(length, std::size_t{64} * file.page_size()));
     std::unordered_set<std::uint32_t> visited;
-    std::uint32_t pointer = u32(field + 4);
+    std::uint32_t pointer = get_u32(field + 4);
     while (out.size() < length) {
         const std::uint32_t page = pointer >> 8;
         const std::uint32_t row = pointer & 0xFF;
@@ -60,7 +55,7 @@ Bytes read_long_value(const PageFile& file, const std::uint8_t* field, std::size
             break;
         }
         if (n < 4) damaged(file, where, page, "a chain row is too short");
-        pointer = u32(data);
+        pointer = get_u32(data);
         n = std::min<std::size_t>(n - 4, length - out.size());
         out.insert(out.end(), data + 4, data + 4 + n);
         if (out.size() < length && pointer == 0) damaged(file, where, page, "the chain ends early");

@@ -2,7 +2,6 @@
 
 #include "error.h"
 #include "page_rows.h"
-#include "row_codec.h"
 
 #include <algorithm>
 #include <fmt/format.h>

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "page_io.h"
-#include "table_def.h"
+#include "page_rows.h"
 
 #include <cstdint>
 #include <vector>

@@ -14,10 +14,10 @@
 // or the next writer, puts the old bytes back, so no reader of ours ever sees half a record.
 #pragma once
 
+#include "bytes.h"
 #include "format.h"
 #include "journal.h"
 #include "lock_file.h"
-#include "value.h"
 
 #include <cstdint>
 #include <map>
@@ -147,25 +147,6 @@ inline PageSpan read_page_span(const PageFile& file, std::uint32_t page, Bytes& 
     if (const std::uint8_t* view = file.page_view(page)) return {view, file.page_size()};
     buffer = file.read_page(page);
     return buffer;
-}
-
-// A page's little-endian fields.
-inline std::uint16_t get_u16(const Bytes& b, std::size_t at) {
-    return static_cast<std::uint16_t>(b.at(at) | b.at(at + 1) << 8);
-}
-inline std::uint32_t get_u24(const Bytes& b, std::size_t at) {
-    return static_cast<std::uint32_t>(b.at(at) | b.at(at + 1) << 8 | b.at(at + 2) << 16);
-}
-inline std::uint32_t get_u32(const Bytes& b, std::size_t at) {
-    return static_cast<std::uint32_t>(b.at(at)) | static_cast<std::uint32_t>(b.at(at + 1)) << 8 |
-           static_cast<std::uint32_t>(b.at(at + 2)) << 16 | static_cast<std::uint32_t>(b.at(at + 3)) << 24;
-}
-inline void put_u16(Bytes& b, std::size_t at, std::uint16_t v) {
-    b.at(at) = static_cast<std::uint8_t>(v);
-    b.at(at + 1) = static_cast<std::uint8_t>(v >> 8);
-}
-inline void put_u32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.at(at + static_cast<std::size_t>(i)) = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 }  // namespace jet

@@ -39,6 +39,21 @@ RowBounds data_page_row(const Bytes& page, const Format& format, std::uint32_t p
     return b;
 }
 
+std::optional<RowBounds> checked_row(const Format& format, PageSpan page, std::uint32_t row) {
+    if (page.size() < format.data_first_row_offset) return std::nullopt;
+    const std::uint32_t count = data_page_rows(format, page);
+    if (row >= count || format.data_first_row_offset + 2ull * count > page.size()) return std::nullopt;
+    auto entry = [&](std::uint32_t i) {
+        return get_u16(page.data() + format.data_first_row_offset + 2u * i);
+    };
+    RowBounds b;
+    b.flags = static_cast<std::uint16_t>(entry(row) & ~row_flags::OffsetMask);
+    b.start = entry(row) & row_flags::OffsetMask;
+    b.end = row == 0 ? page.size() : (entry(row - 1) & row_flags::OffsetMask);
+    if (b.start < format.data_first_row_offset + 2u * count || b.start > b.end || b.end > page.size()) return std::nullopt;
+    return b;
+}
+
 bool data_page_fits(const Bytes& page, const Format& format, std::size_t length) {
     return data_page_row_count(page, format) < 255 && data_page_free_space(page) >= length + 2;
 }

@@ -3,7 +3,7 @@
 
 #include "error.h"
 #include "names.h"
-#include "row_codec.h"
+#include "stored_value.h"
 #include "text_codec.h"
 
 #include <cctype>
@@ -16,35 +16,15 @@ namespace {
 
 constexpr std::uint16_t kNameTableChunk = 0x80;
 
-class BlobReader {
-public:
-    BlobReader(const Bytes& b, const std::string& where) : b_(b), where_(where) {}
-    [[noreturn]] void fail(std::size_t at, const char* what) const {
-        throw JetError(err::CorruptDatabase,
-                       fmt::format("The properties of {} are damaged at byte {}: {}.", where_, at, what));
+// A damaged blob is reported with the byte where the damage lies.
+struct BlobDamage {
+    const std::string& where;
+    std::string operator()(std::size_t at, std::string_view what) const {
+        return fmt::format("The properties of {} are damaged at byte {}: {}.", where, at, what);
     }
-    void need(std::size_t at, std::size_t n, const char* what) const {
-        if (at > b_.size() || n > b_.size() - at) fail(at, what);
-    }
-    std::uint16_t u16(std::size_t at) const {
-        need(at, 2, "a field is cut off");
-        return static_cast<std::uint16_t>(b_[at] | b_[at + 1] << 8);
-    }
-    std::uint32_t u32(std::size_t at) const {
-        need(at, 4, "a field is cut off");
-        return static_cast<std::uint32_t>(b_[at]) | static_cast<std::uint32_t>(b_[at + 1]) << 8 |
-               static_cast<std::uint32_t>(b_[at + 2]) << 16 | static_cast<std::uint32_t>(b_[at + 3]) << 24;
-    }
-    std::uint8_t u8(std::size_t at) const {
-        need(at, 1, "a field is cut off");
-        return b_[at];
-    }
-    const std::uint8_t* ptr(std::size_t at) const { return b_.data() + at; }
-
-private:
-    const Bytes& b_;
-    const std::string& where_;
 };
+
+constexpr std::string_view kCutOff = "a field is cut off";
 
 }  // namespace
 
@@ -52,7 +32,7 @@ TableProperties parse_properties(const Format& format, const Bytes& blob, std::u
                                  const std::string& where) {
     TableProperties out;
     if (blob.empty()) return out;
-    BlobReader r(blob, where);
+    const CheckedReader r(blob, BlobDamage{where});
     r.need(0, 4, "the blob is too short");
     const char* magic = format.jet3() ? "KKD" : "MR2";
     if (std::memcmp(blob.data(), magic, 4) != 0) r.fail(0, "it does not start as a property blob");
@@ -64,22 +44,22 @@ TableProperties parse_properties(const Format& format, const Bytes& blob, std::u
     bool table_seen = false;
     std::size_t at = 4;
     while (at < blob.size()) {
-        const std::uint32_t chunk_len = r.u32(at);
-        const std::uint16_t chunk_type = r.u16(at + 4);
+        const std::uint32_t chunk_len = r.u32(at, kCutOff);
+        const std::uint16_t chunk_type = r.u16(at + 4, kCutOff);
         if (chunk_len < 6) r.fail(at, "a chunk has an impossible length");
         r.need(at, chunk_len, "a chunk is cut off");
         const std::size_t end = at + chunk_len;
         std::size_t p = at + 6;
         if (chunk_type == kNameTableChunk) {
             while (p < end) {
-                const std::uint16_t n = r.u16(p);
+                const std::uint16_t n = r.u16(p, kCutOff);
                 if (p + 2 + n > end) r.fail(p, "a property name is cut off");
                 names.push_back(text(p + 2, n));
                 p += 2u + n;
             }
         } else {
-            const std::uint32_t header_len = r.u32(p);
-            const std::uint16_t name_len = r.u16(p + 4);
+            const std::uint32_t header_len = r.u32(p, kCutOff);
+            const std::uint16_t name_len = r.u16(p + 4, kCutOff);
             if (header_len < 6 || p + header_len > end || 6u + name_len > header_len) r.fail(p, "a chunk header is damaged");
             const std::string object = text(p + 6, name_len);
             std::vector<Property>* target = nullptr;
@@ -92,12 +72,12 @@ TableProperties parse_properties(const Format& format, const Bytes& blob, std::u
             }
             p += header_len;
             while (p < end) {
-                const std::uint16_t entry_len = r.u16(p);
+                const std::uint16_t entry_len = r.u16(p, kCutOff);
                 if (entry_len < 8 || p + entry_len > end) r.fail(p, "a property entry is damaged");
-                const std::uint8_t ddl = r.u8(p + 2);
-                const auto type = static_cast<ColumnType>(r.u8(p + 3));
-                const std::uint16_t name_index = r.u16(p + 4);
-                const std::uint16_t data_len = r.u16(p + 6);
+                const std::uint8_t ddl = r.u8(p + 2, kCutOff);
+                const auto type = static_cast<ColumnType>(r.u8(p + 3, kCutOff));
+                const std::uint16_t name_index = r.u16(p + 4, kCutOff);
+                const std::uint16_t data_len = r.u16(p + 6, kCutOff);
                 if (8u + data_len > entry_len) r.fail(p, "a property value is cut off");
                 if (name_index >= names.size()) r.fail(p, "a property refers to a name that is not in the name table");
                 Property prop{names[name_index], type, Value::null(), ddl != 0};

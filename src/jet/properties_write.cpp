@@ -16,10 +16,6 @@ constexpr std::uint16_t kNameChunk = 0x0080;
 constexpr std::uint16_t kTableChunk = 0x0000;
 constexpr std::uint16_t kColumnChunk = 0x0001;
 
-void append(Bytes& out, std::uint64_t v, std::size_t size) {
-    for (std::size_t i = 0; i < size; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
 Bytes text_bytes(const Format& format, const std::string& utf8) {
     return format.jet4() ? encode_utf16le(utf8_to_utf16(utf8)) : encode_code_page(utf8, 1252);
 }
@@ -31,12 +27,12 @@ Bytes value_bytes(const Format& format, const Property& p) {
         case ColumnType::Byte: return Bytes{static_cast<std::uint8_t>(to_integer(p.value))};
         case ColumnType::Integer: {
             Bytes b;
-            append(b, static_cast<std::uint16_t>(to_integer(p.value)), 2);
+            append_le(b, static_cast<std::uint16_t>(to_integer(p.value)), 2);
             return b;
         }
         case ColumnType::Long: {
             Bytes b;
-            append(b, static_cast<std::uint32_t>(to_long(p.value)), 4);
+            append_le(b, static_cast<std::uint32_t>(to_long(p.value)), 4);
             return b;
         }
         case ColumnType::Text:
@@ -67,21 +63,21 @@ Bytes value_chunk(const Format& format, std::uint16_t type, const std::string& o
                   std::vector<std::string>& names) {
     Bytes body;
     const Bytes object_name = type == kTableChunk ? Bytes{} : text_bytes(format, object);
-    append(body, 6 + object_name.size(), 4);
-    append(body, object_name.size(), 2);
+    append_le(body, 6 + object_name.size(), 4);
+    append_le(body, object_name.size(), 2);
     body.insert(body.end(), object_name.begin(), object_name.end());
     for (const Property& p : props) {
         const Bytes data = value_bytes(format, p);
-        append(body, 8 + data.size(), 2);
+        append_le(body, 8 + data.size(), 2);
         body.push_back(p.ddl ? 1 : 0);
         body.push_back(static_cast<std::uint8_t>(p.type));
-        append(body, name_index(names, p.name), 2);
-        append(body, data.size(), 2);
+        append_le(body, name_index(names, p.name), 2);
+        append_le(body, data.size(), 2);
         body.insert(body.end(), data.begin(), data.end());
     }
     Bytes chunk;
-    append(chunk, 6 + body.size(), 4);
-    append(chunk, type, 2);
+    append_le(chunk, 6 + body.size(), 4);
+    append_le(chunk, type, 2);
     chunk.insert(chunk.end(), body.begin(), body.end());
     return chunk;
 }
@@ -108,12 +104,12 @@ Bytes encode_properties(const Format& format, const TableProperties& properties)
     Bytes name_body;
     for (const std::string& n : names) {
         const Bytes b = text_bytes(format, n);
-        append(name_body, b.size(), 2);
+        append_le(name_body, b.size(), 2);
         name_body.insert(name_body.end(), b.begin(), b.end());
     }
     Bytes out = format.jet4() ? Bytes{'M', 'R', '2', 0} : Bytes{'K', 'K', 'D', 0};
-    append(out, 6 + name_body.size(), 4);
-    append(out, kNameChunk, 2);
+    append_le(out, 6 + name_body.size(), 4);
+    append_le(out, kNameChunk, 2);
     out.insert(out.end(), name_body.begin(), name_body.end());
     out.insert(out.end(), values.begin(), values.end());
     return out;

@@ -16,19 +16,6 @@
 
 namespace jet {
 
-// The tdef page owning a data page (or LvalOwner).
-inline std::uint32_t data_page_owner_of(PageSpan page) {
-    return static_cast<std::uint32_t>(page[4] | page[5] << 8 | page[6] << 16) | static_cast<std::uint32_t>(page[7]) << 24;
-}
-// The number of entries in a data page's row-offset table.
-inline std::uint32_t data_page_rows(const Format& format, PageSpan page) {
-    return static_cast<std::uint32_t>(page[format.data_row_count_offset] | page[format.data_row_count_offset + 1] << 8);
-}
-
-// Bounds of row `row` of a data page, or nullopt when it does not exist or its offsets are
-// damaged (a non-throwing variant of data_page_row for readers).
-std::optional<RowBounds> checked_row(const Format& format, PageSpan page, std::uint32_t row);
-
 // One column's bytes within a row; `data` is null when the field is Null. For Booleans
 // `present` is the value.
 struct FieldRef {
@@ -36,11 +23,6 @@ struct FieldRef {
     std::uint32_t size = 0;
     bool present = false;
 };
-
-// A stored value of a non-long-value type from its bytes (also used for property values);
-// nullopt when the bytes are too short for the type.
-std::optional<Value> decode_plain_value(const Format& format, ColumnType type, const std::uint8_t* data,
-                                        std::size_t size, std::uint16_t code_page, std::uint8_t scale);
 
 class RowDecoder {
 public:

@@ -13,17 +13,6 @@ namespace jet {
 
 namespace {
 
-template <typename T>
-void append_le(Bytes& out, T v, std::size_t size) {
-    for (std::size_t i = 0; i < size; ++i) out.push_back(static_cast<std::uint8_t>(static_cast<std::uint64_t>(v) >> (8 * i)));
-}
-
-Bytes le_bytes(std::uint64_t v, std::size_t size) {
-    Bytes out(size);
-    for (std::size_t i = 0; i < size; ++i) out[i] = static_cast<std::uint8_t>(v >> (8 * i));
-    return out;
-}
-
 Bytes double_bytes(double d) {
     std::uint64_t bits = 0;
     std::memcpy(&bits, &d, sizeof bits);

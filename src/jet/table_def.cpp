@@ -6,7 +6,6 @@
 #include "error.h"
 #include "names.h"
 #include "page_io.h"
-#include "row_codec.h"
 #include "text_codec.h"
 
 #include <algorithm>
@@ -19,52 +18,28 @@ namespace {
 
 constexpr std::uint8_t kTdefPageType = 0x02;
 
-std::uint32_t next_tdef_page(PageSpan page) {
-    return static_cast<std::uint32_t>(page[4] | page[5] << 8 | page[6] << 16) | static_cast<std::uint32_t>(page[7]) << 24;
-}
+std::uint32_t next_tdef_page(PageSpan page) { return get_u32(page.data() + 4); }
 
+// A damaged definition is reported with the table, the file and the page the offset lies on
+// (the first page whole, then each continuation page without its 8-byte header).
+struct StreamDamage {
+    const TdefStream& stream;
+    const std::string& table;
+    const std::string& path;
+    std::uint32_t page_size;
 
-// Bounds-checked reads from the logical tdef stream; errors name the page the offset lies on.
-class StreamReader {
-public:
-    StreamReader(const TdefStream& s, const std::string& table, const std::string& path, std::uint32_t page_size)
-        : s_(s), table_(table), path_(path), page_size_(page_size) {}
-
-    [[noreturn]] void fail(std::size_t at, const std::string& what) const {
-        throw JetError(err::CorruptDatabase,
-                       fmt::format("The definition of table '{}' in '{}' is damaged on page {}: {}.", table_, path_,
-                                   page_of(at), what));
+    std::string operator()(std::size_t at, std::string_view what) const {
+        return fmt::format("The definition of table '{}' in '{}' is damaged on page {}: {}.", table, path, page_of(at),
+                           what);
     }
-    void need(std::size_t at, std::size_t n, const char* what) const {
-        if (at > s_.bytes.size() || n > s_.bytes.size() - at) fail(std::min(at, s_.bytes.size()), what);
-    }
-    std::uint8_t u8(std::size_t at, const char* what) const {
-        need(at, 1, what);
-        return s_.bytes[at];
-    }
-    std::uint16_t u16(std::size_t at, const char* what) const {
-        need(at, 2, what);
-        return static_cast<std::uint16_t>(s_.bytes[at] | s_.bytes[at + 1] << 8);
-    }
-    std::uint32_t u32(std::size_t at, const char* what) const {
-        need(at, 4, what);
-        return get_u32(s_.bytes, at);
-    }
-    const std::uint8_t* ptr(std::size_t at) const { return s_.bytes.data() + at; }
-    std::size_t size() const { return s_.bytes.size(); }
-
-private:
     std::uint32_t page_of(std::size_t at) const {
-        if (s_.pages.empty()) return 0;
-        if (at < page_size_) return s_.pages[0];
-        const std::size_t k = 1 + (at - page_size_) / (page_size_ - 8);
-        return s_.pages[std::min(k, s_.pages.size() - 1)];
+        if (stream.pages.empty()) return 0;
+        if (at < page_size) return stream.pages[0];
+        const std::size_t k = 1 + (at - page_size) / (page_size - 8);
+        return stream.pages[std::min(k, stream.pages.size() - 1)];
     }
-    const TdefStream& s_;
-    const std::string& table_;
-    const std::string& path_;
-    std::uint32_t page_size_;
 };
+using StreamReader = CheckedReader<StreamDamage>;
 
 std::string read_name(const StreamReader& r, const Format& f, std::size_t& at, std::uint16_t code_page) {
     std::size_t len = 0;
@@ -193,7 +168,7 @@ void read_counters(const Format& f, const TdefStream& s, TableDef& def) {
 
 TableDef parse_table_def(const TdefStream& s, const Format& f, const std::string& table, const std::string& path,
                          std::uint16_t code_page) {
-    StreamReader r(s, table, path, f.page_size);
+    const StreamReader r(s.bytes, StreamDamage{s, table, path, f.page_size});
     TableDef def;
     def.name = table;
     def.tdef_page = s.pages.empty() ? 0 : s.pages[0];

@@ -5,6 +5,7 @@
 
 #include "column_type.h"
 #include "format.h"
+#include "page_rows.h"
 #include "value.h"
 
 #include <cstdint>
@@ -15,16 +16,6 @@
 #include <vector>
 
 namespace jet {
-
-// A row pointer as Jet stores it: page << 8 | row.
-struct RowId {
-    std::uint32_t page = 0;
-    std::uint8_t row = 0;
-    bool operator==(const RowId&) const = default;
-    auto operator<=>(const RowId&) const = default;
-    static RowId from_u32(std::uint32_t v) { return RowId{v >> 8, static_cast<std::uint8_t>(v & 0xFF)}; }
-    std::uint32_t to_u32() const { return page << 8 | row; }
-};
 
 namespace column_flags {
 inline constexpr std::uint8_t Fixed = 0x01;

@@ -18,22 +18,6 @@ constexpr std::size_t kMaxIndexes = 32;
 constexpr std::size_t kMaxIndexColumns = 10;
 constexpr std::uint8_t kJet4IndexMark = 0x80;  // Access 2000+ sets it on every index it creates
 
-std::uint16_t fixed_size(ColumnType t) {
-    switch (t) {
-    case ColumnType::Boolean: return 1;
-    case ColumnType::Byte: return 1;
-    case ColumnType::Integer: return 2;
-    case ColumnType::Long: return 4;
-    case ColumnType::Single: return 4;
-    case ColumnType::Currency:
-    case ColumnType::Double:
-    case ColumnType::DateTime: return 8;
-    case ColumnType::Guid: return 16;
-    case ColumnType::Decimal: return 17;
-    default: return 0;
-    }
-}
-
 Column make_column(const Format& format, const TableDesign& design, const ColumnDesign& c, std::uint16_t number) {
     if (c.name.empty()) throw JetError(err::Unsupported, fmt::format("Table '{}' has a column without a name.", design.name));
     Column col;
@@ -61,7 +45,7 @@ Column make_column(const Format& format, const TableDesign& design, const Column
     case ColumnType::Memo:
     case ColumnType::Ole: col.flags = column_flags::Nullable; break;
     default:
-        col.length = fixed_size(c.type);
+        col.length = fixed_length(c.type);
         if (col.length == 0 || c.type == ColumnType::Decimal)
             throw JetError(err::Unsupported, fmt::format("Column '{}' of table '{}': type {} cannot be created.", c.name,
                                                          design.name, column_type_name(c.type)));

@@ -17,10 +17,6 @@ constexpr std::uint32_t kJet4IndexMagic = 1923;   // and this at the start of ea
 constexpr std::size_t kIndexColumnSlots = 10;
 constexpr std::size_t kContinuationHeader = 8;
 
-void append(Bytes& out, std::uint64_t v, std::size_t size) {
-    for (std::size_t i = 0; i < size; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
 void append_header(Bytes& s, const Format& f, const TableDef& t) {
     s.assign(f.tdef_header_size, 0);
     s[0] = 0x02;
@@ -47,69 +43,69 @@ void append_header(Bytes& s, const Format& f, const TableDef& t) {
 void append_column(Bytes& s, const Format& f, const Column& c) {
     const bool decimal = c.type == ColumnType::Decimal;
     s.push_back(static_cast<std::uint8_t>(c.type));
-    if (f.jet4()) append(s, kJet4Magic, 4);
-    append(s, c.number, 2);
-    append(s, c.var_index, 2);
-    append(s, c.misc, 2);
+    if (f.jet4()) append_le(s, kJet4Magic, 4);
+    append_le(s, c.number, 2);
+    append_le(s, c.var_index, 2);
+    append_le(s, c.misc, 2);
     if (f.jet3()) {
-        append(s, 1, 2);  // constant 0x0001 in every Access 97 descriptor
-        append(s, c.sort_order, 2);
+        append_le(s, 1, 2);  // constant 0x0001 in every Access 97 descriptor
+        append_le(s, c.sort_order, 2);
         if (decimal) {
             s.push_back(c.precision);
             s.push_back(c.scale);
         } else {
-            append(s, c.code_page, 2);
+            append_le(s, c.code_page, 2);
         }
         s.push_back(c.flags);
     } else {
         if (decimal) {
             s.push_back(c.precision);
             s.push_back(c.scale);
-            append(s, 0, 2);
+            append_le(s, 0, 2);
         } else {
-            append(s, c.sort_order, 2);
+            append_le(s, c.sort_order, 2);
             s.push_back(0);
             s.push_back(c.sort_version);
         }
         s.push_back(c.flags);
         s.push_back(c.ext_flags);
-        append(s, 0, 4);
+        append_le(s, 0, 4);
     }
-    append(s, c.fixed_offset, 2);
-    append(s, c.length, 2);
+    append_le(s, c.fixed_offset, 2);
+    append_le(s, c.length, 2);
 }
 
 void append_real_index(Bytes& s, const Format& f, const TableDef& t, const RealIndex& r) {
     if (r.columns.size() > kIndexColumnSlots)
         throw JetError(err::Unsupported, fmt::format("Index {} of table '{}' has more than 10 columns.", r.number, t.name));
-    if (f.jet4()) append(s, kJet4IndexMagic, 4);
+    if (f.jet4()) append_le(s, kJet4IndexMagic, 4);
     for (std::size_t i = 0; i < kIndexColumnSlots; ++i) {
         if (i < r.columns.size()) {
-            append(s, r.columns[i].column_number, 2);
+            append_le(s, r.columns[i].column_number, 2);
             s.push_back(r.columns[i].ascending ? 0x01 : 0x00);
         } else {
-            append(s, 0xFFFF, 2);
+            append_le(s, 0xFFFF, 2);
             s.push_back(0);
         }
     }
-    append(s, r.usage_map, 4);
-    append(s, r.root_page, 4);
-    if (f.jet4()) append(s, 0, 4);
+    append_le(s, r.usage_map, 4);
+    append_le(s, r.root_page, 4);
+    if (f.jet4()) append_le(s, 0, 4);
     s.push_back(r.flags);
-    if (f.jet4()) append(s, 0, 5);
+    if (f.jet4()) append_le(s, 0, 5);
 }
 
 void append_logical_index(Bytes& s, const Format& f, const LogicalIndex& l) {
-    if (f.jet4()) append(s, kJet4Magic, 4);
-    append(s, l.number, 4);
-    append(s, l.real_index, 4);
+    if (f.jet4()) append_le(s, kJet4Magic, 4);
+    append_le(s, l.number, 4);
+    append_le(s, l.real_index, 4);
     s.push_back(l.fk_table_type);
-    append(s, static_cast<std::uint32_t>(l.fk_index), 4);
-    append(s, l.fk_table_page, 4);
+    append_le(s, static_cast<std::uint32_t>(l.fk_index), 4);
+    append_le(s, l.fk_table_page, 4);
     s.push_back(l.fk_cascade_updates);
     s.push_back(l.fk_cascade_deletes);
     s.push_back(static_cast<std::uint8_t>(l.type));
-    if (f.jet4()) append(s, 0, 4);
+    if (f.jet4()) append_le(s, 0, 4);
 }
 
 }  // namespace
@@ -117,7 +113,7 @@ void append_logical_index(Bytes& s, const Format& f, const LogicalIndex& l) {
 Bytes tdef_name_bytes(const Format& format, const std::string& utf8) {
     Bytes text = format.jet4() ? encode_utf16le(utf8_to_utf16(utf8)) : encode_code_page(utf8, 1252);
     Bytes out;
-    append(out, text.size(), format.name_length_size);
+    append_le(out, text.size(), format.name_length_size);
     out.insert(out.end(), text.begin(), text.end());
     return out;
 }
@@ -126,9 +122,9 @@ Bytes tdef_stream(const Format& format, const TableDef& table) {
     Bytes s;
     append_header(s, format, table);
     for (const RealIndex& r : table.real_indexes) {
-        append(s, 0, 4);
-        append(s, r.unique_key_count, 4);
-        if (format.jet4()) append(s, 0, 4);
+        append_le(s, 0, 4);
+        append_le(s, r.unique_key_count, 4);
+        if (format.jet4()) append_le(s, 0, 4);
     }
     for (const Column& c : table.columns) append_column(s, format, c);
     for (const Column& c : table.columns) {
@@ -142,11 +138,11 @@ Bytes tdef_stream(const Format& format, const TableDef& table) {
         s.insert(s.end(), name.begin(), name.end());
     }
     for (const LongValueMaps& m : table.long_value_maps) {
-        append(s, m.column_number, 2);
-        append(s, m.owned_map, 4);
-        append(s, m.free_map, 4);
+        append_le(s, m.column_number, 2);
+        append_le(s, m.owned_map, 4);
+        append_le(s, m.free_map, 4);
     }
-    append(s, 0xFFFF, 2);
+    append_le(s, 0xFFFF, 2);
     put_u32(s, 8, static_cast<std::uint32_t>(s.size()));
     return s;
 }

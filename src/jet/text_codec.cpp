@@ -123,7 +123,7 @@ Bytes encode_utf16le(const std::u16string& units) {
 std::string decode_utf16le(const std::uint8_t* data, std::size_t size) {
     Utf16ToUtf8 conv;
     conv.out.reserve(size / 2);
-    for (std::size_t i = 0; i + 1 < size; i += 2) conv.unit(static_cast<char16_t>(data[i] | data[i + 1] << 8));
+    for (std::size_t i = 0; i + 1 < size; i += 2) conv.unit(static_cast<char16_t>(get_u16(data + i)));
     return conv.finish();
 }
 
@@ -153,7 +153,7 @@ std::string decode_jet4_text(const std::uint8_t* data, std::size_t size) {
         } else if (compressed) {
             conv.unit(data[i++]);
         } else if (i + 1 < size) {
-            conv.unit(static_cast<char16_t>(data[i] | data[i + 1] << 8));
+            conv.unit(static_cast<char16_t>(get_u16(data + i)));
             i += 2;
         } else {
             break;  // a lone trailing byte carries no character

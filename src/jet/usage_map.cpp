@@ -1,9 +1,8 @@
 // Usage-map decoding with every pointer checked; a damaged map is an error naming its owner.
 #include "usage_map.h"
 
-#include "page_rows.h"
-#include "row_codec.h"
 #include "error.h"
+#include "page_rows.h"
 
 #include <fmt/format.h>
 
@@ -34,8 +33,7 @@ std::vector<std::uint32_t> decode_usage_map(const PageFile& file, const std::uin
                                             std::string_view table) {
     std::vector<std::uint32_t> pages;
     if (size < 5) damaged(file, table, 0, "its row is too short");
-    const std::uint32_t first = static_cast<std::uint32_t>(row[1]) | static_cast<std::uint32_t>(row[2]) << 8 |
-                                static_cast<std::uint32_t>(row[3]) << 16 | static_cast<std::uint32_t>(row[4]) << 24;
+    const std::uint32_t first = get_u32(row + 1);
     if (row[0] == 0x00) {
         add_bits(pages, row + 5, size - 5, first);
         return pages;
@@ -45,9 +43,7 @@ std::vector<std::uint32_t> decode_usage_map(const PageFile& file, const std::uin
     const std::uint64_t per_page = (page_size - 4ull) * 8;
     const std::uint32_t count = file.page_count();
     for (std::size_t j = 0; 1 + 4 * j + 4 <= size; ++j) {
-        const std::uint8_t* p = row + 1 + 4 * j;
-        const std::uint32_t map_page = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                                       static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+        const std::uint32_t map_page = get_u32(row + 1 + 4 * j);
         if (map_page == 0) continue;
         if (map_page >= count) damaged(file, table, map_page, "a bitmap page lies outside the file");
         Bytes buffer;

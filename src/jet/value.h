@@ -3,6 +3,8 @@
 // Integer, to a 32-bit Long, to Boolean, to Double) with the old engine's error numbers.
 #pragma once
 
+#include "bytes.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -31,7 +33,6 @@ struct Decimal {               // +- magnitude x 10^-scale
     std::uint8_t scale = 0;
     bool operator==(const Decimal&) const = default;
 };
-using Bytes = std::vector<std::uint8_t>;
 
 enum class ValueKind { Null, Boolean, Byte, Integer, Long, Currency, Single, Double, DateTime, Text, Binary, Guid, Decimal };
 
