@@ -7,10 +7,10 @@
 // any such event needs (a hang); and a file that jet::check_database finds damaged afterwards.
 // An all-zero input is a small ordinary event; every nonzero byte makes it stranger.
 #include "db/database.h"
+#include "jet/base/error.h"
 #include "jet/check.h"
 #include "jet/creator.h"
 #include "jet/database.h"
-#include "jet/error.h"
 #include "run/simulator.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

@@ -2,8 +2,8 @@
 // row and the properties, runs a SELECT with a WHERE on each table and moves a record set
 // through it. Errors must be JetErrors; anything else (crash, sanitizer report, other
 // exception, hang) is a finding.
+#include "jet/base/error.h"
 #include "jet/database.h"
-#include "jet/error.h"
 #include "jet/query.h"
 #include "jet/recordset.h"
 

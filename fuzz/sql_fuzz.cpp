@@ -2,10 +2,10 @@
 // parser's Jet error numbers; a parsed statement is validated, bound and evaluated against
 // a few rows of a RoundData-like table, and its SET / VALUES literals are coerced, where
 // only the errors of those steps may come out. Anything else aborts.
-#include "jet/coerce.h"
-#include "jet/error.h"
-#include "jet/sql_eval.h"
-#include "jet/sql_parser.h"
+#include "jet/base/error.h"
+#include "jet/rows/coerce.h"
+#include "jet/sql/sql_eval.h"
+#include "jet/sql/sql_parser.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,12 +1,12 @@
 // The simulator's database layer over jet::Database / jet::RecordSet / jet::execute.
 #include "db/database.h"
 
+#include "jet/base/error.h"
 #include "jet/database.h"
-#include "jet/error.h"
 #include "jet/execute.h"
-#include "jet/lock_file.h"
 #include "jet/query.h"
 #include "jet/recordset.h"
+#include "jet/storage/lock_file.h"
 
 namespace db {
 namespace {

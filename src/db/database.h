@@ -4,7 +4,7 @@
 // failure is a jet::JetError carrying the engine's number and description.
 #pragma once
 
-#include "jet/value.h"
+#include "jet/value/value.h"
 
 #include <functional>
 #include <memory>

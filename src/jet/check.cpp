@@ -2,18 +2,18 @@
 // references and comparing each table with its maps, its rows and its indexes. It uses the
 // reader's table definitions, row decoder and index walk, but parses page headers, row-offset
 // tables and usage maps itself so that a damaged structure is reported rather than thrown.
-#include "check.h"
+#include "jet/check.h"
 
-#include "database.h"
-#include "error.h"
-#include "index.h"
-#include "index_key.h"
-#include "lock_file.h"
-#include "long_value.h"
-#include "page_io.h"
-#include "page_rows.h"
-#include "row_codec.h"
-#include "table_def.h"
+#include "jet/base/error.h"
+#include "jet/database.h"
+#include "jet/index/index.h"
+#include "jet/index/index_key.h"
+#include "jet/rows/long_value.h"
+#include "jet/rows/row_decode.h"
+#include "jet/schema/table_def.h"
+#include "jet/storage/lock_file.h"
+#include "jet/storage/page_file.h"
+#include "jet/storage/page_rows.h"
 
 #include <fmt/format.h>
 

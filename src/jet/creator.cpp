@@ -4,20 +4,20 @@
 // Security rows are those Access keeps for these objects under the default workgroup: the Admin
 // user (A6 33), the Creator (A7 33) and the Admins group (A7 36); objects are owned by the
 // engine (A7 31) or, for MSysDb, by Admin.
-#include "creator.h"
+#include "jet/creator.h"
 
-#include "database.h"
-#include "error.h"
-#include "file_header.h"
-#include "index_key.h"
-#include "index_page.h"
-#include "lock_file.h"
-#include "page_alloc.h"
-#include "page_io.h"
-#include "page_rows.h"
-#include "row_encode.h"
-#include "table_write.h"
-#include "tdef_write.h"
+#include "jet/base/error.h"
+#include "jet/database.h"
+#include "jet/index/index_key.h"
+#include "jet/index/index_page.h"
+#include "jet/rows/row_encode.h"
+#include "jet/schema/table_def_write.h"
+#include "jet/storage/file_header.h"
+#include "jet/storage/lock_file.h"
+#include "jet/storage/page_file.h"
+#include "jet/storage/page_rows.h"
+#include "jet/storage/usage_map_write.h"
+#include "jet/table_write.h"
 
 #include <algorithm>
 #include <cerrno>

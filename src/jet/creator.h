@@ -4,9 +4,9 @@
 // independent reader open it. New user tables are added with create_table.
 #pragma once
 
-#include "format.h"
-#include "table_design.h"
-#include "value.h"
+#include "jet/schema/table_design.h"
+#include "jet/storage/format.h"
+#include "jet/value/value.h"
 
 #include <memory>
 #include <string>

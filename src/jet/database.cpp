@@ -1,13 +1,13 @@
 // Opening a database, the catalog, table definitions and table properties (each reused only
 // while the bytes it was parsed from are unchanged) and row scans with moved and deleted rows
 // handled.
-#include "database.h"
+#include "jet/database.h"
 
-#include "error.h"
-#include "names.h"
-#include "file_header.h"
-#include "row_codec.h"
-#include "usage_map.h"
+#include "jet/base/error.h"
+#include "jet/rows/row_decode.h"
+#include "jet/schema/names.h"
+#include "jet/storage/file_header.h"
+#include "jet/storage/usage_map.h"
 
 #include <algorithm>
 #include <cctype>

@@ -5,13 +5,13 @@
 // statements. Within one statement scope such a check is made once (until a commit).
 #pragma once
 
-#include "catalog.h"
-#include "column_rules.h"
-#include "lock_file.h"
-#include "page_io.h"
-#include "properties.h"
-#include "table_def.h"
-#include "value.h"
+#include "jet/schema/catalog.h"
+#include "jet/schema/column_rules.h"
+#include "jet/schema/properties.h"
+#include "jet/schema/table_def.h"
+#include "jet/storage/lock_file.h"
+#include "jet/storage/page_file.h"
+#include "jet/value/value.h"
 
 #include <cstdint>
 #include <functional>

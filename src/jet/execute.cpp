@@ -1,12 +1,12 @@
-#include "execute.h"
+#include "jet/execute.h"
 
-#include "coerce.h"
-#include "error.h"
-#include "lock_file.h"
-#include "query.h"
-#include "sql_eval.h"
-#include "sql_parser.h"
-#include "table_write.h"
+#include "jet/base/error.h"
+#include "jet/query.h"
+#include "jet/rows/coerce.h"
+#include "jet/sql/sql_eval.h"
+#include "jet/sql/sql_parser.h"
+#include "jet/storage/lock_file.h"
+#include "jet/table_write.h"
 
 #include <fmt/format.h>
 

@@ -5,10 +5,10 @@
 // is refused.
 #pragma once
 
-#include "database.h"
-#include "table_def.h"
-#include "table_write.h"
-#include "value.h"
+#include "jet/database.h"
+#include "jet/schema/table_def.h"
+#include "jet/table_write.h"
+#include "jet/value/value.h"
 
 #include <string>
 #include <string_view>

@@ -1,14 +1,14 @@
 // Query planning and execution for record sets. An index is used only where its order
 // cannot lose a matching row: integer literals on integer columns, exact floating values,
 // text only for equality; ranges only on ascending columns.
-#include "query.h"
+#include "jet/query.h"
 
-#include "error.h"
-#include "index.h"
-#include "index_key.h"
-#include "row_codec.h"
-#include "row_encode.h"
-#include "sql_eval.h"
+#include "jet/base/error.h"
+#include "jet/index/index.h"
+#include "jet/index/index_key.h"
+#include "jet/rows/row_decode.h"
+#include "jet/rows/row_encode.h"
+#include "jet/sql/sql_eval.h"
 
 #include <algorithm>
 #include <cctype>

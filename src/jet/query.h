@@ -4,10 +4,10 @@
 // rows are found, the whole condition is checked on each of them.
 #pragma once
 
-#include "database.h"
-#include "sql_eval.h"
-#include "sql_parser.h"
-#include "table_def.h"
+#include "jet/database.h"
+#include "jet/schema/table_def.h"
+#include "jet/sql/sql_eval.h"
+#include "jet/sql/sql_parser.h"
 
 #include <optional>
 #include <string>

@@ -1,9 +1,9 @@
 // Record set navigation and field access; appends are handed to the writer.
-#include "recordset.h"
+#include "jet/recordset.h"
 
-#include "error.h"
-#include "names.h"
-#include "query.h"
+#include "jet/base/error.h"
+#include "jet/query.h"
+#include "jet/schema/names.h"
 
 namespace jet {
 

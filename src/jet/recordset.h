@@ -6,10 +6,10 @@
 // (execute.h).
 #pragma once
 
-#include "database.h"
-#include "execute.h"
-#include "table_def.h"
-#include "value.h"
+#include "jet/database.h"
+#include "jet/execute.h"
+#include "jet/schema/table_def.h"
+#include "jet/value/value.h"
 
 #include <memory>
 #include <optional>

@@ -1,12 +1,12 @@
-#include "table_write.h"
+#include "jet/table_write.h"
 
-#include "error.h"
-#include "long_value.h"
-#include "long_value_write.h"
-#include "page_alloc.h"
-#include "page_rows.h"
-#include "properties.h"
-#include "row_codec.h"
+#include "jet/base/error.h"
+#include "jet/rows/long_value.h"
+#include "jet/rows/long_value_write.h"
+#include "jet/rows/row_decode.h"
+#include "jet/schema/properties.h"
+#include "jet/storage/page_rows.h"
+#include "jet/storage/usage_map_write.h"
 
 #include <algorithm>
 #include <cctype>

@@ -6,11 +6,11 @@
 // pages, the tdef's counters last. The caller holds the statement lock for the whole write.
 #pragma once
 
-#include "column_rules.h"
-#include "database.h"
-#include "index.h"
-#include "row_encode.h"
-#include "table_def.h"
+#include "jet/database.h"
+#include "jet/index/index.h"
+#include "jet/rows/row_encode.h"
+#include "jet/schema/column_rules.h"
+#include "jet/schema/table_def.h"
 
 #include <memory>
 #include <optional>

@@ -4,8 +4,8 @@
 // (error 9 "Subscript out of range").
 #pragma once
 
-#include "jet/error.h"
-#include "jet/value.h"
+#include "jet/base/error.h"
+#include "jet/value/value.h"
 
 #include <compare>
 #include <cstdint>

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "db/database.h"
-#include "jet/value.h"
+#include "jet/value/value.h"
 #include "results/random_source.h"
 #include "run/integer.h"
 

@@ -2,7 +2,7 @@
 // program does) while we have it open: the next statement fails with a numbered error instead
 // of writing on into a file nobody reads.
 #include "db/database.h"
-#include "jet/error.h"
+#include "jet/base/error.h"
 #include "support/child_process.h"
 #include "support/jet_errors.h"
 

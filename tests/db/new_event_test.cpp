@@ -2,9 +2,9 @@
 // sizes, clear refusals, and files that mdbtools, mdb-reader and our reader read alike and
 // that `tlw check` passes, in both formats.
 #include "event/event_builder.h"
+#include "jet/base/error.h"
 #include "jet/database.h"
-#include "jet/error.h"
-#include "jet/value.h"
+#include "jet/value/value.h"
 #include "support/child_process.h"
 #include "support/lines.h"
 #include "support/readers.h"

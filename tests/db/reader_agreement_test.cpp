@@ -3,7 +3,7 @@
 // value for value, by mdbtools (mdb-export) and by the npm package mdb-reader, with the
 // unchanged records still there and `tlw check` passing.
 #include "db/database.h"
-#include "jet/value.h"
+#include "jet/value/value.h"
 #include "support/child_process.h"
 #include "support/readers.h"
 

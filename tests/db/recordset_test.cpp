@@ -2,10 +2,10 @@
 // or index order, field access by name, the old engine's errors, and values read afresh on
 // each move so that changes by another program show.
 #include "db/database.h"
+#include "jet/base/error.h"
 #include "jet/creator.h"
 #include "jet/database.h"
 #include "jet/execute.h"
-#include "jet/error.h"
 #include "jet/recordset.h"
 #include "support/child_process.h"
 #include "support/jet_errors.h"

@@ -1,8 +1,8 @@
 // What UPDATE ... SET and INSERT INTO store into columns of the types the scoring database
 // uses: the player-number update's text literals, numbers into text, overflows refused.
-#include "jet/coerce.h"
-#include "jet/sql_eval.h"
-#include "jet/sql_parser.h"
+#include "jet/rows/coerce.h"
+#include "jet/sql/sql_eval.h"
+#include "jet/sql/sql_parser.h"
 #include "sql_fixture_rows.h"
 #include "support/jet_errors.h"
 

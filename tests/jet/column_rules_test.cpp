@@ -1,6 +1,6 @@
 // Column properties as the writer enforces them: defaults that do not read the clock are
 // worked out once, the clock's are read for each record.
-#include "jet/column_rules.h"
+#include "jet/schema/column_rules.h"
 
 #include <gtest/gtest.h>
 

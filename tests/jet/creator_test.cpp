@@ -1,12 +1,12 @@
 // New databases and tables made by the creator, read back by our reader, mdbtools and
 // mdb-reader: the same tables, columns and values everywhere, every structure consistent
 // (tlw check), in both formats.
+#include "jet/base/error.h"
 #include "jet/creator.h"
 #include "jet/database.h"
-#include "jet/error.h"
-#include "jet/properties.h"
+#include "jet/schema/properties.h"
+#include "jet/schema/table_def_write.h"
 #include "jet/table_write.h"
-#include "jet/tdef_write.h"
 #include "support/child_process.h"
 #include "support/jet_errors.h"
 #include "write_readers.h"

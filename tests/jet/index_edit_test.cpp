@@ -4,10 +4,10 @@
 // page we add to a copy of an Access file; the root page number must never change. Parsed
 // pages kept between edits must match their bytes, and a page rewritten by another program
 // must be read afresh.
-#include "jet/error.h"
-#include "jet/index.h"
-#include "jet/index_page_cache.h"
-#include "jet/page_io.h"
+#include "jet/base/error.h"
+#include "jet/index/index.h"
+#include "jet/index/index_page_cache.h"
+#include "jet/storage/page_file.h"
 
 #include <gtest/gtest.h>
 

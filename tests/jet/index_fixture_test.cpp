@@ -1,8 +1,8 @@
 // Our key encoder and tree reader against indexes Microsoft Access wrote: every entry of every
 // index of the fixture databases must be exactly the key we compute for its row.
+#include "jet/base/error.h"
 #include "jet/database.h"
-#include "jet/error.h"
-#include "jet/index.h"
+#include "jet/index/index.h"
 
 #include "support/fixtures.h"
 

@@ -1,10 +1,10 @@
 // Index page bytes: prefix compression (also when the shared prefix reaches into the row ids
 // of equal keys), the entry bitmap and free space, Jet 3 pages written without prefixes, and
 // a one-entry insert written by moving the page's bytes giving exactly the full image.
-#include "jet/index_page.h"
-#include "jet/page_io.h"
+#include "jet/index/index_page.h"
+#include "jet/storage/page_file.h"
 
-#include "jet/error.h"
+#include "jet/base/error.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // A write that dies or fails before it is committed must leave no trace; one that dies inside
 // its commit is undone from its journal, but only onto the file it was made to.
-#include "jet/page_io.h"
+#include "jet/storage/page_file.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -2,7 +2,7 @@
 // then "Admin"), a second user of ours takes the next slot, a stale file left by a crash is
 // taken over, and the last of our users to close removes it.
 #include "jet/database.h"
-#include "jet/lock_file.h"
+#include "jet/storage/lock_file.h"
 #include "write_readers.h"
 
 #include <gtest/gtest.h>

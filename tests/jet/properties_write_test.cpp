@@ -1,8 +1,8 @@
 // Property blobs we build against ones other writers stored: byte for byte where the content is
 // the same, and readable by our parser (and so by Access's layout rules) in both formats.
 #include "jet/database.h"
-#include "jet/properties.h"
-#include "jet/properties_write.h"
+#include "jet/schema/properties.h"
+#include "jet/schema/properties_write.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // Damaged files and files that change under us: a damaged definition, page or row is a
 // JetError naming the table and the page, never a crash or an endless loop; a change made by
 // another program between two calls is always seen.
+#include "jet/base/error.h"
 #include "jet/creator.h"
 #include "jet/database.h"
-#include "jet/error.h"
 #include "jet/execute.h"
-#include "jet/row_codec.h"
+#include "jet/rows/row_decode.h"
 #include "support/child_process.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // Decoding values: each column type as Access stored it, long values inline, on one page and
 // in chains, moved (overflow) rows, deleted rows, Jet 3 code-page text and Jet 4 compressed
 // text. Expected values come from the bytes of Access-written fixtures.
+#include "jet/base/error.h"
 #include "jet/database.h"
-#include "jet/error.h"
-#include "jet/text_codec.h"
+#include "jet/value/text_codec.h"
 
 #include "support/fixtures.h"
 

@@ -1,9 +1,9 @@
 // Opening files: every Jet 3 / Jet 4 fixture opens with its user tables listed; what we
 // cannot read is refused with the old engine's number and a message naming the file.
+#include "jet/base/error.h"
 #include "jet/database.h"
-#include "jet/error.h"
-#include "support/fixtures.h"
 #include "support/child_process.h"
+#include "support/fixtures.h"
 #include "support/jet_errors.h"
 
 #include <gtest/gtest.h>

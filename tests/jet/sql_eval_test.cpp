@@ -1,9 +1,9 @@
 // WHERE conditions evaluated over the rows of the shared scoring and member databases, as
 // an independent reader (mdbtools) delivers them: the rows selected, Null logic, text and
 // mixed-type comparison, unknown names, and the conjuncts the planner sees.
-#include "jet/error.h"
-#include "jet/sql_eval.h"
-#include "jet/sql_parser.h"
+#include "jet/base/error.h"
+#include "jet/sql/sql_eval.h"
+#include "jet/sql/sql_parser.h"
 #include "sql_fixture_rows.h"
 #include "support/jet_errors.h"
 

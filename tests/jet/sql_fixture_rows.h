@@ -2,8 +2,8 @@
 // SQL tests: the columns with their types and every row's values, in stored order.
 #pragma once
 
-#include "jet/sql_eval.h"
-#include "jet/value.h"
+#include "jet/sql/sql_eval.h"
+#include "jet/value/value.h"
 
 #include "support/fixtures.h"
 

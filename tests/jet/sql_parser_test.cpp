@@ -1,8 +1,8 @@
 // Parsing the SQL that the simulator and the scoring program send, and refusing broken SQL
 // with the error numbers and messages Jet gives.
-#include "jet/error.h"
-#include "jet/sql_eval.h"
-#include "jet/sql_parser.h"
+#include "jet/base/error.h"
+#include "jet/sql/sql_eval.h"
+#include "jet/sql/sql_parser.h"
 #include "sql_fixture_rows.h"
 #include "support/jet_errors.h"
 

@@ -1,6 +1,6 @@
 // Text sort keys: the byte strings Access writes for text in an index (checked byte for byte
 // against Access files by index_fixture_test), and the rules around them.
-#include "jet/text_sort.h"
+#include "jet/index/text_sort.h"
 
 #include <gtest/gtest.h>
 

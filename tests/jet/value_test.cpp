@@ -1,7 +1,7 @@
 // The conversions callers apply to field values (to Integer, Long, Boolean, Double, text)
 // with the old engine's rounding and error numbers, and dates on both sides of 1899-12-30.
-#include "jet/names.h"
-#include "jet/value.h"
+#include "jet/schema/names.h"
+#include "jet/value/value.h"
 #include "support/jet_errors.h"
 
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 // autonumbers, row counts, indexes and usage maps as every reader sees them afterwards, and
 // refusals (Required, AllowZeroLength, text length, duplicate keys) that leave the file
 // byte for byte as it was.
+#include "jet/base/error.h"
 #include "jet/creator.h"
 #include "jet/database.h"
-#include "jet/error.h"
 #include "jet/execute.h"
 #include "jet/recordset.h"
 #include "write_readers.h"

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "jet/check.h"
-#include "jet/table_design.h"
+#include "jet/schema/table_design.h"
 #include "support/child_process.h"
 
 #include <gtest/gtest.h>

@@ -1,12 +1,12 @@
 // UPDATE on files other programs wrote: fixed and variable columns, Null to a value and
 // back, rows that outgrow their place (moved within the page or to another page behind an
 // overflow pointer), indexed columns, and Jet 3 rows long enough to need jump tables.
+#include "jet/base/error.h"
 #include "jet/creator.h"
 #include "jet/database.h"
-#include "jet/error.h"
 #include "jet/execute.h"
-#include "jet/page_io.h"
-#include "jet/page_rows.h"
+#include "jet/storage/page_file.h"
+#include "jet/storage/page_rows.h"
 #include "write_readers.h"
 
 #include <gtest/gtest.h>

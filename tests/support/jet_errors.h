@@ -2,7 +2,7 @@
 // number 0 ("no error") when the step throws none.
 #pragma once
 
-#include "jet/error.h"
+#include "jet/base/error.h"
 
 #include <functional>
 

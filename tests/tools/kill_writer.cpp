@@ -11,7 +11,7 @@
 //                                        Tables.Status (as flags) and the Processed flag of the
 //                                        record before, until killed
 #include "db/database.h"
-#include "jet/error.h"
+#include "jet/base/error.h"
 
 #include <chrono>
 #include <cstdio>

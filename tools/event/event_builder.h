@@ -6,7 +6,7 @@
 
 #include "movement.h"
 
-#include "jet/format.h"
+#include "jet/storage/format.h"
 
 #include <string>
 #include <vector>

@@ -3,8 +3,8 @@
 #include "commands.h"
 #include "value_text.h"
 
+#include "jet/base/error.h"
 #include "jet/database.h"
-#include "jet/error.h"
 
 #include <cstdio>
 #include <fmt/format.h>

@@ -2,7 +2,7 @@
 // commands.h; errors are printed as "number: description" with exit status 1.
 #include "commands.h"
 
-#include "jet/error.h"
+#include "jet/base/error.h"
 
 #include <cstdio>
 

@@ -6,9 +6,9 @@
 
 #include "jet/database.h"
 #include "jet/execute.h"
-#include "jet/lock_file.h"
-#include "jet/sql_eval.h"
-#include "jet/sql_parser.h"
+#include "jet/sql/sql_eval.h"
+#include "jet/sql/sql_parser.h"
+#include "jet/storage/lock_file.h"
 
 #include <cstdio>
 #include <memory>

@@ -3,8 +3,8 @@
 // text, binary as base64, GUID as {...} text, Decimal as text.
 #pragma once
 
-#include "jet/table_def.h"
-#include "jet/value.h"
+#include "jet/schema/table_def.h"
+#include "jet/value/value.h"
 
 #include <string>
 

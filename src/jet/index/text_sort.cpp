@@ -1,0 +1,185 @@
+// Text sort keys. Jet writes the base letters of a text first, then (General Legacy) an accent
+// stream and an "unprintable" stream for characters such as ' and -, or (General 97) an accent
+// stream of 4-bit codes; descending keys are the same bytes inverted.
+#include "jet/index/text_sort.h"
+
+#include "jet/index/text_sort_tables.h"
+
+#include <utility>
+
+namespace jet {
+
+using text_sort_detail::CharCode;
+
+namespace {
+
+constexpr std::size_t kMaxIndexedChars = 255;
+
+// Characters beyond U+00FF that Access 97 folds onto a code of Windows-1252.
+constexpr std::pair<char32_t, std::uint8_t> kGeneral97Extended[] = {
+    {0x0152, 0x8C}, {0x0153, 0x9C}, {0x0160, 0x8A}, {0x0161, 0x9A}, {0x0178, 0x9F}, {0x017D, 0x8E},
+    {0x017E, 0x9E}, {0x0192, 0x83}, {0x02C6, 0x88}, {0x02DC, 0x98}, {0x2013, 0x96}, {0x2014, 0x97},
+    {0x2018, 0x91}, {0x2019, 0x92}, {0x201A, 0x82}, {0x201C, 0x93}, {0x201D, 0x94}, {0x201E, 0x84},
+    {0x2020, 0x86}, {0x2021, 0x87}, {0x2022, 0x95}, {0x2026, 0x85}, {0x2030, 0x89}, {0x2039, 0x8B},
+    {0x203A, 0x9B}, {0x20AC, 0x80}, {0x2122, 0x99},
+};
+
+// UTF-8 to code points; false on malformed input.
+bool decode_utf8(std::string_view s, std::u32string& out) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto lead = static_cast<std::uint8_t>(s[i]);
+        std::size_t extra = 0;
+        char32_t c = lead;
+        if (lead >= 0x80) {
+            if ((lead & 0xE0) == 0xC0) extra = 1, c = lead & 0x1F;
+            else if ((lead & 0xF0) == 0xE0) extra = 2, c = lead & 0x0F;
+            else if ((lead & 0xF8) == 0xF0) extra = 3, c = lead & 0x07;
+            else return false;
+        }
+        if (i + extra >= s.size()) return false;
+        for (std::size_t k = 1; k <= extra; ++k) {
+            const auto cont = static_cast<std::uint8_t>(s[i + k]);
+            if ((cont & 0xC0) != 0x80) return false;
+            c = c << 6 | (cont & 0x3F);
+        }
+        out.push_back(c);
+        i += extra + 1;
+    }
+    return true;
+}
+
+// The characters that take part in a key: the first 255, without trailing spaces.
+std::u32string key_chars(std::string_view utf8, bool& ok) {
+    std::u32string chars;
+    ok = decode_utf8(utf8, chars);
+    if (chars.size() > kMaxIndexedChars) chars.resize(kMaxIndexedChars);
+    while (!chars.empty() && chars.back() == U' ') chars.pop_back();
+    return chars;
+}
+
+const CharCode* general97_code(char32_t c) {
+    if (c <= 0xFF) return &text_sort_detail::kGeneral97[c];
+    for (const auto& [from, to] : kGeneral97Extended)
+        if (from == c) return &text_sort_detail::kGeneral97[to];
+    return nullptr;
+}
+
+void invert(Bytes& out, std::size_t from) {
+    for (std::size_t i = from; i < out.size(); ++i) out[i] = static_cast<std::uint8_t>(~out[i]);
+}
+
+// Access 97: inline codes, then (only when accents occur) a stream of 4-bit accent codes that
+// starts and ends with a 0 nibble; base letters since the previous accent count as nibble 2.
+bool general97_key(Bytes& out, const std::u32string& chars, bool ascii_only) {
+    Bytes nibbles;
+    bool any_accent = false;
+    std::size_t base_letters = 0;
+    for (char32_t c : chars) {
+        const CharCode* code = ascii_only && c >= 0x80 ? nullptr : general97_code(c);
+        if (code == nullptr) return false;
+        out.insert(out.end(), code->bytes, code->bytes + code->length);
+        if (code->kind == 'G') {
+            ++base_letters;
+        } else if (code->kind == 'I') {
+            if (!any_accent) nibbles.push_back(0);
+            any_accent = true;
+            nibbles.insert(nibbles.end(), base_letters, 2);
+            nibbles.push_back(static_cast<std::uint8_t>(code->extra >> 4));
+            base_letters = 0;
+        }
+    }
+    if (!any_accent) {
+        out.push_back(0x00);
+        return true;
+    }
+    nibbles.push_back(0);
+    for (std::size_t i = 0; i < nibbles.size(); i += 2) {
+        const std::uint8_t low = i + 1 < nibbles.size() ? nibbles[i + 1] : 0;
+        out.push_back(static_cast<std::uint8_t>(nibbles[i] << 4 | low));
+    }
+    return true;
+}
+
+// Access 2000-2003: inline codes and 0x01, then the accent stream (0x02 for every earlier
+// character without an accent, trailing 0x00-0x02 dropped), then for unprintable characters
+// 01 01 01 and per character its position code, 0x06 and its own code.
+bool general_legacy_key(Bytes& out, const std::u32string& chars) {
+    Bytes accents;
+    std::size_t accent_chars = 0;
+    bool have_accents = false;
+    Bytes unprintables;
+    std::size_t inline_chars = 0;
+    for (char32_t c : chars) {
+        if (c > 0xFF) return false;
+        const CharCode& code = text_sort_detail::kGeneralLegacy[c];
+        const std::size_t position = inline_chars;
+        out.insert(out.end(), code.bytes, code.bytes + code.length);
+        if (code.length > 0) ++inline_chars;
+        if (code.kind == 'I') {
+            have_accents = true;
+            if (accent_chars < position) {
+                accents.insert(accents.end(), position - accent_chars, 0x02);
+                accent_chars = position;
+            }
+            accents.push_back(code.extra);
+            ++accent_chars;
+        } else if (code.kind == 'U') {
+            // The position counts the accent bytes written so far when an accent stream exists.
+            const std::size_t pos = have_accents ? accents.size() + (position - accent_chars) : position;
+            const auto marker = static_cast<std::uint32_t>((7 + 4 * pos) | 0x8000);
+            unprintables.push_back(static_cast<std::uint8_t>(marker >> 8 & 0xFF));
+            unprintables.push_back(static_cast<std::uint8_t>(marker & 0xFF));
+            unprintables.push_back(0x06);
+            unprintables.push_back(code.extra);
+        }
+    }
+    out.push_back(0x01);
+    while (!accents.empty() && accents.back() <= 0x02) accents.pop_back();
+    out.insert(out.end(), accents.begin(), accents.end());
+    if (!unprintables.empty()) {
+        out.insert(out.end(), {0x01, 0x01, 0x01});
+        out.insert(out.end(), unprintables.begin(), unprintables.end());
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<TextCollation> text_collation(const Format& format, const Column& column) {
+    // Jet 3 files record 1033 or leave the sort order 0 for "General".
+    if (format.jet3()) {
+        if (column.sort_order != 0x0409 && column.sort_order != 0) return std::nullopt;
+        return column.code_page == 1252 || column.code_page == 0 ? TextCollation::General97
+                                                                 : TextCollation::General97Ascii;
+    }
+    if ((column.sort_order == 0x0409 || column.sort_order == 0) && column.sort_version == 0)
+        return TextCollation::GeneralLegacy;
+    return std::nullopt;
+}
+
+bool append_text_sort_key(Bytes& out, std::string_view utf8, TextCollation collation, bool ascending) {
+    bool ok = true;
+    const std::u32string chars = key_chars(utf8, ok);
+    if (!ok) return false;
+    const std::size_t start = out.size();
+    const bool jet3 = collation != TextCollation::GeneralLegacy;
+    const bool encoded = jet3 ? general97_key(out, chars, collation == TextCollation::General97Ascii)
+                              : general_legacy_key(out, chars);
+    if (!encoded) {
+        out.resize(start);
+        return false;
+    }
+    if (jet3) {
+        if (!ascending) invert(out, start);
+        return true;
+    }
+    out.push_back(0x00);
+    if (!ascending) {
+        invert(out, start);
+        out.push_back(0x00);
+    }
+    return true;
+}
+
+}  // namespace jet

@@ -1,0 +1,138 @@
+// Page 0: recognition of Jet 3 / Jet 4 files and refusal of everything else, naming the file.
+// The masked region is an RC4 keystream XOR, so one routine both masks and unmasks.
+#include "jet/storage/file_header.h"
+
+#include "jet/base/error.h"
+
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fmt/format.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace jet {
+namespace {
+
+constexpr std::size_t kMaskStart = 0x18;
+constexpr std::size_t kMaskMax = 128;
+constexpr std::size_t kCodePageOffset = 0x3C;
+constexpr std::size_t kDbKeyOffset = 0x3E;
+constexpr std::size_t kPasswordOffset = 0x42;
+constexpr std::size_t kJet3SortOrderOffset = 0x3A;
+constexpr std::size_t kJet4SortOrderOffset = 0x6E;
+constexpr std::size_t kCreationDateOffset = 0x72;
+
+// RC4 keystream for the fixed key C7 DA 39 6B, computed once.
+const std::array<std::uint8_t, kMaskMax>& header_keystream() {
+    static const std::array<std::uint8_t, kMaskMax> stream = [] {
+        const std::uint8_t key[4] = {0xC7, 0xDA, 0x39, 0x6B};
+        std::array<std::uint8_t, 256> s{};
+        for (int i = 0; i < 256; ++i) s[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
+        std::uint8_t j = 0;
+        for (std::size_t i = 0; i < 256; ++i) {
+            j = static_cast<std::uint8_t>(j + s[i] + key[i % 4]);
+            std::swap(s[i], s[j]);
+        }
+        std::array<std::uint8_t, kMaskMax> out{};
+        std::uint8_t a = 0, b = 0;
+        for (auto& o : out) {
+            a = static_cast<std::uint8_t>(a + 1);
+            b = static_cast<std::uint8_t>(b + s[a]);
+            std::swap(s[a], s[b]);
+            o = s[static_cast<std::uint8_t>(s[a] + s[b])];
+        }
+        return out;
+    }();
+    return stream;
+}
+
+bool has_password(const Bytes& page0, const Format& format) {
+    if (format.jet3()) {
+        for (std::size_t i = 0; i < 20; ++i)
+            if (page0[kPasswordOffset + i] != 0) return true;
+        return false;
+    }
+    // Jet 4 stores the password XORed with the creation day; an empty one stores the mask.
+    double created = 0;
+    std::memcpy(&created, page0.data() + kCreationDateOffset, sizeof created);
+    const double day = std::isfinite(created) ? std::floor(created) : 0;
+    const auto mask = static_cast<std::uint32_t>(static_cast<std::int64_t>(
+        day > -2147483648.0 && day < 2147483648.0 ? day : 0));
+    for (std::size_t i = 0; i < 40; ++i) {
+        const auto m = static_cast<std::uint8_t>(mask >> (8 * (i % 4)));
+        if ((page0[kPasswordOffset + i] ^ m) != 0) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void toggle_header_mask(Bytes& page0, const Format& format) {
+    const auto& stream = header_keystream();
+    const std::size_t n = std::min<std::size_t>(format.header_mask_length, page0.size() - std::min(page0.size(), kMaskStart));
+    for (std::size_t i = 0; i < n; ++i) page0[kMaskStart + i] ^= stream[i];
+}
+
+HeaderInfo parse_header(const std::string& path, const Bytes& raw, std::uint64_t file_size) {
+    static const char kJet[] = "Standard Jet DB";
+    static const char kAce[] = "Standard ACE DB";
+    if (raw.size() < 0x100 || raw[0] != 0 || std::memcmp(raw.data() + 4, kJet, 15) != 0) {
+        if (raw.size() >= 0x20 && std::memcmp(raw.data() + 4, kAce, 15) == 0)
+            throw JetError(err::NotADatabase,
+                           fmt::format("Unrecognized database format '{}': it is an Access 2007 or later (.accdb) "
+                                       "database, which is not yet supported.", path));
+        throw JetError(err::NotADatabase,
+                       fmt::format("Unrecognized database format '{}': it is not a Jet (Access) database.", path));
+    }
+    const std::uint8_t version = raw[0x14];
+    if (version >= 2)
+        throw JetError(err::NotADatabase,
+                       fmt::format("Unrecognized database format '{}': it is an Access 2007 or later database "
+                                   "(version {}), which is not yet supported.", path, version));
+    const Format& format = Format::of(static_cast<Version>(version));
+    if (file_size < 3ull * format.page_size || file_size % format.page_size != 0)
+        throw JetError(err::CorruptDatabase,
+                       fmt::format("Cannot open database '{}': the file is truncated ({} bytes is not a whole number "
+                                   "of {}-byte pages).", path, file_size, format.page_size));
+    Bytes page0(raw.begin(), raw.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(raw.size(), format.page_size)));
+    toggle_header_mask(page0, format);
+    if (get_u32(page0, kDbKeyOffset) != 0)
+        throw JetError(err::NotADatabase,
+                       fmt::format("Cannot open database '{}': it is encoded (encrypted), which is not supported.", path));
+    if (has_password(page0, format))
+        throw JetError(err::PasswordProtected,
+                       fmt::format("Not a valid password: '{}' is protected by a database password, which is not "
+                                   "supported.", path));
+    HeaderInfo info;
+    info.format = &format;
+    info.code_page = get_u16(page0, kCodePageOffset);
+    const std::size_t sort_at = format.jet3() ? kJet3SortOrderOffset : kJet4SortOrderOffset;
+    info.sort_order = get_u16(page0, sort_at);
+    return info;
+}
+
+HeaderInfo read_header(const std::string& path, int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        throw JetError(err::DiskIo, fmt::format("Disk or network error reading '{}'.", path));
+    Bytes raw(2048);
+    std::size_t done = 0;
+    while (done < raw.size()) {
+        const ssize_t n = ::pread(fd, raw.data() + done, raw.size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    raw.resize(done);
+    if (done < 0x100)
+        throw JetError(err::NotADatabase,
+                       fmt::format("Unrecognized database format '{}': the file is too small to be a Jet database "
+                                   "({} bytes).", path, st.st_size));
+    return parse_header(path, raw, static_cast<std::uint64_t>(st.st_size));
+}
+
+const Format& recognise_header(const std::string& path, int fd) { return *read_header(path, fd).format; }
+
+}  // namespace jet

@@ -1,0 +1,32 @@
+// Page 0: recognises a Jet 3 or Jet 4 database and refuses, with a message naming the file,
+// what the engine cannot open (not a Jet file, Access 2007+, a password, encryption,
+// a truncated file). Also unmasks and re-masks the header's masked region.
+#pragma once
+
+#include "jet/base/bytes.h"
+#include "jet/storage/format.h"
+
+#include <cstdint>
+#include <string>
+
+namespace jet {
+
+// What page 0 declares, once it has been accepted.
+struct HeaderInfo {
+    const Format* format = nullptr;
+    std::uint16_t code_page = 0;     // of Jet 3 text
+    std::uint16_t sort_order = 0;    // LCID of the database's default collation
+};
+
+// Checks a raw (still masked) page 0 image of a file of file_size bytes; throws JetError
+// naming `path` for anything we cannot open.
+HeaderInfo parse_header(const std::string& path, const Bytes& raw_page0, std::uint64_t file_size);
+// Reads page 0 from the open file and checks it as above.
+HeaderInfo read_header(const std::string& path, int fd);
+// Reads page 0 from the open file and returns the format it declares; throws JetError.
+const Format& recognise_header(const std::string& path, int fd);
+
+// XOR-mask the masked region of a page 0 image in place (the same call masks and unmasks).
+void toggle_header_mask(Bytes& page0, const Format& format);
+
+}  // namespace jet

@@ -1,0 +1,23 @@
+// A field's value from the bytes a row or a property blob stores, for every type kept in place
+// (all but the long values Memo and OLE, whose bytes are gathered from their own pages first).
+#pragma once
+
+#include "jet/storage/format.h"
+#include "jet/value/column_type.h"
+#include "jet/value/value.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+namespace jet {
+
+// Into `out`, reusing what it holds; false when the bytes are too short for the type. Text is
+// Jet 3 code-page text (`code_page`) or Jet 4 Unicode, compressed or not; `scale` is a Decimal's.
+bool decode_plain_value(Value& out, const Format& format, ColumnType type, const std::uint8_t* data, std::size_t size,
+                        std::uint16_t code_page, std::uint8_t scale);
+// The same as a new value; nullopt when the bytes are too short for the type.
+std::optional<Value> decode_plain_value(const Format& format, ColumnType type, const std::uint8_t* data,
+                                        std::size_t size, std::uint16_t code_page, std::uint8_t scale);
+
+}  // namespace jet
