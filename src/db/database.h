@@ -4,7 +4,7 @@
 // failure is a jet::JetError carrying the engine's number and description.
 #pragma once
 
-#include "jet/value/value.h"
+#include "db/types.h"
 
 #include <functional>
 #include <memory>
@@ -17,8 +17,6 @@ class RecordSet;
 }
 
 namespace db {
-
-using jet::Value;
 
 class RecordSet;
 

@@ -116,7 +116,7 @@ private:
     std::uint16_t code_page_ = 0;
     std::uint16_t sort_order_ = 0;
 
-    // Each cache remembers the file's view serial it was last checked under (page_io.h): within
+    // Each cache remembers the file's view serial it was last checked under (page_file.h): within
     // one statement scope and between commits a check is not repeated.
     struct CachedDef {
         TdefStream stream;

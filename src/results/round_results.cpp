@@ -61,7 +61,7 @@ void Simulator::next_playable_round() {
 }
 
 void Simulator::write_board(db::RecordSet& received, Integer board, Integer ns, Integer ew) {
-    auto integer = [](Integer v) { return jet::Value::integer(v.value()); };
+    auto integer = [](Integer v) { return db::Value::integer(v.value()); };
     received.add_new();
     received.set_field("section", integer(CurSection));
     received.set_field("table", integer(CurTable));
@@ -69,23 +69,23 @@ void Simulator::write_board(db::RecordSet& received, Integer board, Integer ns, 
     received.set_field("Board", integer(board));
     received.set_field("PairNS", integer(ns));
     received.set_field("PairEW", integer(ew));
-    received.set_field("Result", jet::Value::text(""));
-    received.set_field("leadcard", jet::Value::text(""));
-    received.set_field("remarks", jet::Value::text(""));
+    received.set_field("Result", db::Value::text(""));
+    received.set_field("leadcard", db::Value::text(""));
+    received.set_field("remarks", db::Value::text(""));
     const BoardResult result = DrawBoardResult(ns, ew, random_);
     received.set_field("Declarer", integer(result.Declarer));
-    received.set_field("NS/EW", jet::Value::text(result.NSEW));
+    received.set_field("NS/EW", db::Value::text(result.NSEW));
     if (result.Contract != "PASS") {
-        received.set_field("Result", jet::Value::text(result.Result));
-        received.set_field("leadcard", jet::Value::text(result.leadcard));
+        received.set_field("Result", db::Value::text(result.Result));
+        received.set_field("leadcard", db::Value::text(result.leadcard));
     }
-    received.set_field("Contract", jet::Value::text(result.Contract));
+    received.set_field("Contract", db::Value::text(result.Contract));
     const double now = host_.now().days;
     const double today = std::floor(now);
-    received.set_field("DateLog", jet::Value::date({today}));
-    received.set_field("TimeLog", jet::Value::date({now - today}));
+    received.set_field("DateLog", db::Value::date({today}));
+    received.set_field("TimeLog", db::Value::date({now - today}));
     for (const char* flag : {"Processed", "Processed1", "Processed2", "Processed3", "Processed4", "Erased"})
-        received.set_field(flag, jet::Value::boolean(false));
+        received.set_field(flag, db::Value::boolean(false));
     received.hold();
     ++records_written_;
 }

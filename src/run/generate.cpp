@@ -19,8 +19,8 @@ void Simulator::cmdGenerate_Click() {
         while (!sections.at_end()) {
             SectionCount += 1;
             SectionEntry& s = Sections[SectionCount];  // a 27th section is out of range
-            s.Id = jet::to_text(sections.field("id"));
-            s.Letter = jet::to_text(sections.field("letter"));
+            s.Id = db::to_text(sections.field("id"));
+            s.Letter = db::to_text(sections.field("letter"));
             s.Tables = Integer::from_value(sections.field("Tables"));
             sections.move_next();
         }
@@ -43,7 +43,7 @@ void Simulator::cmdGenerate_Click() {
             SeatCount += 1;
             SeatList.redim_preserve(SeatCount);
             SeatEntry& s = SeatList[SeatCount];
-            s.Direction = jet::to_text(seats.field("direction"));
+            s.Direction = db::to_text(seats.field("direction"));
             s.Section = Integer::from_value(seats.field("section"));
             s.Table = Integer::from_value(seats.field("table"));
             seats.move_next();
@@ -57,16 +57,16 @@ void Simulator::cmdGenerate_Click() {
         std::optional<db::RecordSet> settings;
         try {
             settings = database.open_recordset("SELECT * FROM Settings");
-        } catch (const jet::JetError&) {
+        } catch (const db::JetError&) {
         }
         if (settings) {
             try {
-                UseMemberNumbers = jet::to_bool(settings->field("MemberNumbers"));
-            } catch (const jet::JetError&) {
+                UseMemberNumbers = db::to_bool(settings->field("MemberNumbers"));
+            } catch (const db::JetError&) {
             }
             try {
-                AutoShutdown = jet::to_bool(settings->field("autoshutdowntpc"));
-            } catch (const jet::JetError&) {
+                AutoShutdown = db::to_bool(settings->field("autoshutdowntpc"));
+            } catch (const db::JetError&) {
             }
         }
 

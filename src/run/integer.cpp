@@ -5,14 +5,14 @@
 
 namespace sim {
 
-void throw_overflow() { throw jet::JetError(jet::err::Overflow, "Overflow"); }
-void throw_subscript() { throw jet::JetError(jet::err::SubscriptOutOfRange, "Subscript out of range"); }
+void throw_overflow() { throw db::JetError(db::err::Overflow, "Overflow"); }
+void throw_subscript() { throw db::JetError(db::err::SubscriptOutOfRange, "Subscript out of range"); }
 
 Integer Integer::from_double(double v) {
     if (!std::isfinite(v) || v < -32768.5 || v > 32767.5) throw_overflow();
     return Integer(static_cast<long long>(std::nearbyint(v)));  // default rounding mode: half to even
 }
 
-Integer Integer::from_value(const jet::Value& v) { return Integer(jet::to_integer(v)); }
+Integer Integer::from_value(const db::Value& v) { return Integer(db::to_integer(v)); }
 
 }  // namespace sim

@@ -4,8 +4,7 @@
 // (error 9 "Subscript out of range").
 #pragma once
 
-#include "jet/base/error.h"
-#include "jet/value/value.h"
+#include "db/types.h"
 
 #include <compare>
 #include <cstdint>
@@ -27,7 +26,7 @@ public:
     // Rounds half to even, then checks the range.
     static Integer from_double(double v);
     // A field value: Null is error 94, text that is no number error 13, too large error 6.
-    static Integer from_value(const jet::Value& v);
+    static Integer from_value(const db::Value& v);
 
     constexpr std::int16_t value() const { return value_; }
     // Plain decimal digits, a minus sign for negatives: the form used in SQL and log lines.

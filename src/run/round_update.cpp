@@ -6,9 +6,9 @@
 namespace sim {
 namespace {
 
-bool flagged(const jet::Value& flag) {
+bool flagged(const db::Value& flag) {
     if (flag.is_null()) return false;
-    const double round = jet::to_double(flag);
+    const double round = db::to_double(flag);
     return round > 0 && round < 900;
 }
 

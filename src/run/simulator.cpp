@@ -19,7 +19,7 @@ Simulator::~Simulator() {
 std::string describe_current_exception() {
     try {
         throw;
-    } catch (const jet::JetError& e) {
+    } catch (const db::JetError& e) {
         return std::to_string(e.number()) + ": " + e.description();
     } catch (const std::bad_alloc&) {
         return "7: Out of memory";
@@ -123,12 +123,12 @@ void Simulator::set_enabled(bool enabled) {
 }
 
 db::Database& Simulator::scoring() {
-    if (!ScoringDb) throw jet::JetError(jet::err::ObjectNotSet, "Object variable or With block variable not set (ScoringDb)");
+    if (!ScoringDb) throw db::JetError(db::err::ObjectNotSet, "Object variable or With block variable not set (ScoringDb)");
     return *ScoringDb;
 }
 
 db::RecordSet& Simulator::round_rows() {
-    if (!RoundRows) throw jet::JetError(jet::err::ObjectNotSet, "Object variable or With block variable not set (RoundRows)");
+    if (!RoundRows) throw db::JetError(db::err::ObjectNotSet, "Object variable or With block variable not set (RoundRows)");
     return *RoundRows;
 }
 

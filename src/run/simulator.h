@@ -6,7 +6,7 @@
 #pragma once
 
 #include "db/database.h"
-#include "jet/value/value.h"
+#include "db/types.h"
 #include "results/random_source.h"
 #include "run/integer.h"
 
@@ -46,7 +46,7 @@ public:
     virtual void end_program() = 0;
 
     // The local clock, now.
-    virtual jet::DateTime now() const = 0;
+    virtual db::DateTime now() const = 0;
     // Folder of the program's executable, without a trailing separator.
     virtual std::string executable_folder() const = 0;
     // Whether an ordinary file exists at the path.
