@@ -60,11 +60,6 @@ const std::string& Database::path() const {
     return engine_->path();
 }
 
-jet::Database& Database::engine() {
-    if (!engine_) closed();
-    return *engine_;
-}
-
 RecordSet::RecordSet(std::unique_ptr<jet::RecordSet> engine) : engine_(std::move(engine)) {}
 RecordSet::RecordSet(RecordSet&&) noexcept = default;
 RecordSet& RecordSet::operator=(RecordSet&&) noexcept = default;

@@ -49,8 +49,6 @@ public:
     bool is_open() const;
     const std::string& path() const;
 
-    jet::Database& engine();
-
 private:
     explicit Database(std::shared_ptr<jet::Database> engine);
     std::shared_ptr<jet::Database> engine_;

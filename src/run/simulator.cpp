@@ -113,8 +113,7 @@ void Simulator::end_with_message(const std::string& text, const std::string& det
 }
 
 void Simulator::set_interval(Integer ms) {
-    timer_interval_ = ms.value();
-    host_.set_timer_interval(timer_interval_);
+    host_.set_timer_interval(ms.value());
 }
 
 void Simulator::set_enabled(bool enabled) {

@@ -151,7 +151,6 @@ public:
     // True once the program has ended (Stop, a fatal message, an error, automatic shutdown).
     bool ended() const { return ended_; }
     bool timer_enabled() const { return timer_enabled_; }
-    int timer_interval() const { return timer_interval_; }
     // Counters for progress displays.
     long records_written() const { return records_written_; }
     long tables_logged_on() const { return tables_logged_on_; }
@@ -180,7 +179,6 @@ private:
     std::optional<db::Database> member_db_;
     bool ended_ = false;
     bool timer_enabled_ = false;
-    int timer_interval_ = 0;
     long records_written_ = 0;
     long tables_logged_on_ = 0;
 };

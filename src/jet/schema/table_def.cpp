@@ -275,9 +275,4 @@ TableDef parse_table_def(const TdefStream& s, const Format& f, const std::string
     return def;
 }
 
-TableDef read_table_def(const PageFile& file, std::uint32_t first_page, const std::string& table,
-                        std::uint16_t code_page) {
-    return parse_table_def(read_tdef_stream(file, first_page, table), file.format(), table, file.path(), code_page);
-}
-
 }  // namespace jet

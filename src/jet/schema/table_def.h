@@ -147,7 +147,5 @@ void read_counters(const Format& format, const TdefStream& stream, TableDef& def
 // Parses a stream; `code_page` decodes Jet 3 names and is the default of Jet 3 text columns.
 TableDef parse_table_def(const TdefStream& stream, const Format& format, const std::string& table,
                          const std::string& path, std::uint16_t code_page);
-TableDef read_table_def(const PageFile& file, std::uint32_t first_page, const std::string& table,
-                        std::uint16_t code_page);
 
 }  // namespace jet

@@ -1,4 +1,4 @@
-// Usage-map decoding with every pointer checked; a damaged map is an error naming its owner.
+// Usage-map decoding with every pointer checked; a damaged map is an error naming whose it is.
 #include "jet/storage/usage_map.h"
 
 #include "jet/base/error.h"
@@ -9,11 +9,9 @@
 namespace jet {
 namespace {
 
-constexpr std::uint8_t kBitmapPageType = 0x05;
-
-[[noreturn]] void damaged(const PageFile& file, std::string_view table, std::uint32_t page, const char* what) {
-    throw JetError(err::CorruptDatabase, fmt::format("The usage map of table '{}' in '{}' (page {}) is damaged: {}.",
-                                                     table, file.path(), page, what));
+[[noreturn]] void damaged(const PageFile& file, std::string_view whose, std::uint32_t page, const char* what) {
+    throw JetError(err::CorruptDatabase,
+                   fmt::format("The usage map {} in '{}' (page {}) is damaged: {}.", whose, file.path(), page, what));
 }
 
 void add_bits(std::vector<std::uint32_t>& out, const std::uint8_t* bits, std::size_t bytes, std::uint64_t first) {
@@ -30,40 +28,41 @@ void add_bits(std::vector<std::uint32_t>& out, const std::uint8_t* bits, std::si
 }  // namespace
 
 std::vector<std::uint32_t> decode_usage_map(const PageFile& file, const std::uint8_t* row, std::size_t size,
-                                            std::string_view table) {
+                                            std::string_view whose) {
     std::vector<std::uint32_t> pages;
-    if (size < 5) damaged(file, table, 0, "its row is too short");
+    if (size < 5) damaged(file, whose, 0, "its row is too short");
     const std::uint32_t first = get_u32(row + 1);
-    if (row[0] == 0x00) {
+    if (row[0] == usage_map::Inline) {
         add_bits(pages, row + 5, size - 5, first);
         return pages;
     }
-    if (row[0] != 0x01) damaged(file, table, 0, "its type is unknown");
+    if (row[0] != usage_map::Reference) damaged(file, whose, 0, "its type is unknown");
     const std::uint32_t page_size = file.page_size();
     const std::uint64_t per_page = (page_size - 4ull) * 8;
     const std::uint32_t count = file.page_count();
     for (std::size_t j = 0; 1 + 4 * j + 4 <= size; ++j) {
         const std::uint32_t map_page = get_u32(row + 1 + 4 * j);
         if (map_page == 0) continue;
-        if (map_page >= count) damaged(file, table, map_page, "a bitmap page lies outside the file");
+        if (map_page >= count) damaged(file, whose, map_page, "a bitmap page lies outside the file");
         Bytes buffer;
         const PageSpan bitmap = read_page_span(file, map_page, buffer);
-        if (bitmap[0] != kBitmapPageType) damaged(file, table, map_page, "a bitmap page has the wrong type");
+        if (bitmap[0] != usage_map::BitmapPageType) damaged(file, whose, map_page, "a bitmap page has the wrong type");
         add_bits(pages, bitmap.data() + 4, bitmap.size() - 4, j * per_page);
     }
     return pages;
 }
 
 std::vector<std::uint32_t> read_usage_map(const PageFile& file, std::uint32_t row_pointer, std::string_view table) {
+    const std::string whose = fmt::format("of table '{}'", table);
     const std::uint32_t page = row_pointer >> 8;
     const std::uint32_t row = row_pointer & 0xFF;
-    if (page == 0 || page >= file.page_count()) damaged(file, table, page, "it points outside the file");
+    if (page == 0 || page >= file.page_count()) damaged(file, whose, page, "it points outside the file");
     Bytes buffer;
     const PageSpan bytes = read_page_span(file, page, buffer);
-    if (bytes[0] != DataPageType) damaged(file, table, page, "it points at a page that is not a data page");
+    if (bytes[0] != DataPageType) damaged(file, whose, page, "it points at a page that is not a data page");
     const std::optional<RowBounds> b = checked_row(file.format(), bytes, row);
-    if (!b || b->length() == 0) damaged(file, table, page, "its row is missing");
-    return decode_usage_map(file, bytes.data() + b->start, b->length(), table);
+    if (!b || b->length() == 0) damaged(file, whose, page, "its row is missing");
+    return decode_usage_map(file, bytes.data() + b->start, b->length(), whose);
 }
 
 }  // namespace jet

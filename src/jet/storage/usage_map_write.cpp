@@ -2,6 +2,7 @@
 
 #include "jet/base/error.h"
 #include "jet/storage/page_rows.h"
+#include "jet/storage/usage_map.h"
 
 #include <algorithm>
 #include <fmt/format.h>
@@ -10,9 +11,9 @@ namespace jet {
 
 namespace {
 
-constexpr std::uint8_t InlineMap = 0x00;
-constexpr std::uint8_t ReferenceMap = 0x01;
-constexpr std::uint8_t BitmapPageType = 0x05;
+using usage_map::BitmapPageType;
+using usage_map::Inline;
+using usage_map::Reference;
 constexpr std::uint32_t GlobalMapRef = 1u << 8;   // page 1, row 0
 
 // One usage-map row as it sits on its page.
@@ -41,7 +42,7 @@ MapRow load_map(const PageFile& file, std::uint32_t map_ref) {
                                                          id.page, id.row, file.path()));
     m.bounds = data_page_row(m.page, file.format(), id.page, id.row);
     const std::size_t min_length = 5;
-    if (m.bounds.length() < min_length || (m.type() != InlineMap && m.type() != ReferenceMap))
+    if (m.bounds.length() < min_length || (m.type() != Inline && m.type() != Reference))
         throw JetError(err::CorruptDatabase, fmt::format("The usage map at page {} row {} of '{}' has an unknown form.",
                                                          id.page, id.row, file.path()));
     return m;
@@ -55,37 +56,10 @@ void set_bit(Bytes& b, std::size_t at, std::uint32_t i, bool on) {
 
 std::uint32_t bits_per_bitmap_page(const Format& format) { return (format.page_size - 4) * 8; }
 
-// Appends first + i for every bit i of `bits` (byte_count bytes) equal to `on`, byte by byte:
-// a map is mostly bytes with no bit of interest.
-void add_pages_with_bit(const std::uint8_t* bits, std::size_t byte_count, std::uint32_t first, bool on,
-                        std::vector<std::uint32_t>& pages) {
-    const std::uint8_t skip = on ? 0x00 : 0xFF;
-    for (std::size_t byte = 0; byte < byte_count; ++byte) {
-        if (bits[byte] == skip) continue;
-        for (std::uint32_t k = 0; k < 8; ++k)
-            if (((bits[byte] >> k & 1) != 0) == on) pages.push_back(first + static_cast<std::uint32_t>(byte) * 8 + k);
-    }
-}
-
-// Pages whose bit equals `on`, for the owner maps `on` = listed.
-std::vector<std::uint32_t> pages_with_bit(const PageFile& file, const MapRow& m, bool on) {
-    std::vector<std::uint32_t> pages;
-    if (m.type() == InlineMap) {
-        add_pages_with_bit(m.page.data() + m.bitmap_start(), m.inline_bits() / 8, m.inline_first(), on, pages);
-        return pages;
-    }
-    const std::uint32_t per_page = bits_per_bitmap_page(file.format());
-    Bytes buffer;
-    for (std::size_t j = 0; j < m.pointer_count(); ++j) {
-        const std::uint32_t bitmap = get_u32(m.page, m.pointer_at(j));
-        if (bitmap == 0) continue;
-        const PageSpan b = read_page_span(file, bitmap, buffer);
-        if (b[0] != BitmapPageType)
-            throw JetError(err::CorruptDatabase, fmt::format("Page {} of '{}' should be a usage bitmap but has type {}.",
-                                                             bitmap, file.path(), b[0]));
-        add_pages_with_bit(b.data() + 4, per_page / 8, static_cast<std::uint32_t>(j) * per_page, on, pages);
-    }
-    return pages;
+// The pages a map lists, through the one decoder of map rows.
+std::vector<std::uint32_t> listed_pages(const PageFile& file, const MapRow& m) {
+    return decode_usage_map(file, m.page.data() + m.bounds.start, m.bounds.length(),
+                            fmt::format("at row {} of page {}", m.row, m.page_number));
 }
 
 void store_map(PageFile& file, MapRow& m) { file.write_page(m.page_number, m.page); }
@@ -122,9 +96,9 @@ void reference_set(PageFile& file, MapRow& m, std::uint32_t page, bool on, bool 
 }
 
 void promote_to_reference(PageFile& file, MapRow& m) {
-    const std::vector<std::uint32_t> listed = pages_with_bit(file, m, true);
+    const std::vector<std::uint32_t> listed = listed_pages(file, m);
     std::fill(m.page.begin() + static_cast<std::ptrdiff_t>(m.bounds.start), m.page.begin() + static_cast<std::ptrdiff_t>(m.bounds.end), 0);
-    m.page.at(m.bounds.start) = ReferenceMap;
+    m.page.at(m.bounds.start) = Reference;
     // The bitmap pages come first, the switched row last, so a crash never leaves the
     // row pointing at nothing; until the row is written the inline form stays valid.
     std::vector<std::uint32_t> pointers(m.pointer_count(), 0);
@@ -153,14 +127,14 @@ void promote_to_reference(PageFile& file, MapRow& m) {
 
 // Owner maps: list `page`, moving the inline window or promoting the map when needed.
 void owner_add(PageFile& file, MapRow& m, std::uint32_t page) {
-    if (m.type() == ReferenceMap) return reference_set(file, m, page, true, true);
+    if (m.type() == Reference) return reference_set(file, m, page, true, true);
     const std::uint32_t first = m.inline_first(), bits = m.inline_bits();
     if (page >= first && page - first < bits) {
         if (bit(m.page, m.bitmap_start(), page - first)) return;
         set_bit(m.page, m.bitmap_start(), page - first, true);
         return store_map(file, m);
     }
-    std::vector<std::uint32_t> listed = pages_with_bit(file, m, true);
+    std::vector<std::uint32_t> listed = listed_pages(file, m);
     listed.push_back(page);
     const std::uint32_t lo = *std::min_element(listed.begin(), listed.end()) & ~7u;
     const std::uint32_t hi = *std::max_element(listed.begin(), listed.end());
@@ -175,7 +149,7 @@ void owner_add(PageFile& file, MapRow& m, std::uint32_t page) {
 }
 
 void owner_remove(PageFile& file, MapRow& m, std::uint32_t page) {
-    if (m.type() == ReferenceMap) return reference_set(file, m, page, false, true);
+    if (m.type() == Reference) return reference_set(file, m, page, false, true);
     const std::uint32_t first = m.inline_first();
     if (page < first || page - first >= m.inline_bits() || !bit(m.page, m.bitmap_start(), page - first)) return;
     set_bit(m.page, m.bitmap_start(), page - first, false);
@@ -187,7 +161,7 @@ void owner_remove(PageFile& file, MapRow& m, std::uint32_t page) {
 // end of the file as free.
 void global_mark_used(PageFile& file, std::uint32_t page) {
     MapRow m = load_map(file, GlobalMapRef);
-    if (m.type() == ReferenceMap) return reference_set(file, m, page, false, false);
+    if (m.type() == Reference) return reference_set(file, m, page, false, false);
     const std::uint32_t first = m.inline_first(), bits = m.inline_bits();
     if (page >= first && page - first < bits) {
         if (!bit(m.page, m.bitmap_start(), page - first)) return;
@@ -211,20 +185,7 @@ std::uint32_t allocate_page(PageFile& file, const Bytes& content) {
 }
 
 std::vector<std::uint32_t> usage_map_pages(const PageFile& file, std::uint32_t map_ref) {
-    return pages_with_bit(file, load_map(file, map_ref), true);
-}
-
-bool usage_map_contains(const PageFile& file, std::uint32_t map_ref, std::uint32_t page) {
-    const MapRow m = load_map(file, map_ref);
-    if (m.type() == InlineMap) {
-        const std::uint32_t first = m.inline_first();
-        return page >= first && page - first < m.inline_bits() && bit(m.page, m.bitmap_start(), page - first);
-    }
-    const std::uint32_t per_page = bits_per_bitmap_page(file.format());
-    const std::size_t j = page / per_page;
-    if (j >= m.pointer_count()) return false;
-    const std::uint32_t bitmap = get_u32(m.page, m.pointer_at(j));
-    return bitmap != 0 && bit(file.read_page(bitmap), 4, page % per_page);
+    return listed_pages(file, load_map(file, map_ref));
 }
 
 void usage_map_add(PageFile& file, std::uint32_t map_ref, std::uint32_t page) {

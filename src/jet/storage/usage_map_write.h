@@ -18,7 +18,6 @@ std::uint32_t allocate_page(PageFile& file, const Bytes& content);
 
 // A usage map row named by a tdef's row pointer (page << 8 | row).
 std::vector<std::uint32_t> usage_map_pages(const PageFile& file, std::uint32_t map_ref);   // ascending
-bool usage_map_contains(const PageFile& file, std::uint32_t map_ref, std::uint32_t page);
 void usage_map_add(PageFile& file, std::uint32_t map_ref, std::uint32_t page);
 void usage_map_remove(PageFile& file, std::uint32_t map_ref, std::uint32_t page);
 

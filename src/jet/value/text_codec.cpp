@@ -103,13 +103,6 @@ std::u16string utf8_to_utf16(std::string_view s) {
     return out;
 }
 
-std::string utf16_to_utf8(const std::u16string& units) {
-    Utf16ToUtf8 conv;
-    conv.out.reserve(units.size());
-    for (char16_t u : units) conv.unit(u);
-    return conv.finish();
-}
-
 Bytes encode_utf16le(const std::u16string& units) {
     Bytes out;
     out.reserve(units.size() * 2);

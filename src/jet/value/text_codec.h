@@ -12,9 +12,8 @@
 
 namespace jet {
 
-// UTF-8 <-> UTF-16 code units; invalid input becomes U+FFFD.
+// UTF-8 to UTF-16 code units; invalid input becomes U+FFFD.
 std::u16string utf8_to_utf16(std::string_view utf8);
-std::string utf16_to_utf8(const std::u16string& units);
 
 // Plain UTF-16LE bytes (names, properties, uncompressed values).
 Bytes encode_utf16le(const std::u16string& units);
