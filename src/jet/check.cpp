@@ -91,6 +91,28 @@ private:
     void check_long_value(const FieldRef& field, const std::set<std::uint32_t>* pages, const std::string& who);
     void check_rows(const TableDef& table, const std::set<std::uint32_t>& owned, const std::string& who);
 
+    // The steps of check_rows.
+    using LongValuePages = std::map<std::uint16_t, std::optional<std::set<std::uint32_t>>>;
+    using TableRow = std::pair<RowId, std::vector<Value>>;
+    struct TableRows {
+        std::vector<TableRow> rows;             // decoded, in table order
+        std::set<std::uint32_t> moved_rows;     // flagged as the new place of a moved row
+        std::set<std::uint32_t> move_targets;   // pointed to by a moved row
+        bool has_autonumber = false;
+        std::uint32_t max_autonumber = 0;       // the highest positive value stored
+    };
+    LongValuePages claim_long_value_maps(const TableDef& table, const std::string& who);
+    TableRows read_rows(const TableDef& table, const std::set<std::uint32_t>& owned, const LongValuePages& lv_pages,
+                        const std::string& who);
+    std::optional<Bytes> live_row(const std::set<std::uint32_t>& owned, std::uint32_t p, const Slot& slot,
+                                  TableRows& found, const std::string& who, const std::string& row_who);
+    std::optional<std::vector<Value>> decode_row(const TableDef& table, const RowDecoder& decoder, RowId id,
+                                                 const Bytes& bytes, const LongValuePages& lv_pages,
+                                                 const std::string& row_who);
+    void check_moved_rows(const TableRows& found, const std::string& who);
+    void check_counters(const TableDef& table, const TableRows& found, const std::string& who);
+    void check_index(const TableDef& table, const RealIndex& index, const std::vector<TableRow>& rows);
+
     std::set<std::uint32_t> long_value_rows_;  // LVAL rows already referenced by some value
 };
 
@@ -332,8 +354,9 @@ void Checker::check_long_value(const FieldRef& field, const std::set<std::uint32
 
 // Rows of the table's data pages: offsets, moved rows, decoding, long values and autonumbers;
 // then the row count and every index against the rows.
-void Checker::check_rows(const TableDef& table, const std::set<std::uint32_t>& owned, const std::string& who) {
-    std::map<std::uint16_t, std::optional<std::set<std::uint32_t>>> lv_pages;
+// The LVAL pages of each Memo/OLE column's owned map (nullopt when it has none or it is damaged).
+Checker::LongValuePages Checker::claim_long_value_maps(const TableDef& table, const std::string& who) {
+    LongValuePages lv_pages;
     for (const LongValueMaps& lv : table.long_value_maps) {
         const Column* col = table.column_by_number(lv.column_number);
         const std::string lv_who =
@@ -346,131 +369,165 @@ void Checker::check_rows(const TableDef& table, const std::set<std::uint32_t>& o
                 if (!pages->count(p)) problem("{}: free-space map lists page {}, which it does not own", lv_who, p);
         lv_pages[lv.column_number] = std::move(pages);
     }
+    return lv_pages;
+}
 
-    RowDecoder decoder(*file_, table);
+// The bytes of a live row, read where its move pointer leads for a moved row; nullopt when the
+// pointer is wrong (reported).
+std::optional<Bytes> Checker::live_row(const std::set<std::uint32_t>& owned, std::uint32_t p, const Slot& slot,
+                                       TableRows& found, const std::string& who, const std::string& row_who) {
+    Bytes bytes(page(p).begin() + slot.start, page(p).begin() + slot.end);
+    if (!slot.overflow()) return bytes;
+    if (bytes.size() < 4) {
+        problem("{}: a moved row's pointer is {} bytes long", row_who, bytes.size());
+        return std::nullopt;
+    }
+    const std::uint32_t target = get_u32(bytes, 0);
+    const RowId to = RowId::from_u32(target);
+    if (!owned.count(to.page)) {
+        problem("{}: moved to page {}, which the table does not own", row_who, to.page);
+        return std::nullopt;
+    }
+    auto ts = slots(to.page, who);
+    if (!ts) return std::nullopt;
+    if (to.row >= ts->size() || ((*ts)[to.row].flags & (RowDeleted | RowOverflow)) != RowDeleted) {
+        problem("{}: moved to row {} of page {}, which is not a moved row's new place", row_who, to.row, to.page);
+        return std::nullopt;
+    }
+    if (!found.move_targets.insert(target).second) {
+        problem("{}: moved to row {} of page {}, where another row moved too", row_who, to.row, to.page);
+        return std::nullopt;
+    }
+    const Slot& t = (*ts)[to.row];
+    bytes.assign(page(to.page).begin() + t.start, page(to.page).begin() + t.end);
+    return bytes;
+}
+
+// A row's values, its long values checked against their columns' maps on the way; nullopt when
+// the row does not decode (reported).
+std::optional<std::vector<Value>> Checker::decode_row(const TableDef& table, const RowDecoder& decoder, RowId id,
+                                                      const Bytes& bytes, const LongValuePages& lv_pages,
+                                                      const std::string& row_who) {
     std::vector<FieldRef> fields;
-    std::vector<std::pair<RowId, std::vector<Value>>> rows;
-    std::set<std::uint32_t> move_targets, moved_rows;
-    std::uint32_t max_autonumber = 0;
-    bool has_autonumber = false;
+    std::vector<Value> values;
+    try {
+        decoder.split(bytes.data(), bytes.size(), id, fields);
+        for (std::size_t c = 0; c < table.columns.size(); ++c) {
+            const Column& col = table.columns[c];
+            if (!is_long_value(col.type) || !fields[c].data) continue;
+            auto it = lv_pages.find(col.number);
+            const std::set<std::uint32_t>* allowed = it != lv_pages.end() && it->second ? &*it->second : nullptr;
+            check_long_value(fields[c], allowed, fmt::format("{} column '{}'", row_who, col.name));
+        }
+        decoder.decode(bytes.data(), bytes.size(), id, values);
+    } catch (const JetError& e) {
+        problem("{}: {}", row_who, e.description());
+        return std::nullopt;
+    }
+    return values;
+}
+
+// Every live row of the table's data pages, in table order.
+Checker::TableRows Checker::read_rows(const TableDef& table, const std::set<std::uint32_t>& owned,
+                                      const LongValuePages& lv_pages, const std::string& who) {
+    TableRows found;
+    const RowDecoder decoder(*file_, table);
     for (std::uint32_t p : owned) {
         if (!in_file(p) || page(p)[0] != DataPageType) continue;  // already reported by claim()
         auto s = slots(p, who);
         if (!s) continue;
         for (std::size_t i = 0; i < s->size(); ++i) {
             const Slot& slot = (*s)[i];
-            if ((slot.flags & (RowDeleted | RowOverflow)) == RowDeleted)
-                moved_rows.insert(RowId{p, static_cast<std::uint8_t>(i)}.to_u32());
-            if (slot.deleted()) continue;
             const RowId id{p, static_cast<std::uint8_t>(i)};
+            if ((slot.flags & (RowDeleted | RowOverflow)) == RowDeleted) found.moved_rows.insert(id.to_u32());
+            if (slot.deleted()) continue;
             const std::string row_who = fmt::format("{} row {} of page {}", who, i, p);
-            Bytes bytes(page(p).begin() + slot.start, page(p).begin() + slot.end);
-            if (slot.overflow()) {
-                if (bytes.size() < 4) {
-                    problem("{}: a moved row's pointer is {} bytes long", row_who, bytes.size());
-                    continue;
-                }
-                const std::uint32_t target = get_u32(bytes, 0);
-                const RowId to = RowId::from_u32(target);
-                if (!owned.count(to.page)) {
-                    problem("{}: moved to page {}, which the table does not own", row_who, to.page);
-                    continue;
-                }
-                auto ts = slots(to.page, who);
-                if (!ts) continue;
-                if (to.row >= ts->size() || ((*ts)[to.row].flags & (RowDeleted | RowOverflow)) != RowDeleted) {
-                    problem("{}: moved to row {} of page {}, which is not a moved row's new place", row_who, to.row,
-                            to.page);
-                    continue;
-                }
-                if (!move_targets.insert(target).second) {
-                    problem("{}: moved to row {} of page {}, where another row moved too", row_who, to.row, to.page);
-                    continue;
-                }
-                const Slot& t = (*ts)[to.row];
-                bytes.assign(page(to.page).begin() + t.start, page(to.page).begin() + t.end);
-            }
-            std::vector<Value> values;
-            try {
-                decoder.split(bytes.data(), bytes.size(), id, fields);
-                for (std::size_t c = 0; c < table.columns.size(); ++c) {
-                    const Column& col = table.columns[c];
-                    if (!is_long_value(col.type) || !fields[c].data) continue;
-                    auto it = lv_pages.find(col.number);
-                    const std::set<std::uint32_t>* allowed =
-                        it != lv_pages.end() && it->second ? &*it->second : nullptr;
-                    check_long_value(fields[c], allowed, fmt::format("{} column '{}'", row_who, col.name));
-                }
-                decoder.decode(bytes.data(), bytes.size(), id, values);
-            } catch (const JetError& e) {
-                problem("{}: {}", row_who, e.description());
-                continue;
-            }
+            const std::optional<Bytes> bytes = live_row(owned, p, slot, found, who, row_who);
+            if (!bytes) continue;
+            std::optional<std::vector<Value>> values = decode_row(table, decoder, id, *bytes, lv_pages, row_who);
+            if (!values) continue;
             for (std::size_t c = 0; c < table.columns.size(); ++c) {
                 const Column& col = table.columns[c];
-                if (!(col.flags & column_flags::AutoLong) || values[c].kind() != ValueKind::Long) continue;
-                has_autonumber = true;
+                if (!(col.flags & column_flags::AutoLong) || (*values)[c].kind() != ValueKind::Long) continue;
+                found.has_autonumber = true;
                 // A value stored explicitly may be negative; only positive ones move the counter.
-                if (values[c].as_int32() > 0)
-                    max_autonumber = std::max(max_autonumber, static_cast<std::uint32_t>(values[c].as_int32()));
+                if ((*values)[c].as_int32() > 0)
+                    found.max_autonumber =
+                        std::max(found.max_autonumber, static_cast<std::uint32_t>((*values)[c].as_int32()));
             }
-            rows.emplace_back(id, std::move(values));
+            found.rows.emplace_back(id, std::move(*values));
         }
     }
-    // mdbtools and mdb-reader read a moved row where it now is, not through its pointer: a
-    // moved row that nothing points to any more would be a record to them.
+    return found;
+}
+
+// mdbtools and mdb-reader read a moved row where it now is, not through its pointer: a moved
+// row that nothing points to any more would be a record to them.
+void Checker::check_moved_rows(const TableRows& found, const std::string& who) {
     std::vector<std::uint32_t> orphans;
-    std::set_difference(moved_rows.begin(), moved_rows.end(), move_targets.begin(), move_targets.end(),
-                        std::back_inserter(orphans));
+    std::set_difference(found.moved_rows.begin(), found.moved_rows.end(), found.move_targets.begin(),
+                        found.move_targets.end(), std::back_inserter(orphans));
     if (!orphans.empty())
         problem("{}: {} row(s) are flagged as the new place of a moved row but no row points to them, first row {} of "
                 "page {} (mdbtools and mdb-reader read them as records; a superseded copy must be deleted)",
                 who, orphans.size(), orphans.front() & 0xFF, orphans.front() >> 8);
-    if (rows.size() != table.row_count) {
+}
+
+// The definition's row count and autonumber counter against the rows found.
+void Checker::check_counters(const TableDef& table, const TableRows& found, const std::string& who) {
+    if (found.rows.size() != table.row_count) {
         // Access itself leaves the counts of its system tables behind (MSysACEs in Access 2000
         // files); a user table's count is what readers report, so it must be exact.
         if (table.table_type == SystemTable)
             note("{}: its definition counts {} rows, its pages hold {} (a system table; Access does not keep "
                  "this count exact)",
-                 who, table.row_count, rows.size());
+                 who, table.row_count, found.rows.size());
         else
-            problem("{}: its definition counts {} rows, its pages hold {}", who, table.row_count, rows.size());
+            problem("{}: its definition counts {} rows, its pages hold {}", who, table.row_count, found.rows.size());
     }
-    if (has_autonumber && max_autonumber > table.last_autonumber)
+    if (found.has_autonumber && found.max_autonumber > table.last_autonumber)
         problem("{}: the autonumber counter is {}, below the stored value {}", who, table.last_autonumber,
-                max_autonumber);
+                found.max_autonumber);
+}
 
-    for (const RealIndex& index : table.real_indexes) {
-        const std::string index_who = index_description(*file_, table, index);
-        std::vector<std::string> found;
-        std::size_t unencodable = 0;
-        for (const auto& [id, values] : rows) {
-            try {
-                encode_index_key(f_, table, index, values);
-            } catch (const JetError&) {
-                ++unencodable;
-            }
-        }
-        if (unencodable)
-            note("{}: {} row(s) have keys beyond our collation tables; their entries were checked for order only",
-                 index_who, unencodable);
+// One index's tree and entries against the table's rows.
+void Checker::check_index(const TableDef& table, const RealIndex& index, const std::vector<TableRow>& rows) {
+    const std::string index_who = index_description(*file_, table, index);
+    std::vector<std::string> found;
+    std::size_t unencodable = 0;
+    for (const auto& [id, values] : rows) {
         try {
-            found = verify_index(*file_, table, index, rows);
-        } catch (const JetError& e) {
-            found.push_back(e.description());
+            encode_index_key(f_, table, index, values);
+        } catch (const JetError&) {
+            ++unencodable;
         }
-        for (std::size_t i = 0; i < found.size() && i < MaxIndexProblems; ++i) {
-            if (found[i].find(index_who) != std::string::npos)
-                report_.problems.push_back(found[i]);
-            else
-                problem("{}: {}", index_who, found[i]);
-        }
-        if (found.size() > MaxIndexProblems)
-            problem("{}: {} more problems", index_who, found.size() - MaxIndexProblems);
     }
+    if (unencodable)
+        note("{}: {} row(s) have keys beyond our collation tables; their entries were checked for order only",
+             index_who, unencodable);
+    try {
+        found = verify_index(*file_, table, index, rows);
+    } catch (const JetError& e) {
+        found.push_back(e.description());
+    }
+    for (std::size_t i = 0; i < found.size() && i < MaxIndexProblems; ++i) {
+        if (found[i].find(index_who) != std::string::npos)
+            report_.problems.push_back(found[i]);
+        else
+            problem("{}: {}", index_who, found[i]);
+    }
+    if (found.size() > MaxIndexProblems) problem("{}: {} more problems", index_who, found.size() - MaxIndexProblems);
+}
+
+void Checker::check_rows(const TableDef& table, const std::set<std::uint32_t>& owned, const std::string& who) {
+    const LongValuePages lv_pages = claim_long_value_maps(table, who);
+    const TableRows found = read_rows(table, owned, lv_pages, who);
+    check_moved_rows(found, who);
+    check_counters(table, found, who);
+    for (const RealIndex& index : table.real_indexes) check_index(table, index, found.rows);
     report_.checked.push_back(fmt::format("table '{}': {} rows in {} data pages, {} index(es), autonumber {}",
-                                          table.name, rows.size(), owned.size(), table.real_indexes.size(),
-                                          has_autonumber ? std::to_string(table.last_autonumber) : "none"));
+                                          table.name, found.rows.size(), owned.size(), table.real_indexes.size(),
+                                          found.has_autonumber ? std::to_string(table.last_autonumber) : "none"));
 }
 
 void Checker::check_table(const CatalogEntry& entry) {

@@ -485,29 +485,39 @@ void IndexEdit::commit() {
 }
 
 void IndexEdit::commit(const IndexPageAllocator& allocate, const IndexPageReleaser& release) {
-    const Format& f = file_.format();
     // A node left with one child stores that child's key.
     for (std::uint32_t n : dirty_)
         if (Page& p = pages_.at(n); p.page.size() == 1) learn_tail(p);
-    std::map<std::uint32_t, std::uint32_t> real;
+    IndexPageCache& cache = IndexPageCache::local();
+    for (PageWrite& w : page_writes(allocate_new_pages(allocate))) {
+        file_.write_page(w.number, w.image);
+        cache.keep(file_.format(), w.number, std::move(w.image), std::move(w.stored));
+    }
+    release_pages(release, cache);
+    keep_read_pages(cache);
+    pages_.clear();
+    dirty_.clear();
+    released_.clear();
+}
+
+std::map<std::uint32_t, std::uint32_t> IndexEdit::allocate_new_pages(const IndexPageAllocator& allocate) {
+    std::map<std::uint32_t, std::uint32_t> numbers;
     PackedPage blank;
     blank.owner = table_.tdef_page;
     for (std::uint32_t n : dirty_)
-        if (pages_.at(n).is_new) real[n] = allocate(blank.serialise(f, 0));
-    const auto fix = [&](std::uint32_t v) {
-        const auto it = real.find(v);
-        return it == real.end() ? v : it->second;
-    };
+        if (pages_.at(n).is_new) numbers[n] = allocate(blank.serialise(file_.format(), 0));
+    return numbers;
+}
 
-    // New pages first (nothing points at them yet), then changed pages from the root down,
-    // then pages whose sibling links alone changed.
-    struct Out {
-        int rank, level;
-        std::uint32_t number;
-        Bytes image;
-        PackedPage stored;   // what reading the image back gives
+// The changed pages with their final numbers, in the order of writing: new pages first
+// (nothing points at them yet), then changed pages from the root down, then pages whose
+// sibling links alone changed.
+std::vector<IndexEdit::PageWrite> IndexEdit::page_writes(const std::map<std::uint32_t, std::uint32_t>& numbers) {
+    const auto fix = [&](std::uint32_t v) {
+        const auto it = numbers.find(v);
+        return it == numbers.end() ? v : it->second;
     };
-    std::vector<Out> out;
+    std::vector<PageWrite> out;
     for (std::uint32_t n : dirty_) {
         Page& p = pages_.at(n);
         const std::size_t count = stored_count(p);
@@ -524,36 +534,37 @@ void IndexEdit::commit(const IndexPageAllocator& allocate, const IndexPageReleas
         const int rank = p.is_new ? 0 : (p.links_only ? 2 : 1);
         std::optional<Bytes> image;
         if (p.read_current) image = std::move(p.read);
-        if (!image) image = s.serialise(f, count);
+        if (!image) image = s.serialise(file_.format(), count);
         if (s.tail != 0) s.erase(s.size() - 1);
         out.push_back({rank, p.level, s.number, std::move(*image), std::move(s)});
     }
-    std::stable_sort(out.begin(), out.end(),
-                     [](const Out& a, const Out& b) { return std::tie(a.rank, b.level) < std::tie(b.rank, a.level); });
-    IndexPageCache& cache = IndexPageCache::local();
-    for (Out& o : out) {
-        file_.write_page(o.number, o.image);
-        cache.keep(f, o.number, std::move(o.image), std::move(o.stored));
-    }
+    std::stable_sort(out.begin(), out.end(), [](const PageWrite& a, const PageWrite& b) {
+        return std::tie(a.rank, b.level) < std::tie(b.rank, a.level);
+    });
+    return out;
+}
+
+// A released page gets type 0 and goes back to the caller.
+void IndexEdit::release_pages(const IndexPageReleaser& release, IndexPageCache& cache) {
     for (std::uint32_t n : released_) {
         Bytes page = file_.read_page(n);
         std::fill(page.begin(), page.begin() + 4, 0);
         file_.write_page(n, page);
-        cache.forget(f, n);
+        cache.forget(file_.format(), n);
         release(n);
     }
-    // Pages only read go back as they were read (a tail child back to the header).
+}
+
+// Pages only read go back to the cache as they were read (a tail child back to the header).
+void IndexEdit::keep_read_pages(IndexPageCache& cache) {
     for (auto& [n, p] : pages_) {
         if (dirty_.contains(n) || p.read.empty()) continue;
         if (p.read_tail) {
             p.page.tail = p.page.child(p.page.size() - 1);
             p.page.erase(p.page.size() - 1);
         }
-        cache.keep(f, n, std::move(p.read), std::move(p.page));
+        cache.keep(file_.format(), n, std::move(p.read), std::move(p.page));
     }
-    pages_.clear();
-    dirty_.clear();
-    released_.clear();
 }
 
 // ---- verifying ----

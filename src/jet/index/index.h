@@ -78,6 +78,8 @@ private:
 std::vector<RowId> index_rows(const PageFile& file, const TableDef& table, const RealIndex& index,
                               KeyRange range = {});
 
+class IndexPageCache;
+
 // Gives a new page (already holding `content`, listed in the index's usage map) / takes one back.
 using IndexPageAllocator = std::function<std::uint32_t(const Bytes& content)>;
 using IndexPageReleaser = std::function<void(std::uint32_t page)>;
@@ -96,7 +98,7 @@ public:
 
     bool changed() const { return !dirty_.empty(); }
     // Writes every changed page; the edit is empty again afterwards. Without arguments pages
-    // come from page_alloc; a released page gets type 0 and leaves the index's usage map (the
+    // come from usage_map_write; a released page gets type 0 and leaves the index's usage map (the
     // global map keeps it as used).
     void commit();
     void commit(const IndexPageAllocator& allocate, const IndexPageReleaser& release);
@@ -116,6 +118,13 @@ private:
         std::uint32_t page;
         std::size_t slot;          // child slot taken (leaves: entry position)
     };
+    // A changed page as commit() writes it.
+    struct PageWrite {
+        int rank, level;           // the order of writing
+        std::uint32_t number;
+        Bytes image;
+        PackedPage stored;         // what reading the image back gives
+    };
 
     Page& load(std::uint32_t number, int level);
     Page& create(bool leaf, int level);
@@ -130,6 +139,10 @@ private:
     void split(std::uint32_t page, std::uint32_t parent);
     void unlink_empty(std::vector<Step>& path, std::size_t depth);
     std::optional<KeyView> neighbour(std::uint32_t leaf, std::size_t position, bool before);
+    std::map<std::uint32_t, std::uint32_t> allocate_new_pages(const IndexPageAllocator& allocate);
+    std::vector<PageWrite> page_writes(const std::map<std::uint32_t, std::uint32_t>& numbers);
+    void release_pages(const IndexPageReleaser& release, IndexPageCache& cache);
+    void keep_read_pages(IndexPageCache& cache);
     [[noreturn]] void corrupt(std::uint32_t page, const std::string& what) const;
     const std::string& where() const;
 

@@ -110,32 +110,24 @@ void decimal(Bytes& out, const Decimal& d, const TableDef& table, const Column& 
     out[at] = negative ? 0x00 : 0xFF;
 }
 
-}  // namespace
-
-const Column& index_column(const TableDef& table, const IndexColumn& ic) {
-    const Column* c = table.column_by_number(ic.column_number);
-    if (c == nullptr)
-        throw JetError(err::CorruptDatabase, "An index of table '" + table.name + "' names column number " +
-                                                 std::to_string(ic.column_number) + ", which the table does not have.");
-    return *c;
+// Numbers and dates are fixed-width big-endian keys that compare as unsigned bytes; a
+// descending key is the ascending one inverted.
+bool is_number_key(ColumnType type) {
+    switch (type) {
+        case ColumnType::Byte:
+        case ColumnType::Integer:
+        case ColumnType::Long:
+        case ColumnType::Currency:
+        case ColumnType::Single:
+        case ColumnType::Double:
+        case ColumnType::DateTime: return true;
+        default: return false;
+    }
 }
 
-void append_column_key(Bytes& out, const Format& format, const TableDef& table, const Column& column,
-                       bool ascending, const Value& value) {
-    // Yes/No columns are never Null; a missing value sorts as No.
-    if (value.is_null() && column.type != ColumnType::Boolean) {
-        out.push_back(ascending ? kAscendingNull : kDescendingNull);
-        return;
-    }
-    out.push_back(ascending ? kAscendingPresent : kDescendingPresent);
-    const std::size_t at = out.size();
+// A number's key in ascending order.
+void append_number_key(Bytes& out, const TableDef& table, const Column& column, const Value& value) {
     switch (column.type) {
-        case ColumnType::Boolean: {
-            const bool yes = !value.is_null() && (value.kind() == ValueKind::Boolean ? value.as_bool()
-                                                                                   : integral(value, table, column) != 0);
-            out.push_back(yes == ascending ? 0x00 : 0xFF);
-            return;
-        }
         case ColumnType::Byte: {
             const std::int64_t v = integral(value, table, column);
             if (v < 0 || v > 255) mismatch(table, column);
@@ -163,6 +155,22 @@ void append_column_key(Bytes& out, const Format& format, const TableDef& table, 
         case ColumnType::DateTime:
             ieee(out, std::bit_cast<std::uint64_t>(floating(value, table, column)), 8);
             break;
+        default:
+            break;
+    }
+}
+
+// The other kinds carry end markers, a sign byte or collation weights that must keep their
+// meaning in a descending key, so each writes its descending form itself.
+void append_ordered_key(Bytes& out, const Format& format, const TableDef& table, const Column& column,
+                        bool ascending, const Value& value) {
+    switch (column.type) {
+        case ColumnType::Boolean: {
+            const bool yes = !value.is_null() && (value.kind() == ValueKind::Boolean ? value.as_bool()
+                                                                                   : integral(value, table, column) != 0);
+            out.push_back(yes == ascending ? 0x00 : 0xFF);
+            return;
+        }
         case ColumnType::Guid: {
             if (value.kind() != ValueKind::Guid) mismatch(table, column);
             const auto& s = value.as_guid().bytes;
@@ -198,7 +206,30 @@ void append_column_key(Bytes& out, const Format& format, const TableDef& table, 
             throw JetError(err::Unsupported, "Jet cannot index the " + std::string(column_type_name(column.type)) +
                                                  " " + where(table, column) + ".");
     }
-    if (!ascending) invert_from(out, at);
+}
+
+}  // namespace
+
+const Column& index_column(const TableDef& table, const IndexColumn& ic) {
+    const Column* c = table.column_by_number(ic.column_number);
+    if (c == nullptr)
+        throw JetError(err::CorruptDatabase, "An index of table '" + table.name + "' names column number " +
+                                                 std::to_string(ic.column_number) + ", which the table does not have.");
+    return *c;
+}
+
+void append_column_key(Bytes& out, const Format& format, const TableDef& table, const Column& column,
+                       bool ascending, const Value& value) {
+    // Yes/No columns are never Null; a missing value sorts as No.
+    if (value.is_null() && column.type != ColumnType::Boolean) {
+        out.push_back(ascending ? kAscendingNull : kDescendingNull);
+        return;
+    }
+    out.push_back(ascending ? kAscendingPresent : kDescendingPresent);
+    if (!is_number_key(column.type)) return append_ordered_key(out, format, table, column, ascending, value);
+    const std::size_t at = out.size();
+    append_number_key(out, table, column, value);
+    if (!ascending) invert_from(out, at);  // a descending number is its ascending bytes inverted
 }
 
 IndexKey encode_index_key(const Format& format, const TableDef& table, const RealIndex& index,

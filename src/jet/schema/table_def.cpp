@@ -166,41 +166,53 @@ void read_counters(const Format& f, const TdefStream& s, TableDef& def) {
         def.real_indexes[i].unique_key_count = get_u32(s.bytes, statistics_at(f, i));
 }
 
-TableDef parse_table_def(const TdefStream& s, const Format& f, const std::string& table, const std::string& path,
-                         std::uint16_t code_page) {
-    const StreamReader r(s.bytes, StreamDamage{s, table, path, f.page_size});
-    TableDef def;
-    def.name = table;
-    def.tdef_page = s.pages.empty() ? 0 : s.pages[0];
-    def.tdef_pages = s.pages;
+namespace {
+
+struct TdefCounts {
+    std::uint16_t columns = 0;
+    std::uint32_t logical_indexes = 0, real_indexes = 0;
+};
+
+// The fixed header: counters, counts and the table's usage maps.
+TdefCounts read_header(const StreamReader& r, const Format& f, TableDef& def) {
     r.need(0, f.tdef_header_size, "the header is cut off");
     def.row_count = r.u32(f.tdef_row_count_offset, "header");
     def.last_autonumber = r.u32(f.tdef_autonumber_offset, "header");
     def.table_type = r.u8(f.tdef_table_type_offset, "header");
     def.max_columns = r.u16(f.tdef_max_columns_offset, "header");
     def.var_columns = r.u16(f.tdef_var_columns_offset, "header");
-    const std::uint16_t column_count = r.u16(f.tdef_columns_offset, "header");
-    const std::uint32_t logical_count = r.u32(f.tdef_logical_index_count_offset, "header");
-    const std::uint32_t real_count = r.u32(f.tdef_real_index_count_offset, "header");
+    TdefCounts n;
+    n.columns = r.u16(f.tdef_columns_offset, "header");
+    n.logical_indexes = r.u32(f.tdef_logical_index_count_offset, "header");
+    n.real_indexes = r.u32(f.tdef_real_index_count_offset, "header");
     def.owned_map = r.u32(f.tdef_owned_map_offset, "header");
     def.free_map = r.u32(f.tdef_free_map_offset, "header");
-    if (real_count > 1000 || logical_count > 1000)
-        r.fail(f.tdef_real_index_count_offset, fmt::format("it claims {} indexes", std::max(real_count, logical_count)));
-    if (column_count > def.max_columns && def.max_columns != 0)
-        r.fail(f.tdef_columns_offset, fmt::format("{} columns but at most {}", column_count, def.max_columns));
+    if (n.real_indexes > 1000 || n.logical_indexes > 1000)
+        r.fail(f.tdef_real_index_count_offset,
+               fmt::format("it claims {} indexes", std::max(n.real_indexes, n.logical_indexes)));
+    if (n.columns > def.max_columns && def.max_columns != 0)
+        r.fail(f.tdef_columns_offset, fmt::format("{} columns but at most {}", n.columns, def.max_columns));
+    return n;
+}
 
-    std::size_t at = f.tdef_header_size;
-    r.need(at, std::size_t{real_count} * f.real_index_count_block, "the index statistics are cut off");
-    def.real_indexes.resize(real_count);
-    for (std::uint32_t i = 0; i < real_count; ++i) {
+// One block per real index, of which the count of distinct keys is all we keep.
+void read_index_statistics(const StreamReader& r, const Format& f, std::size_t& at, std::uint32_t count,
+                           TableDef& def) {
+    r.need(at, std::size_t{count} * f.real_index_count_block, "the index statistics are cut off");
+    def.real_indexes.resize(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
         def.real_indexes[i].number = i;
         def.real_indexes[i].unique_key_count = r.u32(at + 4, "index statistics");
         at += f.real_index_count_block;
     }
+}
 
+// The column descriptors, then the column names.
+void read_columns(const StreamReader& r, const Format& f, std::size_t& at, std::uint16_t count,
+                  std::uint16_t code_page, TableDef& def) {
     const bool jet3 = f.jet3();
-    r.need(at, std::size_t{column_count} * f.column_descriptor_size, "the column descriptors are cut off");
-    def.columns.resize(column_count);
+    r.need(at, std::size_t{count} * f.column_descriptor_size, "the column descriptors are cut off");
+    def.columns.resize(count);
     for (Column& c : def.columns) {
         const std::size_t d = at;
         c.type = static_cast<ColumnType>(r.u8(d, "column"));
@@ -220,9 +232,13 @@ TableDef parse_table_def(const TdefStream& s, const Format& f, const std::string
         at += f.column_descriptor_size;
     }
     for (Column& c : def.columns) c.name = read_name(r, f, at, code_page);
+}
 
+// The real index descriptors: up to 10 columns each, the usage map and the root page.
+void read_real_indexes(const StreamReader& r, const Format& f, std::size_t& at, TableDef& def) {
+    const bool jet3 = f.jet3();
     const std::uint8_t slot_base = jet3 ? 0 : 4;
-    r.need(at, std::size_t{real_count} * f.real_index_descriptor_size, "the index descriptors are cut off");
+    r.need(at, def.real_indexes.size() * f.real_index_descriptor_size, "the index descriptors are cut off");
     for (RealIndex& ri : def.real_indexes) {
         for (std::size_t k = 0; k < 10; ++k) {
             const std::uint16_t number = r.u16(at + slot_base + 3 * k, "index");
@@ -238,15 +254,20 @@ TableDef parse_table_def(const TdefStream& s, const Format& f, const std::string
         ri.flags = r.u8(at + (jet3 ? 38 : 46), "index");
         at += f.real_index_descriptor_size;
     }
+}
 
-    r.need(at, std::size_t{logical_count} * f.logical_index_descriptor_size, "the index descriptors are cut off");
-    def.logical_indexes.resize(logical_count);
-    const std::size_t lbase = jet3 ? 0 : 4;
+// The logical index descriptors, each naming the real index behind it, then their names.
+void read_logical_indexes(const StreamReader& r, const Format& f, std::size_t& at, std::uint32_t count,
+                          std::uint16_t code_page, TableDef& def) {
+    r.need(at, std::size_t{count} * f.logical_index_descriptor_size, "the index descriptors are cut off");
+    def.logical_indexes.resize(count);
+    const std::size_t lbase = f.jet3() ? 0 : 4;
     for (LogicalIndex& li : def.logical_indexes) {
         li.number = r.u32(at + lbase, "index");
         li.real_index = r.u32(at + lbase + 4, "index");
-        if (li.real_index >= real_count)
-            r.fail(at, fmt::format("logical index {} refers to index data {} of {}", li.number, li.real_index, real_count));
+        if (li.real_index >= def.real_indexes.size())
+            r.fail(at, fmt::format("logical index {} refers to index data {} of {}", li.number, li.real_index,
+                                   def.real_indexes.size()));
         li.fk_table_type = r.u8(at + lbase + 8, "index");
         li.fk_index = static_cast<std::int32_t>(r.u32(at + lbase + 9, "index"));
         li.fk_table_page = r.u32(at + lbase + 13, "index");
@@ -256,22 +277,47 @@ TableDef parse_table_def(const TdefStream& s, const Format& f, const std::string
         at += f.logical_index_descriptor_size;
     }
     for (LogicalIndex& li : def.logical_indexes) li.name = read_name(r, f, at, code_page);
+}
 
-    // Long-value column maps; files from before they existed simply end here.
+// Long-value column maps; files from before they existed simply end here.
+void read_long_value_maps(const StreamReader& r, std::size_t at, TableDef& def) {
     while (at + 2 <= r.size()) {
         const std::uint16_t number = r.u16(at, "long-value maps");
         if (number == 0xFFFF) break;
         if (at + 10 > r.size()) break;
-        def.long_value_maps.push_back(LongValueMaps{number, r.u32(at + 2, "long-value maps"), r.u32(at + 6, "long-value maps")});
+        def.long_value_maps.push_back(
+            LongValueMaps{number, r.u32(at + 2, "long-value maps"), r.u32(at + 6, "long-value maps")});
         at += 10;
-        if (def.long_value_maps.size() > column_count) r.fail(at, "the long-value map list does not end");
+        if (def.long_value_maps.size() > def.columns.size()) r.fail(at, "the long-value map list does not end");
     }
+}
 
+// Columns in number order; a number used twice is damage.
+void order_columns(const StreamReader& r, TableDef& def) {
     std::stable_sort(def.columns.begin(), def.columns.end(),
                      [](const Column& a, const Column& b) { return a.number < b.number; });
     for (std::size_t i = 1; i < def.columns.size(); ++i)
         if (def.columns[i].number == def.columns[i - 1].number)
             r.fail(0, fmt::format("column number {} is used twice", def.columns[i].number));
+}
+
+}  // namespace
+
+TableDef parse_table_def(const TdefStream& s, const Format& f, const std::string& table, const std::string& path,
+                         std::uint16_t code_page) {
+    const StreamReader r(s.bytes, StreamDamage{s, table, path, f.page_size});
+    TableDef def;
+    def.name = table;
+    def.tdef_page = s.pages.empty() ? 0 : s.pages[0];
+    def.tdef_pages = s.pages;
+    const TdefCounts n = read_header(r, f, def);
+    std::size_t at = f.tdef_header_size;
+    read_index_statistics(r, f, at, n.real_indexes, def);
+    read_columns(r, f, at, n.columns, code_page, def);
+    read_real_indexes(r, f, at, def);
+    read_logical_indexes(r, f, at, n.logical_indexes, code_page, def);
+    read_long_value_maps(r, at, def);
+    order_columns(r, def);
     return def;
 }
 
