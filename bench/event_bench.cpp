@@ -2,8 +2,8 @@
 // from log-on through player numbers to "All Done". Prints wall time, steps and records per
 // second and the runner's peak memory.
 // Usage: event_bench [SECTIONS TABLES ROUNDS BOARDS [MEMBER_NUMBERS 1|0]]
-#include "../tests/sim/event_builder.h"
 #include "db/database.h"
+#include "event/event_builder.h"
 
 #include <chrono>
 #include <cstdio>
@@ -52,17 +52,13 @@ int main(int argc, char** argv) {
     const fs::path bin = program_folder();
     rusage usage{};
 
-    simtest::EventShape event_shape;
-    event_shape.sections = shape[0];
-    event_shape.tables = shape[1];
-    event_shape.rounds = shape[2];
-    event_shape.boards = shape[3];
-    event_shape.member_numbers = shape[4] != 0;
+    event::EventRequest request;
+    request.sections = shape[0];
+    request.movement = {event::MovementKind::Mitchell, shape[1], shape[2], shape[3], false};
+    request.member_numbers = shape[4] != 0;
     const auto built = std::chrono::steady_clock::now();
-    simtest::build_event(event.string(), event_shape);
-    std::vector<simtest::Member> names;
-    for (int i = 1; i <= shape[0] * shape[1] * 4; ++i) names.push_back({100000 + i, "Member " + std::to_string(i)});
-    simtest::build_members(members.string(), names);
+    event::build_event(event.string(), request);
+    event::build_member_database(members.string(), shape[0] * shape[1] * 4, jet::Version::Jet4);
     std::printf("prepared in %.2f s\n", std::chrono::duration<double>(std::chrono::steady_clock::now() - built).count());
 
     const auto start = std::chrono::steady_clock::now();

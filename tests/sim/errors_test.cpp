@@ -13,7 +13,7 @@ namespace {
 
 class Errors : public ::testing::Test {
 protected:
-    void build(EventShape shape = {}) { build_event(db, shape); }
+    void build(const event::EventRequest& shape = small_event()) { event::build_event(db, shape); }
     SimRun& start() {
         run.emplace(db, dir.path());
         run->generate();
@@ -56,7 +56,7 @@ TEST_F(Errors, FailuresBeyondTheEnginesAreNumberedToo) {
 }
 
 TEST_F(Errors, TableOfAnUnknownSectionIsNamed) {
-    EventShape shape;
+    auto shape = small_event();
     shape.member_numbers = false;
     build(shape);
     execute(db, "INSERT INTO Tables (Section, Table, LogOnOff, UpdateFromRound) VALUES (9, 1, 0, 0)");
@@ -78,7 +78,7 @@ TEST_F(Errors, SeatOfAnUnknownSectionIsNamed) {
 }
 
 TEST_F(Errors, NullBoardNumberStopsTheRunKeepingEarlierRecords) {
-    EventShape shape;
+    auto shape = small_event();
     shape.member_numbers = false;
     build(shape);
     execute(db, "UPDATE RoundData SET HighBoard = Null WHERE Round = 2 AND Table = 2");
@@ -90,7 +90,7 @@ TEST_F(Errors, NullBoardNumberStopsTheRunKeepingEarlierRecords) {
 }
 
 TEST_F(Errors, BoardNumberBeyondTheIntegerRangeIsOverflow) {
-    EventShape shape;
+    auto shape = small_event();
     shape.member_numbers = false;
     build(shape);
     execute(db, "UPDATE RoundData SET LowBoard = 40000 WHERE Round = 1 AND Table = 3");
@@ -102,7 +102,7 @@ TEST_F(Errors, BoardNumberBeyondTheIntegerRangeIsOverflow) {
 
 // The board counter overflows after the table's last board: both its boards stay stored.
 TEST_F(Errors, OverflowAfterATablesBoardsKeepsThem) {
-    EventShape shape;
+    auto shape = small_event();
     shape.member_numbers = false;
     build(shape);
     execute(db, "UPDATE RoundData SET LowBoard = 32766, HighBoard = 32767 WHERE Round = 1 AND Table = 3");
@@ -114,21 +114,21 @@ TEST_F(Errors, OverflowAfterATablesBoardsKeepsThem) {
 }
 
 TEST_F(Errors, TwentySeventhSectionIsOutOfRange) {
-    EventShape shape;
+    auto shape = small_event();
     shape.sections = 27;
-    shape.tables = 1;
-    shape.rounds = 1;
-    build(shape);
+    shape.movement.tables = 1;
+    shape.movement.rounds = 1;
+    event::write_event(db, shape, event::make_movement(shape.movement));
     start();
     expect_ended_with("9: Subscript out of range");
     EXPECT_EQ(count(db, "SELECT * FROM Tables WHERE LogOnOff <> 0"), 0);
 }
 
 TEST_F(Errors, TwentySixSectionsLoad) {
-    EventShape shape;
+    auto shape = small_event();
     shape.sections = 26;
-    shape.tables = 1;
-    shape.rounds = 1;
+    shape.movement.tables = 1;
+    shape.movement.rounds = 1;
     shape.member_numbers = false;
     build(shape);
     SimRun& r = start();
@@ -140,9 +140,9 @@ TEST_F(Errors, TwentySixSectionsLoad) {
 
 // No tables and no seats is a valid database: each phase ends at once.
 TEST_F(Errors, EventWithoutTablesOrSeatsRunsThrough) {
-    EventShape shape;
-    shape.tables = 0;
-    build(shape);
+    auto shape = small_event();
+    shape.movement.tables = 0;
+    event::write_event(db, shape, {});
     dir.copy_fixture("scoring/TLPlayerDB.mdb");
     SimRun& r = start();
     r.tick();
@@ -156,7 +156,7 @@ TEST_F(Errors, EventWithoutTablesOrSeatsRunsThrough) {
 }
 
 TEST_F(Errors, MissingSettingsTableMeansMemberNumbersAndNoShutdown) {
-    EventShape shape;
+    auto shape = small_event();
     shape.settings_table = false;
     build(shape);
     SimRun& r = start();
@@ -166,7 +166,7 @@ TEST_F(Errors, MissingSettingsTableMeansMemberNumbersAndNoShutdown) {
 }
 
 TEST_F(Errors, SettingsTurnMemberNumbersOffAndShutdownOn) {
-    EventShape shape;
+    auto shape = small_event();
     shape.member_numbers = false;
     shape.auto_shutdown = true;
     build(shape);

@@ -20,6 +20,12 @@ ScratchDir::~ScratchDir() {
     fs::remove_all(path_, ec);
 }
 
+event::EventRequest small_event() {
+    event::EventRequest r;
+    r.movement = {event::MovementKind::Mitchell, 3, 2, 2, false};
+    return r;
+}
+
 std::string ScratchDir::copy_fixture(const std::string& relative) const {
     const fs::path from = fs::path(TALLIMO_FIXTURES) / relative;
     const fs::path to = fs::path(path_) / from.filename();

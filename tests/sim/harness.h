@@ -1,10 +1,10 @@
 // Driving the simulator in tests: a Host that records what the window would show, scratch
-// folders with copies of the fixtures, event databases built by our engine, and reading the
-// results back through a second connection as another program would.
+// folders with copies of the fixtures, the event most tests run, and reading the results back
+// through a second connection as another program would.
 #pragma once
 
 #include "db/database.h"
-#include "event_builder.h"
+#include "event/event_builder.h"
 #include "run/simulator.h"
 
 #include <filesystem>
@@ -74,6 +74,10 @@ public:
 private:
     std::string path_;
 };
+
+// The event most tests run, before they change it: one section of 3 tables, 2 rounds of 2
+// boards, a Mitchell.
+event::EventRequest small_event();
 
 // One simulator with its test host, run tick by tick.
 struct SimRun {

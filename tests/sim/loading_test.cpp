@@ -10,10 +10,10 @@ namespace {
 class Loading : public ::testing::Test {
 protected:
     void SetUp() override {
-        EventShape shape;
+        auto shape = small_event();
         shape.member_numbers = false;
         shape.keys = false;  // rows in the order stored, repeated ids allowed
-        build_event(db, shape);
+        event::build_event(db, shape);
     }
     ScratchDir dir;
     std::string db = dir.file("event.tlw");

@@ -10,13 +10,14 @@ namespace {
 class Members : public ::testing::Test {
 protected:
     void SetUp() override {
-        EventShape shape;
-        shape.tables = 2;
-        build_event(db, shape);
+        auto shape = small_event();
+        shape.movement.tables = 2;
+        shape.movement.rounds = 1;
+        event::build_event(db, shape);
     }
     // Runs log-on and player numbers with the given member list; returns the ticks' messages.
-    SimRun& run_seats(const std::vector<Member>& members) {
-        build_members(dir.file("TLPlayerDB.mdb"), members);
+    SimRun& run_seats(const std::vector<event::Member>& members) {
+        event::build_member_list(dir.file("TLPlayerDB.mdb"), members);
         run.emplace(db, dir.path());
         run->generate();
         for (int i = 0; i < 5 && !run->host.ended; ++i) run->tick();
@@ -31,7 +32,7 @@ protected:
 };
 
 TEST_F(Members, ListThatRunsOutLeavesTheLastSeatsEmpty) {
-    std::vector<Member> six;
+    std::vector<event::Member> six;
     for (int i = 1; i <= 6; ++i) six.push_back({i * 10, "Member " + std::to_string(i)});
     SimRun& r = run_seats(six);
     EXPECT_TRUE(r.host.messages.empty());
@@ -131,7 +132,7 @@ TEST(MemberDatabaseFolder, BesideTheProgramFirstThenTheEventThenTheDataFolders) 
 }
 
 TEST_F(Members, FoundBesideTheScoringDatabaseWhenNotBesideTheProgram) {
-    build_members(dir.file("TLPlayerDB.mdb"), {{1, "Ann"}});
+    event::build_member_list(dir.file("TLPlayerDB.mdb"), {{1, "Ann"}});
     SimRun r(db, dir.path() + "/bin");
     r.generate();
     for (int i = 0; i < 4; ++i) r.tick();

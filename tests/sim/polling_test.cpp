@@ -17,7 +17,7 @@ using Lines = std::vector<std::string>;
 class Polling : public ::testing::Test {
 protected:
     void SetUp() override {
-        build_event(db, EventShape{});
+        event::build_event(db, small_event());
         dir.copy_fixture("scoring/TLPlayerDB.mdb");
         run.emplace(db, dir.path());
         run->generate();

@@ -15,11 +15,11 @@ using Lines = std::vector<std::string>;
 class Results : public ::testing::Test {
 protected:
     void build(int rounds = 2, bool auto_shutdown = false) {
-        EventShape shape;
-        shape.rounds = rounds;
+        auto shape = small_event();
+        shape.movement.rounds = rounds;
         shape.member_numbers = false;
         shape.auto_shutdown = auto_shutdown;
-        build_event(db, shape);
+        event::build_event(db, shape);
     }
     // Runs to the end and returns every log line.
     Lines run_all() {
@@ -77,7 +77,10 @@ TEST_F(Results, TableWithoutAnyPlayableRoundLogsOffBeforeTheResults) {
 }
 
 TEST_F(Results, RoundsWithoutPlayAreSkippedSilently) {
-    build(4);
+    build(3);
+    for (int t = 1; t <= 3; ++t)
+        execute(db, "INSERT INTO RoundData (Section, Table, Round, NSPair, EWPair, LowBoard, HighBoard) VALUES (1, " +
+                        std::to_string(t) + ", 4, " + std::to_string(t) + ", " + std::to_string(t % 3 + 1) + ", 1, 2)");
     execute(db, "UPDATE RoundData SET NSPair = 0 WHERE Round = 2 OR Round = 3");
     run.emplace(db, dir.path());
     run->generate();

@@ -10,9 +10,9 @@ namespace {
 class RunControls : public ::testing::Test {
 protected:
     void SetUp() override {
-        EventShape shape;
+        auto shape = small_event();
         shape.member_numbers = false;
-        build_event(db, shape);
+        event::build_event(db, shape);
     }
     ScratchDir dir;
     std::string db = dir.file("event.tlw");

@@ -13,7 +13,7 @@ using Lines = std::vector<std::string>;
 class TypicalEvent : public ::testing::Test {
 protected:
     void SetUp() override {
-        build_event(db, EventShape{});
+        event::build_event(db, small_event());
         dir.copy_fixture("scoring/TLPlayerDB.mdb");
     }
 
@@ -113,11 +113,12 @@ TEST_F(TypicalEvent, ResultRecordsCarryTheTableRoundBoardPairsAndClock) {
                                "Contract", "Result", "LeadCard", "Remarks", "DateLog", "TimeLog", "Processed",
                                "Processed1", "Processed2", "Processed3", "Processed4", "Erased"});
     ASSERT_EQ(records.size(), 12u);
-    // Round 1: table t plays boards 2t-1 and 2t against pair t; round 2 moves EW up a table.
+    // Round 1: table t plays boards 2t-1 and 2t against pair t; round 2 moves EW up a table
+    // and the boards down.
     const std::vector<std::array<long, 6>> expected{
         {1, 1, 1, 1, 1, 1}, {1, 1, 1, 2, 1, 1}, {1, 2, 1, 3, 2, 2}, {1, 2, 1, 4, 2, 2},
-        {1, 3, 1, 5, 3, 3}, {1, 3, 1, 6, 3, 3}, {1, 1, 2, 3, 1, 2}, {1, 1, 2, 4, 1, 2},
-        {1, 2, 2, 5, 2, 3}, {1, 2, 2, 6, 2, 3}, {1, 3, 2, 1, 3, 1}, {1, 3, 2, 2, 3, 1}};
+        {1, 3, 1, 5, 3, 3}, {1, 3, 1, 6, 3, 3}, {1, 1, 2, 3, 1, 3}, {1, 1, 2, 4, 1, 3},
+        {1, 2, 2, 5, 2, 1}, {1, 2, 2, 6, 2, 1}, {1, 3, 2, 1, 3, 2}, {1, 3, 2, 2, 3, 2}};
     for (std::size_t i = 0; i < records.size(); ++i) {
         const auto& r = records[i];
         for (std::size_t k = 0; k < 6; ++k) EXPECT_EQ(jet::to_long(r[k]), expected[i][k]) << "record " << i;
@@ -143,7 +144,7 @@ TEST_F(TypicalEvent, SameSeedSameResults) {
         return all;
     };
     const std::string second = dir.file("second.tlw");
-    build_event(second, EventShape{});
+    event::build_event(second, small_event());
     for (const auto& path : {db, second}) {
         SimRun run(path, dir.path());
         run.generate();

@@ -149,12 +149,19 @@ void check_request(const EventRequest& r) {
 
 void build_event(const std::string& path, const EventRequest& request, bool overwrite) {
     check_request(request);
-    const std::vector<Seating> seatings = make_movement(request.movement);  // refuses before any file exists
+    write_event(path, request, make_movement(request.movement), overwrite);  // refuses before any file exists
+}
+
+void write_event(const std::string& path, const EventRequest& request, const std::vector<Seating>& seatings,
+                 bool overwrite) {
+    std::vector<jet::TableDesign> designs{section_table(), tables_table(), player_numbers_table(), round_data_table()};
+    if (!request.keys)
+        for (auto& design : designs) design.indexes.clear();
+    if (request.settings_table) designs.push_back(settings_table());
+    designs.push_back(received_data_table());
     jet::create_database(path, request.version, overwrite);
     auto db = jet::Database::open(path, jet::PageFile::Access::ReadWrite);
-    for (const auto& design : {section_table(), tables_table(), player_numbers_table(), round_data_table(),
-                             settings_table(), received_data_table()})
-        jet::create_table(*db, design);
+    for (const auto& design : designs) jet::create_table(*db, design);
 
     const int tables = request.movement.tables;
     const jet::DateTime now = jet::local_now();
@@ -164,7 +171,7 @@ void build_event(const std::string& path, const EventRequest& request, bool over
     Appender rounds(*db, "RoundData");
     for (int s = 1; s <= request.sections; ++s) {
         section.add({{"ID", Value::long_(s)},
-                     {"Letter", Value::text(std::string(1, static_cast<char>('A' + s - 1)))},
+                     {"Letter", Value::text(std::string(1, static_cast<char>('A' + (s - 1) % kMaxSections)))},
                      {"Tables", Value::long_(tables)},
                      {"Started", Value::date(now)}});
         for (int t = 1; t <= tables; ++t) {
@@ -194,6 +201,7 @@ void build_event(const std::string& path, const EventRequest& request, bool over
     table_rows.commit();
     seats.commit();
     rounds.commit();
+    if (!request.settings_table) return;
     Appender settings(*db, "Settings");
     settings.add({{"ShowResults", Value::boolean(true)},
                   {"MemberNumbers", Value::boolean(request.member_numbers)},
@@ -236,6 +244,17 @@ void build_member_database(const std::string& path, int members, jet::Version ve
                   {"Name", Value::text(names[static_cast<std::size_t>(i)])},
                   {"Club", Value::text(clubs[i % 5])},
                   {"Active", Value::boolean(i % 9 != 4)}});
+    rows.commit();
+}
+
+void build_member_list(const std::string& path, const std::vector<Member>& members) {
+    jet::create_database(path);
+    auto db = jet::Database::open(path, jet::PageFile::Access::ReadWrite);
+    jet::create_table(*db, {"PlayerNameDatabase", {column("ID", ColumnType::Double), column("Name", ColumnType::Text, 50)}, {}});
+    Appender rows(*db, "PlayerNameDatabase");
+    for (const Member& m : members)
+        rows.add({{"ID", m.id ? Value::double_(*m.id) : Value::null()},
+                  {"Name", m.name ? Value::text(*m.name) : Value::null()}});
     rows.commit();
 }
 
