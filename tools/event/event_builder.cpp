@@ -250,7 +250,9 @@ void build_member_database(const std::string& path, int members, jet::Version ve
 void build_member_list(const std::string& path, const std::vector<Member>& members) {
     jet::create_database(path);
     auto db = jet::Database::open(path, jet::PageFile::Access::ReadWrite);
-    jet::create_table(*db, {"PlayerNameDatabase", {column("ID", ColumnType::Double), column("Name", ColumnType::Text, 50)}, {}});
+    jet::create_table(*db, {"PlayerNameDatabase",
+                            {column("ID", ColumnType::Double), column("Name", ColumnType::Text, 50)},
+                            {}});
     Appender rows(*db, "PlayerNameDatabase");
     for (const Member& m : members)
         rows.add({{"ID", m.id ? Value::double_(*m.id) : Value::null()},
