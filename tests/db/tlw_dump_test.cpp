@@ -1,5 +1,6 @@
-// `tlw info` and `tlw dump` as scripts use them: the JSON object's shape and value types, CSV,
-// help on each subcommand, and errors as "number: description" with exit status 1.
+// `tlw info`, `tlw dump` and `tlw sql` as scripts use them: the JSON object's shape and value
+// types, CSV, rows in a record set's order, help on each subcommand, and errors as
+// "number: description" with exit status 1.
 #include "support/fixtures.h"
 #include "support/child_process.h"
 
@@ -59,6 +60,25 @@ TEST(TlwDump, MissingTableAndFileAreJetErrors) {
     r = tlw({"info", "/no/such.mdb"});
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_NE(r.err.find("3024: Could not find file '/no/such.mdb'."), std::string::npos);
+}
+
+// Rows stored in descending rounds come back in the primary key's order, as a record set on the
+// same SELECT gives them; written so that no index serves it, in the order stored.
+TEST(TlwSql, SelectGivesRowsInTheOrderARecordSetDoes) {
+    const std::string file =
+        testsupport::copy_fixture("scoring/club-evening.tlw", testsupport::fresh_dir("tlw_sql")).string();
+    for (const char* round : {"3", "2", "1"}) {
+        const auto added = tlw({"sql", file,
+                                std::string("INSERT INTO RoundData (Section, [Table], Round, NSPair, EWPair, LowBoard, "
+                                            "HighBoard) VALUES (3, 1, ") + round + ", 1, 2, 1, 3)"});
+        ASSERT_EQ(added.out, "1\n") << added.err;
+    }
+    const std::string header = "Section,Table,Round,NSPair,EWPair,LowBoard,HighBoard,Extra\n";
+    auto r = tlw({"sql", file, "SELECT * FROM RoundData WHERE Section = 3 And Table = 1"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out, header + "3,1,1,1,2,1,3,\n3,1,2,1,2,1,3,\n3,1,3,1,2,1,3,\n");
+    r = tlw({"sql", file, "SELECT * FROM RoundData WHERE (Section = 3 And Table = 1) Or 1 = 0"});
+    EXPECT_EQ(r.out, header + "3,1,3,1,2,1,3,\n3,1,2,1,2,1,3,\n3,1,1,1,2,1,3,\n");
 }
 
 TEST(TlwInfo, FormatPageSizeCodePageTablesAndIndexes) {

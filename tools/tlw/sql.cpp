@@ -1,39 +1,36 @@
 // `tlw sql FILE "STATEMENT"`: runs one statement. SELECT prints the rows as CSV with a header
-// line; UPDATE and INSERT INTO print the number of records they changed (the database is open
-// for writing meanwhile, its .ldb lock file held).
+// line, in the order a record set on the same statement gives them (index order where an index
+// serves the condition); UPDATE and INSERT INTO print the number of records they changed (the
+// database is open for writing meanwhile, its .ldb lock file held).
 #include "commands.h"
 #include "value_text.h"
 
 #include "jet/database.h"
 #include "jet/execute.h"
-#include "jet/sql/sql_eval.h"
-#include "jet/sql/sql_parser.h"
+#include "jet/query.h"
 #include "jet/storage/lock_file.h"
 
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace {
 
-void print_select(jet::Database& db, jet::sql::SelectStmt& select) {
+void print_select(jet::Database& db, std::string_view select) {
     jet::StatementScope scope(db.file(), jet::StatementLock::Mode::Shared);
-    const jet::TableDef table = *db.table_def(select.table);
-    std::vector<jet::sql::ColumnInfo> infos;
+    const jet::QueryResult result = jet::run_query(db, select);
+    const jet::TableDef& table = *result.table;
     std::string header;
-    for (const jet::Column& c : table.columns) {
-        infos.push_back({c.name, c.type});
-        header += (header.empty() ? "" : ",") + tlw::csv_field(c.name);
-    }
-    if (select.where) jet::sql::bind(*select.where, infos);
+    for (const jet::Column& c : table.columns) header += (header.empty() ? "" : ",") + tlw::csv_field(c.name);
     std::printf("%s\n", header.c_str());
-    db.scan(table, [&](jet::RowId, const std::vector<jet::Value>& values) {
-        if (select.where && !jet::sql::matches(*select.where, jet::sql::ValuesRow(values))) return true;
+    std::vector<jet::Value> values;
+    for (const jet::RowId id : result.rows) {
+        if (!db.read_row(table, id, values)) continue;
         std::string line;
         for (std::size_t i = 0; i < values.size(); ++i) line += (i ? "," : "") + tlw::csv_value(values[i]);
         std::printf("%s\n", line.c_str());
-        return true;
-    });
+    }
 }
 
 }  // namespace
@@ -46,10 +43,9 @@ void add_sql_command(CLI::App& app) {
     cmd->add_option("FILE", *path, "the database file (.mdb, .tlw)")->required();
     cmd->add_option("STATEMENT", *statement, "the SQL statement")->required();
     cmd->callback([path, statement] {
-        jet::sql::Statement stmt = jet::sql::parse_sql(*statement);
-        if (auto* select = std::get_if<jet::sql::SelectStmt>(&stmt)) {
+        if (jet::is_select(*statement)) {
             auto db = jet::Database::open(*path, jet::PageFile::Access::ReadOnly);
-            print_select(*db, *select);
+            print_select(*db, *statement);
             return;
         }
         auto db = jet::Database::open(*path, jet::PageFile::Access::ReadWrite);
