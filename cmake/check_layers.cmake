@@ -4,8 +4,10 @@
 # Every quoted include is checked:
 #   - the engine (src/jet) includes only engine headers, by their path from src/, and a folder
 #     only itself or the folders below it;
-#   - run/, terminals/ and results/ reach the engine through db/, never jet/ directly;
-#   - nothing in src/ includes from tools/ or tests/.
+#   - the simulator (run/, terminals/, results/), headless/ and ui/ reach the engine through
+#     db/, never jet/ directly;
+#   - nothing in src/ includes from tools/ or tests/;
+#   - every header is named by its path from src/, so that an include reads the same anywhere.
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -65,11 +67,15 @@ foreach(file IN LISTS sources)
           set(why "jet/${folder} may include only itself and ${below}, not jet/${to}")
         endif()
       endif()
-    elseif(in_src MATCHES "^(run|terminals|results)/" AND target MATCHES "^jet/")
-      set(why "run/, terminals/ and results/ use the engine through db/ (db/types.h), not jet/")
+    elseif(in_src MATCHES "^(run|terminals|results|headless|ui)/" AND target MATCHES "^jet/")
+      set(why "run/, terminals/, results/, headless/ and ui/ use the engine through db/ (db/types.h), not jet/")
     endif()
-    if(NOT why AND NOT EXISTS "${ROOT}/src/${target}" AND (EXISTS "${ROOT}/tools/${target}" OR EXISTS "${ROOT}/tests/${target}"))
-      set(why "src/ never includes from tools/ or tests/")
+    if(NOT why AND (NOT EXISTS "${ROOT}/src/${target}" OR target MATCHES "(^|/)\\.\\./"))
+      if(EXISTS "${ROOT}/tools/${target}" OR EXISTS "${ROOT}/tests/${target}")
+        set(why "src/ never includes from tools/ or tests/")
+      else()
+        set(why "name the header by its path from src/ (run/simulator.h, not simulator.h or ../run/simulator.h)")
+      endif()
     endif()
     if(why)
       string(APPEND problems "  ${file}:${line_number}: #include \"${target}\": ${why}\n")

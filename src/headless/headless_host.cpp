@@ -22,7 +22,7 @@ void HeadlessHost::message_box(const std::string& text, const std::string& detai
     failure_ = text;
 }
 
-jet::DateTime HeadlessHost::now() const { return jet::from_civil(jet::local_civil_now()); }
+db::DateTime HeadlessHost::now() const { return db::from_civil(db::local_civil_now()); }
 
 std::string HeadlessHost::executable_folder() const {
     std::error_code ec;

@@ -22,7 +22,7 @@ public:
     void move_resume_to_pause() override {}
     void message_box(const std::string& text, const std::string& detail) override;
     void end_program() override { ended_ = true; }
-    jet::DateTime now() const override;
+    db::DateTime now() const override;
     std::string executable_folder() const override;
     bool file_exists(const std::string& path) const override;
 

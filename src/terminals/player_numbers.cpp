@@ -32,7 +32,8 @@ void Simulator::PlayerNumbers() {
         end_with_message("Table PlayerNumbers section " + CurSection.text() + " not found in Section table");
     AddToLog("Player numbers Section " + CurSection.text() + "(" + letter + ") - Table " + CurTable.text());
 
-    if (!MemberNames) throw jet::JetError(jet::err::ObjectNotSet, "Object variable or With block variable not set (MemberNames)");
+    if (!MemberNames)
+        throw db::JetError(db::err::ObjectNotSet, "Object variable or With block variable not set (MemberNames)");
     // The table's four seats under one lock: the statements check the table's definition once.
     scoring().run_locked([&] { seat_members(); });
     StepIndex += 4;
@@ -47,12 +48,12 @@ void Simulator::seat_members() {
         std::string name;
         if (!MemberNames->at_end()) {
             // Member numbers are national numbers, often above 32767; a Null name is no name.
-            number = std::to_string(jet::to_long(MemberNames->field("id")));
-            const jet::Value value = MemberNames->field("Name");
-            if (!value.is_null()) name = jet::to_text(value);
+            number = std::to_string(db::to_long(MemberNames->field("id")));
+            const db::Value value = MemberNames->field("Name");
+            if (!value.is_null()) name = db::to_text(value);
             MemberNames->move_next();
         }
-        const std::string time = jet::to_text(jet::Value::date(host_.now()));
+        const std::string time = db::to_text(db::Value::date(host_.now()));
         scoring().execute("UPDATE PlayerNumbers SET Name = '" + quoted(name) + "', [Number] = '" + number +
                           "', TimeLog = '" + time + "', Processed = False WHERE Section = " +
                           CurSection.text() + " And Table = " + CurTable.text() + " And Direction = \"" +

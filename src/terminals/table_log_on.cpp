@@ -99,7 +99,7 @@ std::string Simulator::section_letter() const {
     for (Integer i = 1; i <= SectionCount; i += 1) {
         const SectionEntry& s = Sections[i];
         double id = 0;
-        if (!jet::parse_number_text(s.Id, id)) throw jet::JetError(jet::err::TypeMismatch, "Type mismatch");
+        if (!db::parse_number_text(s.Id, id)) throw db::JetError(db::err::TypeMismatch, "Type mismatch");
         if (id == CurSection.value()) letter = s.Letter;
     }
     return letter;

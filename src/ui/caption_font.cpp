@@ -1,5 +1,5 @@
 // Chooses one font for the run controls by measuring each caption as the style draws it.
-#include "caption_font.h"
+#include "ui/caption_font.h"
 
 #include <QFontInfo>
 #include <QFontMetrics>

@@ -1,7 +1,7 @@
 // The event log's list box: lines of one height, so that every position is arithmetic and
 // only the lines in view are ever measured or painted (the horizontal scroll bar grows to
 // the widest line shown so far).
-#include "event_log.h"
+#include "ui/event_log.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

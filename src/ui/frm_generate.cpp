@@ -1,8 +1,8 @@
 // The window's layout (in twips, the unit its layout was first drawn in), its start-up, the file
 // dialog, the event log and the Host side of the run.
-#include "frm_generate.h"
+#include "ui/frm_generate.h"
 
-#include "caption_font.h"
+#include "ui/caption_font.h"
 #include "run/command_line.h"
 
 #include <QCloseEvent>
@@ -161,7 +161,7 @@ void frmGenerate::end_program() {
     emit programEnded();
 }
 
-jet::DateTime frmGenerate::now() const { return jet::from_civil(jet::local_civil_now()); }
+db::DateTime frmGenerate::now() const { return db::from_civil(db::local_civil_now()); }
 
 std::string frmGenerate::executable_folder() const {
     return QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString();

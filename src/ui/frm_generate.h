@@ -4,7 +4,7 @@
 // programEnded() (main quits on it).
 #pragma once
 
-#include "event_log.h"
+#include "ui/event_log.h"
 #include "run/simulator.h"
 
 #include <QComboBox>
@@ -52,7 +52,7 @@ public:
     void move_resume_to_pause() override;
     void message_box(const std::string& text, const std::string& detail) override;
     void end_program() override;
-    jet::DateTime now() const override;
+    db::DateTime now() const override;
     std::string executable_folder() const override;
     bool file_exists(const std::string& path) const override;
 

@@ -1,7 +1,7 @@
 // tallimo-sim: the window, or with --headless the same run without a display. --help,
 // --version and --headless are answered before any Qt application is made, so they need
 // neither a display nor a Qt platform plugin.
-#include "frm_generate.h"
+#include "ui/frm_generate.h"
 #include "headless/headless.h"
 
 #include <QApplication>

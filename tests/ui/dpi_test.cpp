@@ -1,7 +1,7 @@
 // The window on a 144 dpi screen: half as large again as at 96 dpi, whether Qt scales the
 // whole window (device pixel ratio 1.5) or leaves the twips conversion to do it. Each case
 // runs in a child ui_tests started on such a screen, since a process has one screen setup.
-#include "caption_font.h"
+#include "ui/caption_font.h"
 #include "support/child_process.h"
 #include "window_support.h"
 

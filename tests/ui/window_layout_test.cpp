@@ -1,6 +1,6 @@
 // The window as it stands after start-up: where each control is, its caption, the tab
 // order, the states at start and that every caption can be read whole.
-#include "caption_font.h"
+#include "ui/caption_font.h"
 #include "window_support.h"
 
 #include <QScreen>

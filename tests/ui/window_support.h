@@ -2,7 +2,7 @@
 // modal dialogs the window opens, and reading the event log back as text.
 #pragma once
 
-#include "frm_generate.h"
+#include "ui/frm_generate.h"
 
 #include <QApplication>
 #include <QString>
