@@ -136,23 +136,6 @@ TEST_F(TypicalEvent, ResultRecordsCarryTheTableRoundBoardPairsAndClock) {
     }
 }
 
-TEST_F(TypicalEvent, SameSeedSameResults) {
-    auto contracts = [&](const std::string& path) {
-        std::string all;
-        for (const auto& r : rows(path, "ReceivedData", {"Contract", "Result", "LeadCard", "NS/EW"}))
-            for (const auto& v : r) all += jet::to_text(v) + "|";
-        return all;
-    };
-    const std::string second = dir.file("second.tlw");
-    event::build_event(second, small_event());
-    for (const auto& path : {db, second}) {
-        SimRun run(path, dir.path());
-        run.generate();
-        run.run_until_waiting();
-    }
-    EXPECT_EQ(contracts(db), contracts(second));
-}
-
 TEST_F(TypicalEvent, FixtureFromAnotherWriterRunsToTheEnd) {
     const std::string club = dir.copy_fixture("scoring/club-evening.tlw");
     SimRun run(club, dir.path());

@@ -1,5 +1,6 @@
-// Start-up with and without a database on the command line, and the file dialog behind
-// "TL File": what ends up in DatabasePath and which buttons can be used.
+// A database named on the command line, and the file dialog behind "TL File": what ends up in
+// DatabasePath and which buttons can be used. How the switch is read is sim's CommandLinePath;
+// start-up without one is WindowLayout.StatesAtStartUp.
 #include "window_support.h"
 
 #include <QFileDialog>
@@ -13,13 +14,6 @@ std::string pathFrom(const QStringList& arguments) {
     return form.run().DatabasePath;
 }
 
-TEST(CommandLine, NoArgumentsLeaveTheChoiceToTheFileButton) {
-    frmGenerate form({});
-    EXPECT_EQ(form.run().DatabasePath, "");
-    EXPECT_FALSE(form.cmdFile->isHidden());
-    EXPECT_FALSE(form.cmdGenerate->isEnabled());
-}
-
 TEST(CommandLine, PathInTheSwitchHidesTheFileButtonAndEnablesGenerate) {
     frmGenerate form({QStringLiteral("/f:[C:\\data\\club.tlw]")});
     EXPECT_EQ(form.run().DatabasePath, "C:\\data\\club.tlw");
@@ -31,16 +25,6 @@ TEST(CommandLine, PathInTheSwitchHidesTheFileButtonAndEnablesGenerate) {
 TEST(CommandLine, ArgumentsAreJoinedWithSpacesAndKeptAsTheyStand) {
     EXPECT_EQ(pathFrom({"/f:[/srv/club", "evening/Tuesday.tlw]"}), "/srv/club evening/Tuesday.tlw");
     EXPECT_EQ(pathFrom({"/f:[/srv/club evening/ Tuesday.tlw ]"}), "/srv/club evening/ Tuesday.tlw ");
-    EXPECT_EQ(pathFrom({"/f:[\"quoted.tlw\"]"}), "\"quoted.tlw\"");
-}
-
-TEST(CommandLine, UnclosedCapitalOrEmptySwitchGivesNoPath) {
-    for (const QStringList& arguments : {QStringList{"/f:[a.tlw"}, QStringList{"/F:[a.tlw]"}, QStringList{"/f:[]"}}) {
-        frmGenerate form(arguments);
-        EXPECT_EQ(form.run().DatabasePath, "") << arguments.join(' ').toStdString();
-        EXPECT_FALSE(form.cmdFile->isHidden());
-        EXPECT_FALSE(form.cmdGenerate->isEnabled());
-    }
 }
 
 TEST(FileButton, DialogAsksForAnExistingTallimoFile) {

@@ -1,6 +1,7 @@
-// The run as the window drives it: the pace list, the pace taking effect at the timer's
-// next re-arm, Pause and Resume between two steps, Stop and closing the window ending the
-// program, and a failure shown in a message box with only OK before the end.
+// The run as the window drives it: its timer and buttons when Generate starts, a pace chosen
+// mid-wait, Pause and Resume, Stop and closing the window ending the program, and a failure
+// shown in a message box with only OK before the end. When each rule takes effect in the run
+// itself is sim's RunControls.
 #include "window_support.h"
 
 #include <QMessageBox>
@@ -35,7 +36,7 @@ TEST_F(WindowRun, GenerateStartsTheTimerAtOneMillisecondWithPauseShown) {
     EXPECT_TRUE(form.cmdFile->isHidden() && form.cmdGenerate->isEnabled()) << "nothing else changes";
 }
 
-TEST_F(WindowRun, NewPaceWaitsForTheNextReArm) {
+TEST_F(WindowRun, PaceChosenMidWaitLeavesTheWaitUnderWay) {
     form.cmdGenerate->click();
     ASSERT_TRUE(uitest::waitFor([&] { return logOnLines() == 1; }, 5000));
     EXPECT_EQ(form.Timer1->interval(), 1000) << "the default pace, set after the first log-on";
@@ -44,10 +45,6 @@ TEST_F(WindowRun, NewPaceWaitsForTheNextReArm) {
     EXPECT_EQ(form.run().PaceMs.value(), 100);
     EXPECT_EQ(form.Timer1->interval(), 1000);
     EXPECT_GT(form.Timer1->remainingTime(), 500) << "the wait under way is not cut short";
-
-    ASSERT_TRUE(uitest::waitFor([&] { return logOnLines() == 2; }, 3000));
-    EXPECT_EQ(form.Timer1->interval(), 100);
-    ASSERT_TRUE(uitest::waitFor([&] { return logOnLines() == 4; }, 1000)) << "now at the new pace";
 }
 
 TEST_F(WindowRun, PauseThenResumeGoesOnWithTheStepThatWasDue) {
@@ -60,9 +57,6 @@ TEST_F(WindowRun, PauseThenResumeGoesOnWithTheStepThatWasDue) {
     EXPECT_TRUE(form.cmdPause->isHidden());
     EXPECT_TRUE(form.cmdResume->isVisible());
     EXPECT_EQ(form.cmdResume->pos(), form.cmdPause->pos()) << "Resume shows in Pause's place";
-    const std::string phase = form.run().Phase;
-    const int step = form.run().StepIndex.value();
-    const int round = form.run().CurRound.value();
     QTest::qWait(400);
     EXPECT_EQ(logOnLines(), 3) << "no step while paused";
 
@@ -70,9 +64,6 @@ TEST_F(WindowRun, PauseThenResumeGoesOnWithTheStepThatWasDue) {
     EXPECT_TRUE(form.Timer1->isActive());
     EXPECT_TRUE(form.cmdPause->isVisible());
     EXPECT_TRUE(form.cmdResume->isHidden());
-    EXPECT_EQ(form.run().Phase, phase);
-    EXPECT_EQ(form.run().StepIndex.value(), step);
-    EXPECT_EQ(form.run().CurRound.value(), round);
     ASSERT_TRUE(uitest::waitFor([&] { return logOnLines() == 4; }, 2000));
     EXPECT_EQ(uitest::logLines(form).at(3), QStringLiteral("Log on Section 1(A) - Table 4"));
 }
@@ -83,10 +74,6 @@ TEST_F(WindowRun, StopEndsTheProgramAtOnce) {
     form.cmdStop->click();
     EXPECT_EQ(ended.count(), 1);
     EXPECT_FALSE(form.Timer1->isActive());
-    const int lines = int(form.lstLog->count());
-    form.cmdGenerate->click();
-    QTest::qWait(50);
-    EXPECT_EQ(form.lstLog->count(), lines) << "nothing runs after the end";
 }
 
 TEST_F(WindowRun, ClosingTheWindowWhilePausedEndsTheProgram) {
