@@ -26,23 +26,34 @@ inline std::uint32_t get_u32(const std::uint8_t* p) {
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
-// Fields of a page or row image; a field past the end is std::out_of_range, never a stray read.
-inline std::uint16_t get_u16(const Bytes& b, std::size_t at) {
-    return static_cast<std::uint16_t>(b.at(at) | b.at(at + 1) << 8);
+// A field that does not fit inside its page or row image: the file is damaged (or, for a
+// write, the engine is wrong), never a read or write past the end.
+[[noreturn]] inline void field_past_end(std::size_t at, std::size_t width, std::size_t size) {
+    throw JetError(err::CorruptDatabase, "A " + std::to_string(width) + "-byte field at offset " + std::to_string(at) +
+                                             " lies past the end of a page or row of " + std::to_string(size) +
+                                             " bytes (the file is damaged).");
 }
-inline std::uint32_t get_u24(const Bytes& b, std::size_t at) {
-    return static_cast<std::uint32_t>(b.at(at) | b.at(at + 1) << 8 | b.at(at + 2) << 16);
+inline const std::uint8_t* field_at(const Bytes& b, std::size_t at, std::size_t width) {
+    if (at > b.size() || width > b.size() - at) field_past_end(at, width, b.size());
+    return b.data() + at;
 }
-inline std::uint32_t get_u32(const Bytes& b, std::size_t at) {
-    return static_cast<std::uint32_t>(b.at(at)) | static_cast<std::uint32_t>(b.at(at + 1)) << 8 |
-           static_cast<std::uint32_t>(b.at(at + 2)) << 16 | static_cast<std::uint32_t>(b.at(at + 3)) << 24;
+inline std::uint8_t* field_at(Bytes& b, std::size_t at, std::size_t width) {
+    if (at > b.size() || width > b.size() - at) field_past_end(at, width, b.size());
+    return b.data() + at;
 }
+
+// Fields of a page or row image, checked against its end.
+inline std::uint16_t get_u16(const Bytes& b, std::size_t at) { return get_u16(field_at(b, at, 2)); }
+inline std::uint32_t get_u24(const Bytes& b, std::size_t at) { return get_u24(field_at(b, at, 3)); }
+inline std::uint32_t get_u32(const Bytes& b, std::size_t at) { return get_u32(field_at(b, at, 4)); }
 inline void put_u16(Bytes& b, std::size_t at, std::uint16_t v) {
-    b.at(at) = static_cast<std::uint8_t>(v);
-    b.at(at + 1) = static_cast<std::uint8_t>(v >> 8);
+    std::uint8_t* p = field_at(b, at, 2);
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
 }
 inline void put_u32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.at(at + static_cast<std::size_t>(i)) = static_cast<std::uint8_t>(v >> (8 * i));
+    std::uint8_t* p = field_at(b, at, 4);
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 // The low `size` bytes of `v`, appended or as an image of their own.
 inline void append_le(Bytes& out, std::uint64_t v, std::size_t size) {

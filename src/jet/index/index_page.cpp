@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <stdexcept>
 
 namespace jet {
 
@@ -214,7 +213,7 @@ void shift_entry_ends(std::uint8_t* bitmap, std::size_t start, std::size_t lengt
                       std::size_t used) {
     static_assert(std::endian::native == std::endian::little, "the bitmap is read as little-endian words");
     constexpr std::size_t kWords = 80;   // 640 bytes: more than any page's bitmap, with a word to spare
-    if (used / 64 + 2 > kWords) throw std::logic_error("index bitmap larger than any page holds");
+    if (used / 64 + 2 > kWords) throw JetError(err::CorruptDatabase, "An index page holds more entries than its bitmap can mark (the index is damaged).");
     std::uint64_t old[kWords] = {};
     std::memcpy(old, bitmap, old_used / 8 + 1);
     // The 64 old bits from bit `p` on (zeros below bit 0).

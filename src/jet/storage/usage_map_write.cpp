@@ -48,9 +48,9 @@ MapRow load_map(const PageFile& file, std::uint32_t map_ref) {
     return m;
 }
 
-bool bit(const Bytes& b, std::size_t at, std::uint32_t i) { return (b.at(at + i / 8) >> (i % 8) & 1) != 0; }
+bool bit(const Bytes& b, std::size_t at, std::uint32_t i) { return (*field_at(b, at + i / 8, 1) >> (i % 8) & 1) != 0; }
 void set_bit(Bytes& b, std::size_t at, std::uint32_t i, bool on) {
-    auto& byte = b.at(at + i / 8);
+    std::uint8_t& byte = *field_at(b, at + i / 8, 1);
     byte = static_cast<std::uint8_t>(on ? byte | 1u << (i % 8) : byte & ~(1u << (i % 8)));
 }
 
