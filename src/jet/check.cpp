@@ -42,8 +42,9 @@ struct Slot {
 
 class Checker {
 public:
-    explicit Checker(const std::string& path)
-        : db_(Database::open(path, PageFile::Access::ReadOnly)), file_(&db_->file()), f_(file_->format()) {
+    Checker(const std::string& path, bool as_found)
+        : db_(Database::open(path, as_found ? PageFile::Access::AsFound : PageFile::Access::ReadOnly)),
+          file_(&db_->file()), f_(file_->format()) {
         report_.path = path;
     }
 
@@ -574,6 +575,6 @@ CheckReport Checker::run() {
 
 }  // namespace
 
-CheckReport check_database(const std::string& path) { return Checker(path).run(); }
+CheckReport check_database(const std::string& path, bool as_found) { return Checker(path, as_found).run(); }
 
 }  // namespace jet

@@ -20,7 +20,8 @@ struct CheckReport {
 };
 
 // Checks the database at `path`. Only a file that cannot be opened at all is thrown (JetError);
-// everything found inside the file lands in the report.
-CheckReport check_database(const std::string& path);
+// everything found inside the file lands in the report. `as_found`: a rollback journal left by a
+// writer that died is not undone first, so the file is checked as other programs see it.
+CheckReport check_database(const std::string& path, bool as_found = false);
 
 }  // namespace jet

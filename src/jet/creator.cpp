@@ -6,6 +6,8 @@
 // engine (A7 31) or, for MSysDb, by Admin.
 #include "jet/creator.h"
 
+#include "jet/storage/file_io.h"
+
 #include "jet/base/error.h"
 #include "jet/database.h"
 #include "jet/index/index_key.h"
@@ -13,6 +15,7 @@
 #include "jet/rows/row_encode.h"
 #include "jet/schema/table_def_write.h"
 #include "jet/storage/file_header.h"
+#include "jet/storage/file_io.h"
 #include "jet/storage/lock_file.h"
 #include "jet/storage/page_file.h"
 #include "jet/storage/page_rows.h"
@@ -25,6 +28,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <fmt/format.h>
 #include <unistd.h>
 
@@ -286,30 +290,28 @@ Bytes index_leaf(const Format& format, const Building& b, const RealIndex& index
     return serialise_index_page(format, leaf);
 }
 
+// The whole file is written beside its place and renamed into it: a kill or a full disk on the
+// way leaves no half database under the name (and, with `overwrite`, the old one whole).
 void write_new_file(const std::string& path, bool overwrite, const std::vector<Bytes>& pages) {
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (overwrite ? O_TRUNC : O_EXCL);
-    const int fd = ::open(path.c_str(), flags, 0666);
-    if (fd < 0) {
-        if (errno == EEXIST) throw JetError(err::DatabaseExists, fmt::format("Database '{}' already exists.", path));
-        throw JetError(err::DiskIo, fmt::format("Cannot create database '{}': {}.", path, std::strerror(errno)));
+    struct stat st {};
+    if (!overwrite && ::stat(path.c_str(), &st) == 0)
+        throw JetError(err::DatabaseExists, fmt::format("Database '{}' already exists.", path));
+    const std::string temporary = fmt::format("{}.new-{}", path, static_cast<long>(::getpid()));
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) throw JetError(err::DiskIo, fmt::format("Cannot create database '{}': {}.", path, std::strerror(errno)));
+    try {
+        Bytes all;
+        for (const Bytes& p : pages) all.insert(all.end(), p.begin(), p.end());
+        write_all(fd, all.data(), all.size(), 0, path);
+        sync_file(fd, path);
+        ::close(fd);
+        if (::rename(temporary.c_str(), path.c_str()) != 0)
+            throw JetError(err::DiskIo, fmt::format("Cannot create database '{}': {}.", path, std::strerror(errno)));
+    } catch (...) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        throw;
     }
-    Bytes all;
-    for (const Bytes& p : pages) all.insert(all.end(), p.begin(), p.end());
-    std::size_t done = 0;
-    while (done < all.size()) {
-        const ssize_t n = ::write(fd, all.data() + done, all.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const std::string why = std::strerror(errno);
-            ::close(fd);
-            ::unlink(path.c_str());
-            throw JetError(err::DiskIo, fmt::format("Disk or network error writing database '{}': {}.", path, why));
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    if (!synced) throw JetError(err::DiskIo, fmt::format("Disk or network error writing database '{}'.", path));
 }
 
 }  // namespace
@@ -508,8 +510,7 @@ void create_table(Database& db, const TableDesign& design) {
                                             {"FInheritable", Value::boolean(false)}}));
         aces.commit();
     }
-    atomic.commit();
-    file.sync();
+    atomic.commit(true);
 }
 
 }  // namespace jet

@@ -63,6 +63,7 @@ inline constexpr int DataTypeMismatchInCriteria = 3464;
 inline constexpr int NoCurrentRecord = 3021;
 inline constexpr int Unsupported = 3251;         // "Operation is not supported for this type of object."
 inline constexpr int DiskIo = 3043;              // "Disk or network error."
+inline constexpr int DiskFull = 3026;            // "Not enough space on disk."
 }  // namespace err
 
 }  // namespace jet

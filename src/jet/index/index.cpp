@@ -544,14 +544,15 @@ std::vector<IndexEdit::PageWrite> IndexEdit::page_writes(const std::map<std::uin
     return out;
 }
 
-// A released page gets type 0 and goes back to the caller.
+// A released page leaves its usage map first and then gets type 0, so that no map names a
+// page of type 0 should the write stop between the two.
 void IndexEdit::release_pages(const IndexPageReleaser& release, IndexPageCache& cache) {
     for (std::uint32_t n : released_) {
+        release(n);
         Bytes page = file_.read_page(n);
         std::fill(page.begin(), page.begin() + 4, 0);
         file_.write_page(n, page);
         cache.forget(file_.format(), n);
-        release(n);
     }
 }
 

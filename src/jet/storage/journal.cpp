@@ -85,7 +85,15 @@ void Journal::remove_finished(const std::string& database_path) {
     if (fd < 0) return;
     std::uint8_t raw[kHeader];
     const bool unfinished = read_all(fd, raw, kHeader, 0) && parse_unfinished(raw).has_value();
-    const bool retired = !unfinished && ::pwrite(fd, kRetired, sizeof kRetired, 0) == sizeof kRetired;
+    bool retired = false;
+    if (!unfinished) {
+        try {
+            write_all(fd, reinterpret_cast<const std::uint8_t*>(kRetired), sizeof kRetired, 0, path);
+            retired = true;
+        } catch (const JetError&) {
+            // Left in place: the next writer reuses it.
+        }
+    }
     if (retired) ::unlink(path.c_str());
     ::close(fd);
 }
@@ -132,10 +140,7 @@ void Journal::reserve(std::size_t size) {
         throw JetError(err::DiskIo, fmt::format("Disk or network error reading '{}': {}.", path_, std::strerror(errno)));
     const std::size_t wanted = std::max({size, 2 * map_size_, kInitialSize, static_cast<std::size_t>(st.st_size)});
     // Allocated, not just sized: a store into a hole that the disk cannot fill would kill us.
-    if (static_cast<std::size_t>(st.st_size) < wanted) {
-        if (const int e = ::posix_fallocate(fd_, 0, static_cast<off_t>(wanted)); e != 0)
-            throw JetError(err::DiskIo, fmt::format("Disk or network error writing '{}': {}.", path_, std::strerror(e)));
-    }
+    if (static_cast<std::size_t>(st.st_size) < wanted) allocate_file(fd_, static_cast<off_t>(wanted), path_);
     unmap();
     void* m = ::mmap(nullptr, wanted, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
     if (m == MAP_FAILED) {
@@ -149,7 +154,7 @@ void Journal::reserve(std::size_t size) {
 void Journal::store(std::size_t at, const std::uint8_t* data, std::size_t size) {
     if (size == 0) return;   // a write of new pages alone saves no bytes
     reserve(at + size);
-    if (map_ != nullptr) std::memcpy(map_ + at, data, size);
+    if (map_ != nullptr) store_mapped(map_ + at, data, size);
     else write_all(fd_, data, size, static_cast<off_t>(at), path_);
 }
 
@@ -213,9 +218,8 @@ Journal::Undo Journal::undo_unfinished(int db, bool proven_ours) {
         }
     }
     for (const SavedRange& s : ranges) write_all(db, s.old_bytes, s.range.length, offset(s.range), database_path_);
-    if (::ftruncate(db, static_cast<off_t>(h->old_size)) != 0 || ::fdatasync(db) != 0)
-        throw JetError(err::DiskIo, fmt::format("Disk or network error undoing an unfinished write in '{}': {}.",
-                                                database_path_, std::strerror(errno)));
+    truncate_file(db, static_cast<off_t>(h->old_size), database_path_);
+    sync_file(db, database_path_);
     mark_finished();
     return Undo::Undone;
 }

@@ -6,11 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
-#include <thread>
 #include <fcntl.h>
 #include <fmt/format.h>
 #include <sys/mman.h>
@@ -31,22 +28,60 @@ std::uint64_t file_size(int fd, const std::string& path) {
     return static_cast<std::uint64_t>(end);
 }
 
-// Appends to `out` the ranges of a page where `now` differs from `old`, in steps of 64 bytes:
-// the journal saves and the file receives only what a write changed.
+// The end of a data page's row-offset table, before or after the write, whichever is further.
+std::size_t row_table_end(const Format& format, const std::uint8_t* old, const std::uint8_t* now) {
+    const std::size_t rows = std::max(get_u16(old + format.data_row_count_offset),
+                                      get_u16(now + format.data_row_count_offset));
+    return format.data_first_row_offset + 2 * rows;
+}
+
+// Appends to `out` the ranges of a page where `now` differs from `old`, in steps of 64 bytes
+// and never across a cut, last range first. The journal saves and the file receives only what a
+// write changed.
 void add_changed_ranges(std::uint32_t page, const std::uint8_t* old, const std::uint8_t* now, std::uint32_t size,
-                        std::vector<JournalRange>& out) {
+                        const std::vector<std::size_t>& cuts, std::vector<JournalRange>& out) {
     constexpr std::size_t step = 64;
-    std::size_t at = 0;
-    while (at < size) {
-        if (std::memcmp(old + at, now + at, step) == 0) {
-            at += step;
+    std::vector<std::size_t> bounds{0, size};
+    for (std::size_t at = step; at < size; at += step) bounds.push_back(at);
+    for (std::size_t cut : cuts)
+        if (cut > 0 && cut < size) bounds.push_back(cut);
+    std::sort(bounds.begin(), bounds.end());
+    bounds.erase(std::unique(bounds.begin(), bounds.end()), bounds.end());
+    const auto is_cut = [&](std::size_t at) { return std::find(cuts.begin(), cuts.end(), at) != cuts.end(); };
+    const std::size_t first = out.size();
+    for (std::size_t i = 0; i + 1 < bounds.size();) {
+        if (std::memcmp(old + bounds[i], now + bounds[i], bounds[i + 1] - bounds[i]) == 0) {
+            ++i;
             continue;
         }
-        std::size_t end = at + step;
-        while (end < size && std::memcmp(old + end, now + end, step) != 0) end += step;
-        out.push_back({page, static_cast<std::uint16_t>(at), static_cast<std::uint16_t>(end - at)});
-        at = end;
+        std::size_t j = i + 1;
+        while (j + 1 < bounds.size() && !is_cut(bounds[j]) &&
+               std::memcmp(old + bounds[j], now + bounds[j], bounds[j + 1] - bounds[j]) != 0)
+            ++j;
+        out.push_back({page, static_cast<std::uint16_t>(bounds[i]), static_cast<std::uint16_t>(bounds[j] - bounds[i])});
+        i = j;
     }
+    std::reverse(out.begin() + static_cast<std::ptrdiff_t>(first), out.end());
+}
+
+// A data page on which a row that readers took as a record becomes hidden (a row turned into
+// the pointer to its moved copy, a superseded copy): its row-offset table goes first, so that
+// no reader meets the row's new bytes under its old, visible entry.
+bool hides_a_row(const Format& format, const std::uint8_t* old, const std::uint8_t* now) {
+    if (now[0] != 0x01 || old[0] != 0x01) return false;
+    const std::size_t rows = std::min(get_u16(old + format.data_row_count_offset),
+                                      get_u16(now + format.data_row_count_offset));
+    for (std::size_t i = 0; i < rows; ++i) {
+        const std::size_t at = format.data_first_row_offset + 2 * i;
+        if ((get_u16(old + at) & 0x4000) == 0 && (get_u16(now + at) & 0x4000) != 0) return true;
+    }
+    return false;
+}
+
+// Moves the ranges inside the row-offset table to the front, keeping the order of the others.
+void row_table_first(std::size_t table_begin, std::size_t table_end, std::vector<JournalRange>::iterator begin,
+                     std::vector<JournalRange>::iterator end) {
+    std::stable_partition(begin, end, [&](const JournalRange& r) { return r.at >= table_begin && r.at < table_end; });
 }
 
 // What became of a journal found unfinished beside the file, for whoever opened it.
@@ -87,14 +122,30 @@ std::string recover_from_journal(const std::string& path) {
     throw JetError(err::DiskIo, fmt::format("Internal error writing '{}': {}.", path, what));
 }
 
-// The crash test sets TALLIMO_TEST_COMMIT_PAUSE_US so that its kills land inside commits, with
-// a page stored and the others not, far more often than they would by chance.
-std::chrono::microseconds commit_pause() {
-    static const std::chrono::microseconds pause{[] {
-        const char* v = std::getenv("TALLIMO_TEST_COMMIT_PAUSE_US");
-        return v ? std::atol(v) : 0L;
-    }()};
-    return pause;
+// The writes that take a page from `old` to `now`, in their order, appended to `out`. A data
+// page goes part by part, from its rows through its row-offset table to its header (row count,
+// free space): the bytes a part names are in place before it names them, so a reader that
+// takes no lock, or a kill between two parts, finds the page whole. Any other page (table
+// definitions, index pages, whose entries move when one is inserted) goes in one write from its
+// first changed byte to its last: a kill cannot stop a write half-way.
+void add_page_writes(const Format& format, std::uint32_t page, const std::uint8_t* old, const std::uint8_t* now,
+                     std::vector<JournalRange>& out) {
+    const std::size_t first = out.size();
+    const bool data = now[0] == 0x01;
+    const std::size_t table_end = data ? row_table_end(format, old, now) : 0;
+    add_changed_ranges(page, old, now, format.page_size,
+                       data ? std::vector<std::size_t>{format.data_first_row_offset, table_end} : std::vector<std::size_t>{},
+                       out);
+    const auto begin = out.begin() + static_cast<std::ptrdiff_t>(first);
+    if (out.size() == first) return;
+    if (!data) {
+        const std::size_t end = out[first].at + std::size_t{out[first].length};
+        const std::uint16_t at = out.back().at;
+        out.resize(first);
+        out.push_back({page, at, static_cast<std::uint16_t>(end - at)});
+    } else if (hides_a_row(format, old, now)) {
+        row_table_first(format.data_first_row_offset, table_end, begin, out.end());
+    }
 }
 
 }  // namespace
@@ -103,7 +154,10 @@ std::unique_ptr<PageFile> PageFile::open(const std::string& path, Access access)
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
         throw JetError(err::FileNotFound, fmt::format("Could not find file '{}'.", path));
-    std::string recovered = recover_from_journal(path);
+    std::string recovered;
+    if (access != Access::AsFound) recovered = recover_from_journal(path);
+    else if (Journal::has_unfinished_write(path))
+        recovered = "an unfinished write's rollback journal lies beside the file; it was left alone";
     int fd = ::open(path.c_str(), (access == Access::ReadWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC);
     if (fd < 0)
         throw JetError(err::FileLocked, fmt::format("Could not use '{}'; file already in use or not accessible ({}).",
@@ -248,37 +302,37 @@ void PageFile::begin_atomic() {
     in_write_ = true;
 }
 
-// The journal gets the old bytes of what changed, then the file gets the new ones: each page's
-// changed span in one write (a kill cannot stop a write half-way, so a reader that ignores the
-// journal never sees a page torn), in the order the pages were last staged; appended pages
-// need no saving (undoing cuts them).
-void PageFile::commit_atomic() {
+// The journal gets the old bytes of what changed, then the file gets the new ones: appended
+// pages first (nothing names them yet), then the other pages in the order they were last
+// staged (writers stage what is pointed to before what points to it), each in the writes
+// add_page_writes gives. A kill cannot stop a write half-way, so every range the journal saves
+// (one per write) holds either its old or its new bytes. Appended pages need no saving
+// (undoing cuts them).
+void PageFile::commit_atomic(bool flush) {
     in_write_ = false;
     if (write_order_.empty()) return;
     const std::uint32_t ps = page_size();
     changes_.clear();
     saved_.clear();
+    for (std::uint32_t page = pages_before_; page < pages_before_ + appended_; ++page)
+        changes_.push_back({page, 0, static_cast<std::uint16_t>(ps)});
     for (std::uint32_t page : write_order_) {
-        if (page >= pages_before_) {
-            changes_.push_back({page, 0, static_cast<std::uint16_t>(ps)});
-            continue;
-        }
+        if (page >= pages_before_) continue;
+        const std::uint8_t* old = file_image(page);
+        const std::uint8_t* now = staged_.at(page).data();
         const std::size_t first = saved_.size();
-        add_changed_ranges(page, file_image(page), staged_.at(page).data(), ps, saved_);
-        if (saved_.size() == first) continue;
-        const std::size_t end = saved_.back().at + std::size_t{saved_.back().length};
-        changes_.push_back({page, saved_[first].at, static_cast<std::uint16_t>(end - saved_[first].at)});
+        add_page_writes(*format_, page, old, now, saved_);
+        changes_.insert(changes_.end(), saved_.begin() + static_cast<std::ptrdiff_t>(first), saved_.end());
     }
     journal_.save(
         saved_, ps, std::uint64_t{pages_before_} * ps, std::uint64_t{pages_before_ + appended_} * ps,
         [this](std::uint32_t page) { return file_image(page); },
         [this](std::uint32_t page) { return staged_.at(page).data(); });
     try {
-        for (const JournalRange& r : changes_) {
+        for (const JournalRange& r : changes_)
             write_all(fd_, staged_.at(r.page).data() + r.at, r.length, static_cast<off_t>(std::size_t{r.page} * ps + r.at),
                       path_);
-            if (&r == &changes_.front() && commit_pause().count() > 0) std::this_thread::sleep_for(commit_pause());
-        }
+        if (flush) sync_file(fd_, path_);
         journal_.mark_finished();
     } catch (...) {
         staged_.clear();
@@ -332,14 +386,10 @@ AtomicWrite::~AtomicWrite() {
     file_.write_order_.clear();
 }
 
-void AtomicWrite::commit() {
+void AtomicWrite::commit(bool flush) {
     done_ = true;
-    if (outermost_) file_.commit_atomic();
+    if (outermost_) file_.commit_atomic(flush);
 }
 
-void PageFile::sync() {
-    if (::fdatasync(fd_) != 0)
-        throw JetError(err::DiskIo, fmt::format("Disk or network error flushing '{}': {}.", path_, std::strerror(errno)));
-}
 
 }  // namespace jet

@@ -8,10 +8,12 @@
 //
 // Writes that must land together (one record with its index entries and counters) run inside
 // an AtomicWrite: pages are staged in memory (reads see the staged images) and commit() first
-// saves the old bytes of what changed to the rollback journal (journal.h), then writes each
-// page's changed span in the order the pages were last staged, then marks the journal
-// finished. A process killed in between leaves an unfinished journal; the next open of ours,
-// or the next writer, puts the old bytes back, so no reader of ours ever sees half a record.
+// saves the old bytes of what changed to the rollback journal (journal.h), then writes the
+// changes, then marks the journal finished. A process killed in between leaves an unfinished
+// journal; the next open of ours, or the next writer, puts the old bytes back, so no reader of
+// ours ever sees half a record. The changes go in an order that keeps every page whole after
+// each write, for readers that take no lock and know nothing of the journal: new pages before
+// what names them, a data page's rows before the row table and count that name them.
 #pragma once
 
 #include "jet/base/bytes.h"
@@ -31,7 +33,9 @@ namespace jet {
 
 class PageFile {
 public:
-    enum class Access { ReadOnly, ReadWrite };
+    // AsFound: read-only, and a rollback journal left by a writer that died is left alone, so
+    // that the file is seen as programs that know nothing of our journal see it.
+    enum class Access { ReadOnly, ReadWrite, AsFound };
 
     // Opens the file (3024 when it does not exist, 3045 when it cannot be opened as asked) and
     // recognises the format from page 0 (file_header.h refuses what we cannot handle).
@@ -61,7 +65,6 @@ public:
     // Both only inside an AtomicWrite.
     void write_page(std::uint32_t page, const Bytes& bytes);
     std::uint32_t append_page(const Bytes& bytes);     // a page after the last, returns its number
-    void sync();
 
 private:
     friend class AtomicWrite;
@@ -73,7 +76,7 @@ private:
     const std::uint8_t* mapped_page(std::uint32_t page) const;
     void unmap() const;
     void begin_atomic();
-    void commit_atomic();
+    void commit_atomic(bool flush);
     const std::uint8_t* file_image(std::uint32_t page);
 
     std::string path_;
@@ -121,8 +124,9 @@ private:
     PageFile& file_;
 };
 
-// Makes the page writes of its scope all-or-nothing: commit() stores them, leaving the scope
-// without commit() (an exception) drops them. Holds the exclusive statement lock (joining a
+// Makes the page writes of its scope all-or-nothing: commit() stores them (`flush`: and has the
+// disk hold them before the write counts as done; should that fail the write is undone),
+// leaving the scope without commit() (an exception) drops them. Holds the exclusive statement lock (joining a
 // scope that already holds it). Inside another AtomicWrite it joins the outer one.
 class AtomicWrite {
 public:
@@ -130,7 +134,7 @@ public:
     ~AtomicWrite();
     AtomicWrite(const AtomicWrite&) = delete;
     AtomicWrite& operator=(const AtomicWrite&) = delete;
-    void commit();
+    void commit(bool flush = false);
 
 private:
     PageFile& file_;
