@@ -4,6 +4,6 @@
 
 namespace jet {
 
-FaultAnswer fault_before(FileChange, std::size_t) { return {}; }
+FaultAnswer fault_before(const PendingChange&) { return {}; }
 
 }  // namespace jet

@@ -18,9 +18,17 @@ namespace {
     throw JetError(err::DiskIo, fmt::format("Disk or network error {} '{}': {}.", doing, what, std::strerror(error)));
 }
 
-// A fault asked for by a test build: the part it lets through, then the failure.
-void check_fault(FileChange change, std::size_t size, const char* doing, const std::string& what) {
-    if (const FaultAnswer answer = fault_before(change, size); answer.error != 0) fail(answer.error, doing, what);
+PendingChange pending(FileChange kind, int fd, std::size_t size) {
+    PendingChange change;
+    change.kind = kind;
+    change.fd = fd;
+    change.size = size;
+    return change;
+}
+
+// A fault asked for by a test build.
+void check_fault(const PendingChange& change, const char* doing, const std::string& what) {
+    if (const FaultAnswer answer = fault_before(change); answer.error != 0) fail(answer.error, doing, what);
 }
 
 }  // namespace
@@ -37,7 +45,10 @@ bool read_all(int fd, std::uint8_t* data, std::size_t size, off_t at) {
 }
 
 void write_all(int fd, const std::uint8_t* data, std::size_t size, off_t at, const std::string& what) {
-    const FaultAnswer fault = fault_before(FileChange::Write, size);
+    PendingChange change = pending(FileChange::Write, fd, size);
+    change.at = at;
+    change.data = data;
+    const FaultAnswer fault = fault_before(change);
     const std::size_t allowed = fault.error != 0 ? std::min(fault.bytes, size) : size;
     std::size_t done = 0;
     while (done < allowed) {
@@ -51,22 +62,25 @@ void write_all(int fd, const std::uint8_t* data, std::size_t size, off_t at, con
 }
 
 void truncate_file(int fd, off_t size, const std::string& what) {
-    check_fault(FileChange::Truncate, 0, "cutting", what);
+    check_fault(pending(FileChange::Truncate, fd, static_cast<std::size_t>(size)), "cutting", what);
     if (::ftruncate(fd, size) != 0) fail(errno, "cutting", what);
 }
 
 void sync_file(int fd, const std::string& what) {
-    check_fault(FileChange::Sync, 0, "flushing", what);
+    check_fault(pending(FileChange::Sync, fd, 0), "flushing", what);
     if (::fdatasync(fd) != 0) fail(errno, "flushing", what);
 }
 
 void allocate_file(int fd, off_t size, const std::string& what) {
-    check_fault(FileChange::Allocate, static_cast<std::size_t>(size), "growing", what);
+    check_fault(pending(FileChange::Allocate, fd, static_cast<std::size_t>(size)), "growing", what);
     if (const int e = ::posix_fallocate(fd, 0, size); e != 0) fail(e, "growing", what);
 }
 
 void store_mapped(std::uint8_t* to, const std::uint8_t* data, std::size_t size) {
-    fault_before(FileChange::MappedStore, size);   // may end the process; a store cannot fail
+    PendingChange change = pending(FileChange::MappedStore, -1, size);
+    change.data = data;
+    change.to = to;
+    fault_before(change);   // may end the process; a store cannot fail
     std::memcpy(to, data, size);
 }
 

@@ -17,13 +17,24 @@ namespace jet {
 
 enum class FileChange { Write, MappedStore, Truncate, Sync, Allocate };
 
+// A change about to be made: `size` bytes from `data` written at `at` of `fd`, or stored at
+// `to` in a mapping; cuts, flushes and allocations name only their file and size.
+struct PendingChange {
+    FileChange kind = FileChange::Write;
+    int fd = -1;
+    off_t at = 0;
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    std::uint8_t* to = nullptr;
+};
+
 // What a change is to do: fail with `error` (an errno value) after its first `bytes` bytes, or,
 // with `error` 0, go on whole.
 struct FaultAnswer {
     int error = 0;
     std::size_t bytes = 0;
 };
-FaultAnswer fault_before(FileChange change, std::size_t size);
+FaultAnswer fault_before(const PendingChange& change);
 
 // False when the file ends before `size` bytes (or cannot be read).
 bool read_all(int fd, std::uint8_t* data, std::size_t size, off_t at);
