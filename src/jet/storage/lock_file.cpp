@@ -66,7 +66,7 @@ std::unique_ptr<LockFile> LockFile::acquire(const std::string& database_path) {
     const std::string path = lock_path_for(database_path);
     for (int attempt = 0; attempt < 10; ++attempt) {
         const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (fd < 0) fail(path, "the lock file cannot be opened");
+        if (fd < 0) fail(path, "the lock file cannot be opened or made (writing a database needs a folder we may write in)");
         int slot = 0;
         for (int k = 1; k <= SlotCount && slot == 0; ++k)
             if (ofd_lock(fd, F_WRLCK, FirstSlotByte + k - 1, 1, false)) slot = k;
