@@ -457,7 +457,7 @@ void create_table(Database& db, const TableDesign& design) {
     const std::vector<Bytes> sids = table_sids(db);
 
     // Pages from the end of the file: tdef (and continuations), usage-map page(s), index roots.
-    std::uint32_t next_page = file.page_count();
+    std::uint32_t next_page = next_page_number(file);
     const std::size_t tdef_pages = tdef_page_count(format, t);
     t.tdef_page = next_page;
     for (std::size_t i = 0; i < tdef_pages; ++i) t.tdef_pages.push_back(next_page++);

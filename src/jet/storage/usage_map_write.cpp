@@ -178,8 +178,31 @@ void global_mark_used(PageFile& file, std::uint32_t page) {
 
 }  // namespace
 
+// Pages the reserve grows by; it grows again once half of them are used.
+constexpr std::uint32_t kReservePages = 32;
+
+bool is_empty_page(const PageFile& file, std::uint32_t page) {
+    Bytes buffer;
+    const PageSpan bytes = read_page_span(file, page, buffer);
+    return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; });
+}
+
+std::uint32_t next_page_number(const PageFile& file) {
+    const std::uint32_t end = file.page_count();
+    std::uint32_t first = end;
+    while (first > 2 && end - first < 2 * kReservePages && is_empty_page(file, first - 1)) --first;
+    return first;
+}
+
 std::uint32_t allocate_page(PageFile& file, const Bytes& content) {
-    const std::uint32_t page = file.append_page(content);
+    const std::uint32_t page = next_page_number(file);
+    const std::uint32_t end = file.page_count();
+    if (page == end) file.append_page(content);
+    else file.write_page(page, content);
+    if (end - page <= kReservePages / 2) {
+        const Bytes empty(file.page_size(), 0);
+        for (std::uint32_t n = std::max(end, page + 1); n < page + 1 + kReservePages; ++n) file.append_page(empty);
+    }
     global_mark_used(file, page);
     return page;
 }

@@ -1,7 +1,7 @@
 // Page allocation and the usage maps that list pages: the global map on page 1 (a set bit
 // means free), and the owned/free-space maps of tables, indexes and long-value columns,
 // inline (with window moves and promotion to a reference map) or reference maps.
-// New pages are always appended to the file; every function re-reads the pages it changes.
+// Every function re-reads the pages it changes.
 #pragma once
 
 #include "jet/storage/page_file.h"
@@ -12,8 +12,12 @@
 
 namespace jet {
 
-// Appends a page holding `content` (header already filled in) and marks it used in the
-// global map. Returns its number; listing it in its owner's maps is the caller's job.
+// Places a page holding `content` (header already filled in) and marks it used in the global
+// map. Returns its number; listing it in its owner's maps is the caller's job.
+// New pages come from a reserve of empty pages at the end of the file, grown a few dozen at a
+// time before it runs out: a page exists well before anything names it, so a reader that takes
+// the file's length and then reads it (mdb-reader reads the whole file so) does not find a
+// page it read naming one past the end of what it read.
 std::uint32_t allocate_page(PageFile& file, const Bytes& content);
 
 // A usage map row named by a tdef's row pointer (page << 8 | row).
@@ -33,8 +37,9 @@ struct RowSpace {
 };
 RowSpace find_row_space(PageFile& file, std::uint32_t owner, std::uint32_t free_map, std::size_t length);
 
-// The page number a new page would get now (the end of the file).
-inline std::uint32_t next_page_number(const PageFile& file) { return file.page_count(); }
+// The page number a new page would get now: the first empty page of the reserve, or the end
+// of the file.
+std::uint32_t next_page_number(const PageFile& file);
 
 // Writes the page image back; a new page is appended (its number set in `space`).
 void store_row_space(PageFile& file, RowSpace& space);
