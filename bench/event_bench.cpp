@@ -41,10 +41,29 @@ int run(const std::vector<std::string>& argv, const fs::path& out, rusage& usage
 
 }  // namespace
 
+int bench(const std::vector<int>& shape);
+
 int main(int argc, char** argv) {
     std::vector<int> shape{26, 30, 26, 3, 1};
-    for (int i = 1; i < argc && i <= 5; ++i) shape[static_cast<std::size_t>(i - 1)] = std::atoi(argv[i]);
+    for (int i = 1; i < argc; ++i) {
+        char* end = nullptr;
+        const long n = std::strtol(argv[i], &end, 10);
+        if (i > 5 || *end != '\0' || end == argv[i]) {
+            std::fprintf(stderr, "Usage: event_bench [SECTIONS TABLES ROUNDS BOARDS [MEMBER_NUMBERS 1|0]]\n"
+                                 "Plays an event (default 26 30 26 3 1) headless with --fast and prints its figures.\n");
+            return std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h" ? 0 : 2;
+        }
+        shape[static_cast<std::size_t>(i - 1)] = static_cast<int>(n);
+    }
+    try {
+        return bench(shape);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "event_bench: %s\n", e.what());
+        return 1;
+    }
+}
 
+int bench(const std::vector<int>& shape) {
     const fs::path dir = fs::temp_directory_path() / ("event-bench-" + std::to_string(getpid()));
     fs::create_directories(dir);
     const fs::path event = dir / "bench.tlw";
