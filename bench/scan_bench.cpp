@@ -100,6 +100,10 @@ double query_micros(const std::shared_ptr<jet::Database>& db, const char* table,
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
+        std::fprintf(stderr, "Usage: scan_bench [DIR]\nBuilds two databases in DIR/tallimo_scan_bench (default: the temporary folder) and prints scan and query times.\n");
+        return argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") ? 0 : 2;
+    }
     // Our own folder inside the one given: only that is ever removed.
     const fs::path dir = (argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path()) / "tallimo_scan_bench";
     fs::remove_all(dir);

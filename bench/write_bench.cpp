@@ -72,6 +72,10 @@ void run(const std::filesystem::path& dir, int records, int updates) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
+        std::fprintf(stderr, "Usage: write_bench [DIR]\nAppends and updates records in a new database made in DIR (default: the temporary folder) and prints the rates.\n");
+        return argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") ? 0 : 2;
+    }
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const std::filesystem::path dir = argc > 1 ? argv[1] : std::filesystem::temp_directory_path();
     std::filesystem::create_directories(dir);
