@@ -122,30 +122,30 @@ std::string recover_from_journal(const std::string& path) {
     throw JetError(err::DiskIo, fmt::format("Internal error writing '{}': {}.", path, what));
 }
 
-// The writes that take a page from `old` to `now`, in their order, appended to `out`. A data
-// page goes part by part, from its rows through its row-offset table to its header (row count,
-// free space): the bytes a part names are in place before it names them, so a reader that
-// takes no lock, or a kill between two parts, finds the page whole. Any other page (table
-// definitions, index pages, whose entries move when one is inserted) goes in one write from its
-// first changed byte to its last: a kill cannot stop a write half-way.
-void add_page_writes(const Format& format, std::uint32_t page, const std::uint8_t* old, const std::uint8_t* now,
-                     std::vector<JournalRange>& out) {
-    const std::size_t first = out.size();
+// What takes a page from `old` to `now`: the ranges whose old bytes the journal saves, and the
+// writes, in their order. A data page goes part by part, from its rows through its row-offset
+// table to its header (row count, free space): the bytes a part names are in place before it
+// names them, so a reader that takes no lock, or a kill between two parts, finds the page
+// whole; each part is a saved range. Any other page (table definitions, index pages, whose
+// entries move when one is inserted) goes in one write from its first changed byte to its
+// last, which a kill cannot stop half-way, so its saved ranges inside are all old or all new.
+void add_page_changes(const Format& format, std::uint32_t page, const std::uint8_t* old, const std::uint8_t* now,
+                      std::vector<JournalRange>& saved, std::vector<JournalRange>& writes) {
+    const std::size_t first = saved.size();
     const bool data = now[0] == 0x01;
     const std::size_t table_end = data ? row_table_end(format, old, now) : 0;
     add_changed_ranges(page, old, now, format.page_size,
                        data ? std::vector<std::size_t>{format.data_first_row_offset, table_end} : std::vector<std::size_t>{},
-                       out);
-    const auto begin = out.begin() + static_cast<std::ptrdiff_t>(first);
-    if (out.size() == first) return;
+                       saved);
+    if (saved.size() == first) return;
+    const auto begin = saved.begin() + static_cast<std::ptrdiff_t>(first);
     if (!data) {
-        const std::size_t end = out[first].at + std::size_t{out[first].length};
-        const std::uint16_t at = out.back().at;
-        out.resize(first);
-        out.push_back({page, at, static_cast<std::uint16_t>(end - at)});
-    } else if (hides_a_row(format, old, now)) {
-        row_table_first(format.data_first_row_offset, table_end, begin, out.end());
+        const std::size_t end = saved[first].at + std::size_t{saved[first].length};
+        writes.push_back({page, saved.back().at, static_cast<std::uint16_t>(end - saved.back().at)});
+        return;
     }
+    if (hides_a_row(format, old, now)) row_table_first(format.data_first_row_offset, table_end, begin, saved.end());
+    writes.insert(writes.end(), begin, saved.end());
 }
 
 }  // namespace
@@ -305,9 +305,9 @@ void PageFile::begin_atomic() {
 // The journal gets the old bytes of what changed, then the file gets the new ones: appended
 // pages first (nothing names them yet), then the other pages in the order they were last
 // staged (writers stage what is pointed to before what points to it), each in the writes
-// add_page_writes gives. A kill cannot stop a write half-way, so every range the journal saves
-// (one per write) holds either its old or its new bytes. Appended pages need no saving
-// (undoing cuts them).
+// add_page_changes gives. A kill cannot stop a write half-way, and no saved range spans two
+// writes, so every range the journal saves holds either its old or its new bytes. Appended
+// pages need no saving (undoing cuts them).
 void PageFile::commit_atomic(bool flush) {
     in_write_ = false;
     if (write_order_.empty()) return;
@@ -320,9 +320,7 @@ void PageFile::commit_atomic(bool flush) {
         if (page >= pages_before_) continue;
         const std::uint8_t* old = file_image(page);
         const std::uint8_t* now = staged_.at(page).data();
-        const std::size_t first = saved_.size();
-        add_page_writes(*format_, page, old, now, saved_);
-        changes_.insert(changes_.end(), saved_.begin() + static_cast<std::ptrdiff_t>(first), saved_.end());
+        add_page_changes(*format_, page, old, now, saved_, changes_);
     }
     journal_.save(
         saved_, ps, std::uint64_t{pages_before_} * ps, std::uint64_t{pages_before_ + appended_} * ps,

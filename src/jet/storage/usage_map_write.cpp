@@ -5,6 +5,7 @@
 #include "jet/storage/usage_map.h"
 
 #include <algorithm>
+#include <cstring>
 #include <fmt/format.h>
 
 namespace jet {
@@ -182,9 +183,10 @@ void global_mark_used(PageFile& file, std::uint32_t page) {
 constexpr std::uint32_t kReservePages = 32;
 
 bool is_empty_page(const PageFile& file, std::uint32_t page) {
+    static const Bytes zeros(8192, 0);
     Bytes buffer;
     const PageSpan bytes = read_page_span(file, page, buffer);
-    return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; });
+    return bytes.size() <= zeros.size() && std::memcmp(bytes.data(), zeros.data(), bytes.size()) == 0;
 }
 
 std::uint32_t next_page_number(const PageFile& file) {
