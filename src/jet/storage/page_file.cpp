@@ -5,6 +5,7 @@
 #include "jet/storage/file_io.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -36,31 +37,35 @@ std::size_t row_table_end(const Format& format, const std::uint8_t* old, const s
 }
 
 // Appends to `out` the ranges of a page where `now` differs from `old`, in steps of 64 bytes
-// and never across a cut, last range first. The journal saves and the file receives only what a
-// write changed.
-void add_changed_ranges(std::uint32_t page, const std::uint8_t* old, const std::uint8_t* now, std::uint32_t size,
-                        const std::vector<std::size_t>& cuts, std::vector<JournalRange>& out) {
+// and never across a cut (0 for none), last range first. The journal saves and the file
+// receives only what a write changed.
+void add_changed_ranges(std::uint32_t page, const std::uint8_t* old, const std::uint8_t* now, std::size_t size,
+                        std::array<std::size_t, 2> cuts, std::vector<JournalRange>& out) {
     constexpr std::size_t step = 64;
-    std::vector<std::size_t> bounds{0, size};
-    for (std::size_t at = step; at < size; at += step) bounds.push_back(at);
-    for (std::size_t cut : cuts)
-        if (cut > 0 && cut < size) bounds.push_back(cut);
-    std::sort(bounds.begin(), bounds.end());
-    bounds.erase(std::unique(bounds.begin(), bounds.end()), bounds.end());
-    const auto is_cut = [&](std::size_t at) { return std::find(cuts.begin(), cuts.end(), at) != cuts.end(); };
+    const auto next_bound = [&](std::size_t at) {
+        std::size_t bound = std::min(size, (at / step + 1) * step);
+        for (std::size_t cut : cuts)
+            if (cut > at && cut < bound) bound = cut;
+        return bound;
+    };
+    const auto is_cut = [&](std::size_t at) { return at == cuts[0] || at == cuts[1]; };
     const std::size_t first = out.size();
-    for (std::size_t i = 0; i + 1 < bounds.size();) {
-        if (std::memcmp(old + bounds[i], now + bounds[i], bounds[i + 1] - bounds[i]) == 0) {
-            ++i;
-            continue;
+    std::size_t start = 0;   // of the range being gathered; `size` while none is
+    bool open = false;
+    for (std::size_t at = 0; at < size;) {
+        const std::size_t bound = next_bound(at);
+        const bool changed = std::memcmp(old + at, now + at, bound - at) != 0;
+        if (open && (!changed || is_cut(at))) {
+            out.push_back({page, static_cast<std::uint16_t>(start), static_cast<std::uint16_t>(at - start)});
+            open = false;
         }
-        std::size_t j = i + 1;
-        while (j + 1 < bounds.size() && !is_cut(bounds[j]) &&
-               std::memcmp(old + bounds[j], now + bounds[j], bounds[j + 1] - bounds[j]) != 0)
-            ++j;
-        out.push_back({page, static_cast<std::uint16_t>(bounds[i]), static_cast<std::uint16_t>(bounds[j] - bounds[i])});
-        i = j;
+        if (changed && !open) {
+            start = at;
+            open = true;
+        }
+        at = bound;
     }
+    if (open) out.push_back({page, static_cast<std::uint16_t>(start), static_cast<std::uint16_t>(size - start)});
     std::reverse(out.begin() + static_cast<std::ptrdiff_t>(first), out.end());
 }
 
@@ -135,7 +140,8 @@ void add_page_changes(const Format& format, std::uint32_t page, const std::uint8
     const bool data = now[0] == 0x01;
     const std::size_t table_end = data ? row_table_end(format, old, now) : 0;
     add_changed_ranges(page, old, now, format.page_size,
-                       data ? std::vector<std::size_t>{format.data_first_row_offset, table_end} : std::vector<std::size_t>{},
+                       data ? std::array<std::size_t, 2>{format.data_first_row_offset, table_end}
+                            : std::array<std::size_t, 2>{0, 0},
                        saved);
     if (saved.size() == first) return;
     const auto begin = saved.begin() + static_cast<std::ptrdiff_t>(first);
