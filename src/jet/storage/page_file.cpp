@@ -3,6 +3,7 @@
 #include "jet/base/error.h"
 #include "jet/storage/file_header.h"
 #include "jet/storage/file_io.h"
+#include "jet/storage/page_rows.h"
 
 #include <algorithm>
 #include <array>
@@ -27,13 +28,6 @@ std::uint64_t file_size(int fd, const std::string& path) {
     if (end < 0)
         throw JetError(err::DiskIo, fmt::format("Disk or network error reading '{}': {}.", path, std::strerror(errno)));
     return static_cast<std::uint64_t>(end);
-}
-
-// The end of a data page's row-offset table, before or after the write, whichever is further.
-std::size_t row_table_end(const Format& format, const std::uint8_t* old, const std::uint8_t* now) {
-    const std::size_t rows = std::max(get_u16(old + format.data_row_count_offset),
-                                      get_u16(now + format.data_row_count_offset));
-    return format.data_first_row_offset + 2 * rows;
 }
 
 // Appends to `out` the ranges of a page where `now` differs from `old`, in steps of 64 bytes
@@ -67,26 +61,6 @@ void add_changed_ranges(std::uint32_t page, const std::uint8_t* old, const std::
     }
     if (open) out.push_back({page, static_cast<std::uint16_t>(start), static_cast<std::uint16_t>(size - start)});
     std::reverse(out.begin() + static_cast<std::ptrdiff_t>(first), out.end());
-}
-
-// A data page on which a row that readers took as a record becomes hidden (a row turned into
-// the pointer to its moved copy, a superseded copy): its row-offset table goes first, so that
-// no reader meets the row's new bytes under its old, visible entry.
-bool hides_a_row(const Format& format, const std::uint8_t* old, const std::uint8_t* now) {
-    if (now[0] != 0x01 || old[0] != 0x01) return false;
-    const std::size_t rows = std::min(get_u16(old + format.data_row_count_offset),
-                                      get_u16(now + format.data_row_count_offset));
-    for (std::size_t i = 0; i < rows; ++i) {
-        const std::size_t at = format.data_first_row_offset + 2 * i;
-        if ((get_u16(old + at) & 0x4000) == 0 && (get_u16(now + at) & 0x4000) != 0) return true;
-    }
-    return false;
-}
-
-// Moves the ranges inside the row-offset table to the front, keeping the order of the others.
-void row_table_first(std::size_t table_begin, std::size_t table_end, std::vector<JournalRange>::iterator begin,
-                     std::vector<JournalRange>::iterator end) {
-    std::stable_partition(begin, end, [&](const JournalRange& r) { return r.at >= table_begin && r.at < table_end; });
 }
 
 // What became of a journal found unfinished beside the file, for whoever opened it.
@@ -128,30 +102,30 @@ std::string recover_from_journal(const std::string& path) {
 }
 
 // What takes a page from `old` to `now`: the ranges whose old bytes the journal saves, and the
-// writes, in their order. A data page goes part by part, from its rows through its row-offset
-// table to its header (row count, free space): the bytes a part names are in place before it
-// names them, so a reader that takes no lock, or a kill between two parts, finds the page
-// whole; each part is a saved range. Any other page (table definitions, index pages, whose
-// entries move when one is inserted) goes in one write from its first changed byte to its
-// last, which a kill cannot stop half-way, so its saved ranges inside are all old or all new.
+// writes, in their order. Each write covers its page from its first changed byte to its last;
+// a kill cannot stop it half-way, so every saved range inside holds all its old or all its new
+// bytes. A data page takes two: first its row-offset table and rows (an entry past the row
+// count is read by nobody, and within one write an entry is stored before the row bytes above
+// it), then its header (row count, free space), which makes them count. A reader that takes no
+// lock reads a page from its start: once it has read the new row count, what the count names
+// is in place. Any other page (table definitions, index pages, whose entries move when one is
+// inserted) goes in one write.
 void add_page_changes(const Format& format, std::uint32_t page, const std::uint8_t* old, const std::uint8_t* now,
                       std::vector<JournalRange>& saved, std::vector<JournalRange>& writes) {
     const std::size_t first = saved.size();
-    const bool data = now[0] == 0x01;
-    const std::size_t table_end = data ? row_table_end(format, old, now) : 0;
-    add_changed_ranges(page, old, now, format.page_size,
-                       data ? std::array<std::size_t, 2>{format.data_first_row_offset, table_end}
-                            : std::array<std::size_t, 2>{0, 0},
-                       saved);
-    if (saved.size() == first) return;
-    const auto begin = saved.begin() + static_cast<std::ptrdiff_t>(first);
-    if (!data) {
-        const std::size_t end = saved[first].at + std::size_t{saved[first].length};
-        writes.push_back({page, saved.back().at, static_cast<std::uint16_t>(end - saved.back().at)});
-        return;
-    }
-    if (hides_a_row(format, old, now)) row_table_first(format.data_first_row_offset, table_end, begin, saved.end());
-    writes.insert(writes.end(), begin, saved.end());
+    const std::size_t header_end = now[0] == DataPageType ? format.data_first_row_offset : 0;
+    add_changed_ranges(page, old, now, format.page_size, {header_end, 0}, saved);
+    // Last range first: the body's ranges, then the header's.
+    const auto body_end = std::find_if(saved.begin() + static_cast<std::ptrdiff_t>(first), saved.end(),
+                                       [&](const JournalRange& r) { return r.at < header_end; });
+    const auto span = [&](auto from, auto to) {
+        if (from == to) return;
+        const std::size_t end = from->at + std::size_t{from->length};
+        const JournalRange& low = *(to - 1);
+        writes.push_back({page, low.at, static_cast<std::uint16_t>(end - low.at)});
+    };
+    span(saved.begin() + static_cast<std::ptrdiff_t>(first), body_end);
+    span(body_end, saved.end());
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 // journal; the next open of ours, or the next writer, puts the old bytes back, so no reader of
 // ours ever sees half a record. The changes go in an order that keeps every page whole after
 // each write, for readers that take no lock and know nothing of the journal: new pages before
-// what names them, a data page's rows before the row table and count that name them.
+// what names them, a data page's rows and row table before the row count that makes them count.
 #pragma once
 
 #include "jet/base/bytes.h"
