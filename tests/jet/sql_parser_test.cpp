@@ -1,5 +1,6 @@
 // Parsing the SQL that the simulator and the scoring program send, and refusing broken SQL
-// with the error numbers and messages Jet gives.
+// with the error numbers and messages Jet gives. The simulator's own statements are run on
+// the scoring database by write_update_test, write_append_test and the event runs.
 #include "jet/base/error.h"
 #include "jet/sql/sql_eval.h"
 #include "jet/sql/sql_parser.h"
@@ -24,44 +25,6 @@ const Expr& where_of(const Statement& s) {
 }
 
 }  // namespace
-
-TEST(SqlParse, EveryStatementOfTheSimulatorParsesAndNamesOnlyColumnsOfTheScoringDatabase) {
-    const std::vector<std::string> statements = {
-        "SELECT * FROM RoundData WHERE Table = 1 AND Section = 2",
-        "SELECT * FROM Settings",
-        "SELECT * FROM RoundData WHERE Section = 1 And Table = 2 And Round > 3 AND NSPair > 0 AND EWPair > 0",
-        "SELECT * FROM RoundData WHERE Section = 1 And Table = 2 And Round > 0",
-        "SELECT * FROM RoundData WHERE Round = 1 AND NSPair > 0 AND EWPair > 0",
-        "UPDATE Tables SET LogOnOff = 1 WHERE Section = 2 And Table = 8",
-        "UPDATE Tables SET LogOnOff = 2 WHERE Section = 1 And Table = 1",
-        "UPDATE PlayerNumbers SET Name = 'Ann Smith', [Number] = '17', TimeLog = '2026-12-06 18:16:25', Processed = False "
-        "WHERE Section = 2 And Table = 4 And Direction = \"N\"",
-        "UPDATE Tables SET UpdateFromRound = 0",
-    };
-    for (const std::string& sql : statements) {
-        SCOPED_TRACE(sql);
-        const Statement s = parse_sql(sql);
-        EXPECT_NO_THROW(validate_columns(s, sqltest::scoring_table(table_name(s)).names));
-    }
-}
-
-TEST(SqlParse, PlayerNumberUpdateCarriesEachValueAsWritten) {
-    const Statement s = parse_sql("UPDATE PlayerNumbers SET Name = 'O''Brien', [Number] = '12345', TimeLog = '2026-12-06 18:16:25', "
-                                  "Processed = False WHERE Section = 1 And Table = 2 And Direction = \"N\"");
-    const auto& u = std::get<UpdateStmt>(s);
-    EXPECT_EQ(u.table, "PlayerNumbers");
-    ASSERT_EQ(u.assignments.size(), 4u);
-    EXPECT_EQ(u.assignments[0].column, "Name");
-    EXPECT_EQ(u.assignments[0].value.value, Value::text("O'Brien"));
-    EXPECT_EQ(u.assignments[1].column, "Number");
-    EXPECT_EQ(u.assignments[1].value.value, Value::text("12345"));
-    EXPECT_EQ(u.assignments[2].value.value, Value::text("2026-12-06 18:16:25"));
-    EXPECT_EQ(u.assignments[3].value.value, Value::boolean(false));
-    const auto parts = conjuncts(*u.where);
-    ASSERT_EQ(parts.size(), 3u);
-    EXPECT_EQ(parts[2]->args[0].name, "Direction");
-    EXPECT_EQ(parts[2]->args[1].value, Value::text("N"));
-}
 
 TEST(SqlParse, InjectionLookingTextInsideAQuotedLiteralStaysOneLiteral) {
     const Statement s = parse_sql("UPDATE PlayerNumbers SET Name = 'x'', Processed = True WHERE 1=1 OR ''a''=''a' WHERE Section = 1");
@@ -100,29 +63,6 @@ TEST(SqlParse, LiteralsOfEveryKindReadAsJetReadsThem) {
     EXPECT_TRUE(parts[6]->args[1].value.is_null());
     EXPECT_EQ(parts[7]->args[1].value, Value::double_(-7.25));
     EXPECT_EQ(parts[8]->args[1].value, Value::double_(3000000000.0));
-}
-
-TEST(SqlParse, AndBindsTighterThanOrAndNotLooserThanComparison) {
-    const Statement s = parse_sql("SELECT * FROM T WHERE a = 1 OR NOT b = 2 AND c = 3");
-    const Expr& e = where_of(s);
-    ASSERT_EQ(e.kind, ExprKind::Or);
-    EXPECT_EQ(e.args[0].kind, ExprKind::Compare);
-    ASSERT_EQ(e.args[1].kind, ExprKind::And);
-    ASSERT_EQ(e.args[1].args[0].kind, ExprKind::Not);
-    EXPECT_EQ(e.args[1].args[0].args[0].kind, ExprKind::Compare);
-
-    const Statement p = parse_sql("SELECT * FROM T WHERE (a = 1 OR b = 2) AND c = 3");
-    EXPECT_EQ(where_of(p).kind, ExprKind::And);
-}
-
-TEST(SqlParse, InsertTakesColumnsAndValuesInOrder) {
-    const Statement s = parse_sql("INSERT INTO ReceivedData ([Section], [Table], [NS/EW], Contract) VALUES (1, 2, 'N', '3NT');");
-    const auto& ins = std::get<InsertStmt>(s);
-    EXPECT_EQ(ins.table, "ReceivedData");
-    EXPECT_EQ(ins.columns, (std::vector<std::string>{"Section", "Table", "NS/EW", "Contract"}));
-    ASSERT_EQ(ins.values.size(), 4u);
-    EXPECT_EQ(ins.values[3].value, Value::text("3NT"));
-    EXPECT_NO_THROW(validate_columns(s, sqltest::scoring_table("ReceivedData").names));
 }
 
 TEST(SqlSyntaxError, BrokenConditionIs3075NamingTheWholeExpression) {

@@ -17,21 +17,9 @@ Bytes key(const std::string& text, TextCollation c, bool ascending = true) {
     return out;
 }
 
-TEST(TextSortKeys, GeneralLegacyLettersAndTerminators) {
-    EXPECT_EQ(key("abcdefg", TextCollation::GeneralLegacy), (Bytes{0x4A, 0x4C, 0x4D, 0x4F, 0x51, 0x53, 0x55, 0x01, 0x00}));
-}
-
-TEST(TextSortKeys, GeneralLegacyHyphenGoesToTheUnprintableStream) {
-    EXPECT_EQ(key("-1", TextCollation::GeneralLegacy),
-              (Bytes{0x38, 0x01, 0x01, 0x01, 0x01, 0x80, 0x07, 0x06, 0x82, 0x00}));
-}
-
-TEST(TextSortKeys, General97LettersAndDescendingInversion) {
-    EXPECT_EQ(key("hijklmnop", TextCollation::General97), (Bytes{0x69, 0x6A, 0x6B, 0x6C, 0x6D, 0x6F, 0x70, 0x72, 0x73, 0x00}));
+// Ascending keys are compared with the ones Access wrote; few fixture indexes descend.
+TEST(TextSortKeys, DescendingInvertsAndGeneralLegacyAddsAFinalZero) {
     EXPECT_EQ(key("z", TextCollation::General97, false), (Bytes{0x81, 0xFF}));
-}
-
-TEST(TextSortKeys, GeneralLegacyDescendingInvertsAndAddsAFinalZero) {
     Bytes asc = key("O'Brien", TextCollation::GeneralLegacy);
     Bytes desc = key("O'Brien", TextCollation::GeneralLegacy, false);
     ASSERT_EQ(desc.size(), asc.size() + 1);

@@ -35,7 +35,7 @@ std::vector<Found> select(jet::Database& db, const std::string& table, const std
 }
 
 const std::string kSeat =
-    "UPDATE PlayerNumbers SET Name = 'Hélène O''Brien-Sørensen', [Number] = '123456', TimeLog = '2026-12-06 18:16:25', "
+    "UPDATE PlayerNumbers SET Name = 'Hélène O''Brien-Sørensen', [Number] = '012345', TimeLog = '2026-12-06 18:16:25', "
     "Processed = False WHERE Section = 2 And Table = 3 And Direction = \"E\"";
 
 TEST(WriteUpdate, SimulatorStatementsOnTheScoringDatabase) {
@@ -45,7 +45,7 @@ TEST(WriteUpdate, SimulatorStatementsOnTheScoringDatabase) {
         EXPECT_EQ(jet::execute(*db, "UPDATE Tables SET LogOnOff = 1 WHERE Section = 1 And Table = 2"), 1);
         EXPECT_EQ(jet::execute(*db, "UPDATE Tables SET UpdateFromRound = 0"), 16);
         EXPECT_EQ(jet::execute(*db, kSeat), 1);
-        const auto seat = select(*db, "PlayerNumbers", "Number", Value::text("123456"));
+        const auto seat = select(*db, "PlayerNumbers", "Number", Value::text("012345"));
         ASSERT_EQ(seat.size(), 1u);
         const jet::TableDef def = *db->table_def("PlayerNumbers");
         EXPECT_EQ(seat[0].values[def.find_column("Name") - def.columns.data()], Value::text("Hélène O'Brien-Sørensen"));
@@ -55,7 +55,7 @@ TEST(WriteUpdate, SimulatorStatementsOnTheScoringDatabase) {
     expect_check_passes(file);
     bool seen = false;
     for (const auto& row : mdb_rows(file, "PlayerNumbers"))
-        if (row.value("Number", "") == "123456") {
+        if (row.value("Number", "") == "012345") {
             seen = true;
             EXPECT_EQ(row["Name"], "Hélène O'Brien-Sørensen");
             EXPECT_EQ(row["Section"], 2);
