@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <tuple>
 
 namespace {
 
@@ -29,22 +30,9 @@ using testsupport::run_process;
 using writetest::column_spec;
 using writetest::expect_check_passes;
 using writetest::mdb_rows;
+using writetest::node_tables;
 
 std::string version_name(jet::Version v) { return v == jet::Version::Jet3 ? "Jet3" : "Jet4"; }
-
-// mdb-reader's view: table name -> rows (JSON objects).
-std::map<std::string, nlohmann::json> node_tables(const fs::path& file, bool system = false) {
-    const fs::path script = fs::path(__FILE__).parent_path().parent_path() / "node" / "dump.mjs";
-    std::vector<std::string> argv = {"node", script.string(), file.string()};
-    if (system) argv.push_back("--system");
-    const auto r = run_process(argv);
-    EXPECT_EQ(r.exit_code, 0) << r.err;
-    std::map<std::string, nlohmann::json> out;
-    if (r.exit_code != 0) return out;
-    const nlohmann::json doc = nlohmann::json::parse(r.out);
-    for (const auto& t : doc["tables"]) out[t["name"].get<std::string>()] = t;
-    return out;
-}
 
 class NewDatabase : public ::testing::TestWithParam<jet::Version> {
 protected:
@@ -69,25 +57,6 @@ TEST_P(NewDatabase, HoldsTheSystemTablesEveryReaderOpens) {
     EXPECT_EQ(listed.out, "MSysObjects\nMSysACEs\nMSysQueries\nMSysRelationships\n");
     EXPECT_EQ(mdb_rows(file, "MSysObjects").size(), 8u);
     EXPECT_EQ(mdb_rows(file, "MSysACEs").size(), 16u);
-
-    auto node = node_tables(file, true);
-    ASSERT_EQ(node.count("MSysObjects"), 1u);
-    EXPECT_EQ(node["MSysObjects"]["rows"].size(), 8u);
-    EXPECT_EQ(node["MSysACEs"]["rows"].size(), 16u);
-    EXPECT_EQ(node["MSysQueries"]["rows"].size(), 0u);
-}
-
-TEST_P(NewDatabase, RefusesToReplaceAFileUnlessAsked) {
-    jet::create_database(file, GetParam());
-    try {
-        jet::create_database(file, GetParam());
-        FAIL() << "an existing file was replaced";
-    } catch (const jet::JetError& e) {
-        EXPECT_EQ(e.number(), 3204);
-        EXPECT_NE(e.description().find(file.string()), std::string::npos);
-    }
-    jet::create_database(file, jet::Version::Jet3 == GetParam() ? jet::Version::Jet4 : jet::Version::Jet3, true);
-    EXPECT_NE(jet::Database::open(file)->format().version, GetParam());
 }
 
 // A table with a column of every common type, an autonumber primary key, a unique index, a
@@ -235,20 +204,7 @@ TEST_P(NewDatabase, IndexFlagsOfNewTablesAreEnforced) {
     };
     EXPECT_EQ(duplicate("ABC"), 3022);   // unique, and General sort orders ignore case
     EXPECT_EQ(duplicate("abd"), 0);      // the other indexes take duplicates of Count and Stamp
-    try {
-        jet::TableWrite w(*db, "Every Kind");
-        w.add(values_by_name(w.table(), {{"Label", Value::text("no code")}}));
-        w.commit();
-        FAIL() << "a Required column took Null";
-    } catch (const jet::JetError& e) {
-        EXPECT_EQ(e.number(), 3314);
-    }
-    try {
-        jet::create_table(*db, every_kind());
-        FAIL() << "a second table of the same name";
-    } catch (const jet::JetError& e) {
-        EXPECT_EQ(e.number(), 3010);
-    }
+    EXPECT_EQ(testsupport::error_number([&] { jet::create_table(*db, every_kind()); }), 3010) << "a second table of that name";
     expect_check_passes(file);
 }
 
@@ -300,29 +256,22 @@ TEST(TdefWrite, ParsingWhatWeSerialiseGivesBackTheDefinition) {
                 stream.bytes.insert(stream.bytes.end(), pages[i].begin() + (i == 0 ? 0 : 8), pages[i].end());
             const jet::TableDef back = jet::parse_table_def(stream, db->format(), name, fixture, db->code_page());
             EXPECT_EQ(jet::tdef_stream(db->format(), back), jet::tdef_stream(db->format(), original));
+            // Equal streams alone would pass a field the writer leaves out; the parsed fields must match.
+            const auto column = [](const jet::Column& c) {
+                return std::tie(c.name, c.type, c.number, c.fixed_offset, c.var_index, c.length, c.flags);
+            };
+            const auto index = [](const jet::RealIndex& r) { return std::tuple(r.root_page, r.flags, r.columns.size()); };
             ASSERT_EQ(back.columns.size(), original.columns.size());
-            for (std::size_t i = 0; i < back.columns.size(); ++i) {
-                EXPECT_EQ(back.columns[i].name, original.columns[i].name);
-                EXPECT_EQ(back.columns[i].type, original.columns[i].type);
-                EXPECT_EQ(back.columns[i].number, original.columns[i].number);
-                EXPECT_EQ(back.columns[i].fixed_offset, original.columns[i].fixed_offset);
-                EXPECT_EQ(back.columns[i].var_index, original.columns[i].var_index);
-                EXPECT_EQ(back.columns[i].length, original.columns[i].length);
-                EXPECT_EQ(back.columns[i].flags, original.columns[i].flags);
-            }
+            for (std::size_t i = 0; i < back.columns.size(); ++i) EXPECT_EQ(column(back.columns[i]), column(original.columns[i]));
             ASSERT_EQ(back.real_indexes.size(), original.real_indexes.size());
-            for (std::size_t i = 0; i < back.real_indexes.size(); ++i) {
-                EXPECT_EQ(back.real_indexes[i].root_page, original.real_indexes[i].root_page);
-                EXPECT_EQ(back.real_indexes[i].flags, original.real_indexes[i].flags);
-                EXPECT_EQ(back.real_indexes[i].columns.size(), original.real_indexes[i].columns.size());
-            }
+            for (std::size_t i = 0; i < back.real_indexes.size(); ++i)
+                EXPECT_EQ(index(back.real_indexes[i]), index(original.real_indexes[i]));
             ASSERT_EQ(back.logical_indexes.size(), original.logical_indexes.size());
             for (std::size_t i = 0; i < back.logical_indexes.size(); ++i)
                 EXPECT_EQ(back.logical_indexes[i].name, original.logical_indexes[i].name);
+            EXPECT_EQ(std::tie(back.row_count, back.owned_map, back.free_map),
+                      std::tie(original.row_count, original.owned_map, original.free_map));
             EXPECT_EQ(back.long_value_maps.size(), original.long_value_maps.size());
-            EXPECT_EQ(back.row_count, original.row_count);
-            EXPECT_EQ(back.owned_map, original.owned_map);
-            EXPECT_EQ(back.free_map, original.free_map);
         }
     }
 }

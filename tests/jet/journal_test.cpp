@@ -107,20 +107,6 @@ TEST(AtomicWrite, ErrorInsideTheWriteRestoresEveryPage) {
     EXPECT_EQ(fs::file_size(copy.file), size_before);
 }
 
-TEST(AtomicWrite, CommittedWriteStaysAndLeavesNoJournal) {
-    Copy copy("access/jet4/testV2000.mdb");
-    {
-        auto file = jet::PageFile::open(copy.file, jet::PageFile::Access::ReadWrite);
-        jet::StatementScope scope(*file, jet::StatementLock::Mode::Exclusive);
-        jet::AtomicWrite atomic(*file);
-        file->write_page(4, filled(file->page_size(), 0x5A));
-        atomic.commit();
-    }
-    EXPECT_FALSE(fs::exists(jet::Journal::path_for(copy.file)));
-    auto file = jet::PageFile::open(copy.file, jet::PageFile::Access::ReadOnly);
-    EXPECT_EQ(file->read_page(4), filled(file->page_size(), 0x5A));
-}
-
 // A writer that closes removes the finished journal; another writer that still holds the
 // removed file must save its next write into a journal that the next open can find.
 TEST(AtomicWrite, WriterMakesANewJournalWhenAnotherRemovedIt) {

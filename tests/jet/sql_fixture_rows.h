@@ -5,14 +5,13 @@
 #include "jet/sql/sql_eval.h"
 #include "jet/value/value.h"
 
+#include "support/child_process.h"
 #include "support/fixtures.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <cstdio>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,16 +28,6 @@ struct FixtureTable {
 };
 
 using testsupport::fixture;
-
-inline std::string run(const std::string& command) {
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    if (!pipe) return {};
-    std::string out;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, pipe.get())) > 0) out.append(buf, n);
-    return out;
-}
 
 inline jet::ColumnType type_from_schema(const std::string& t) {
     using jet::ColumnType;
@@ -58,7 +47,7 @@ inline jet::ColumnType type_from_schema(const std::string& t) {
 // Columns from `mdb-schema`, rows from `mdb-json` (numbers and texts; a missing key is Null).
 inline FixtureTable load_table(const std::string& file, const std::string& table) {
     FixtureTable t;
-    const std::string schema = run("mdb-schema -T '" + table + "' '" + file + "' 2>/dev/null");
+    const std::string schema = testsupport::run_process({"mdb-schema", "-T", table, file}).out;
     std::vector<jet::ColumnType> types;
     std::size_t pos = 0;
     while ((pos = schema.find("\n\t[", pos)) != std::string::npos) {
@@ -70,7 +59,7 @@ inline FixtureTable load_table(const std::string& file, const std::string& table
         pos = close;
     }
     for (std::size_t i = 0; i < t.names.size(); ++i) t.columns.push_back({t.names[i], types[i]});
-    const std::string json = run("mdb-json '" + file + "' '" + table + "' 2>/dev/null");
+    const std::string json = testsupport::run_process({"mdb-json", file, table}).out;
     std::size_t line_begin = 0;
     while (line_begin < json.size()) {
         std::size_t line_end = json.find('\n', line_begin);

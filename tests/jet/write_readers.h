@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -79,17 +80,27 @@ inline bool node_reader_installed() {
     return fs::exists(fs::path(TALLIMO_NODE_DIR) / "node_modules" / "mdb-reader");
 }
 
+// mdb-reader's user tables by name, each {"name", "columns", "rows"}.
+inline std::map<std::string, nlohmann::json> node_tables(const fs::path& file) {
+    const auto r = testsupport::run_process({"node", (fs::path(TALLIMO_NODE_DIR) / "dump.mjs").string(), file.string()});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    std::map<std::string, nlohmann::json> out;
+    if (r.exit_code != 0) return out;
+    const nlohmann::json doc = nlohmann::json::parse(r.out);
+    for (const auto& t : doc["tables"]) out[t["name"].get<std::string>()] = t;
+    return out;
+}
+
 // mdb-reader's rows of a table (empty when it is not installed).
 inline std::vector<nlohmann::json> node_rows(const fs::path& file, const std::string& table) {
     if (!node_reader_installed()) return {};
-    const auto r = testsupport::run_process({"node", (fs::path(TALLIMO_NODE_DIR) / "dump.mjs").string(), file.string()});
-    EXPECT_EQ(r.exit_code, 0) << r.err;
-    if (r.exit_code != 0) return {};
-    const nlohmann::json doc = nlohmann::json::parse(r.out);
-    for (const auto& t : doc["tables"])
-        if (t["name"] == table) return t["rows"].get<std::vector<nlohmann::json>>();
-    ADD_FAILURE() << "mdb-reader does not list table " << table;
-    return {};
+    const auto tables = node_tables(file);
+    const auto it = tables.find(table);
+    if (it == tables.end()) {
+        ADD_FAILURE() << "mdb-reader does not list table " << table;
+        return {};
+    }
+    return it->second["rows"].get<std::vector<nlohmann::json>>();
 }
 
 }  // namespace writetest
