@@ -1,5 +1,5 @@
 // `tlw info`, `tlw dump` and `tlw sql` as scripts use them: the JSON object's shape and value
-// types, CSV, rows in a record set's order, help on each subcommand, and errors as
+// types, CSV, rows in a record set's order, and errors as
 // "number: description" with exit status 1.
 #include "support/fixtures.h"
 #include "support/child_process.h"
@@ -89,14 +89,6 @@ TEST(TlwInfo, FormatPageSizeCodePageTablesAndIndexes) {
     EXPECT_NE(r.out.find("Code page: 1252"), std::string::npos);
     EXPECT_NE(r.out.find("RoundData: 112 rows"), std::string::npos);
     EXPECT_NE(r.out.find("index SectionTableRoundBoard (Section, Table, Round, Board)"), std::string::npos);
-}
-
-TEST(TlwInfo, EverySubcommandHasHelp) {
-    for (const char* cmd : {"info", "dump"}) {
-        const auto r = tlw({cmd, "--help"});
-        EXPECT_EQ(r.exit_code, 0) << cmd;
-        EXPECT_NE(r.out.find("FILE"), std::string::npos) << cmd;
-    }
 }
 
 }  // namespace
