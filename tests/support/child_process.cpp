@@ -108,6 +108,11 @@ void ChildProcess::drain(bool block) {
     }
 }
 
+int ChildProcess::interrupt() {
+    if (!reaped_) ::kill(pid_, SIGINT);
+    return wait();
+}
+
 bool ChildProcess::running() {
     drain(false);
     if (reaped_) return false;

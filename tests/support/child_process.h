@@ -26,6 +26,7 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     void kill_now();             // SIGKILL
+    int interrupt();             // SIGINT, as Ctrl-C; then wait()
     bool running();              // reads what is available; false once it has ended
     int wait();                  // exit code, or -signal; reads the rest of the output first
     const std::string& output(); // everything printed so far (reads what is available)
