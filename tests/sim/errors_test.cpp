@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <new>
 #include <stdexcept>
 
@@ -77,40 +78,37 @@ TEST_F(Errors, SeatOfAnUnknownSectionIsNamed) {
     EXPECT_EQ(count(db, "SELECT * FROM PlayerNumbers WHERE Name <> ''"), 12);
 }
 
-TEST_F(Errors, NullBoardNumberStopsTheRunKeepingEarlierRecords) {
-    auto shape = small_event();
-    shape.member_numbers = false;
-    build(shape);
-    execute(db, "UPDATE RoundData SET HighBoard = Null WHERE Round = 2 AND Table = 2");
-    SimRun& r = start();
-    r.run_until_waiting();
-    expect_ended_with("94: Invalid use of Null");
-    EXPECT_EQ(count(db, "ReceivedData"), 8) << "round 1 and table 1 of round 2";
-    EXPECT_EQ(r.host.log.back(), "Results for Round 2 - Section 1 - Table 2");
-}
-
-TEST_F(Errors, BoardNumberBeyondTheIntegerRangeIsOverflow) {
-    auto shape = small_event();
-    shape.member_numbers = false;
-    build(shape);
-    execute(db, "UPDATE RoundData SET LowBoard = 40000 WHERE Round = 1 AND Table = 3");
-    SimRun& r = start();
-    r.run_until_waiting();
-    expect_ended_with("6: Overflow");
-    EXPECT_EQ(count(db, "ReceivedData"), 4);
-}
-
-// The board counter overflows after the table's last board: both its boards stay stored.
-TEST_F(Errors, OverflowAfterATablesBoardsKeepsThem) {
-    auto shape = small_event();
-    shape.member_numbers = false;
-    build(shape);
-    execute(db, "UPDATE RoundData SET LowBoard = 32766, HighBoard = 32767 WHERE Round = 1 AND Table = 3");
-    SimRun& r = start();
-    r.run_until_waiting();
-    expect_ended_with("6: Overflow");
-    EXPECT_EQ(count(db, "ReceivedData"), 6);
-    EXPECT_EQ(count(db, "SELECT * FROM ReceivedData WHERE Board = 32767"), 1);
+// A board number the runtime cannot take ends the run; the records before it stay, those of
+// the failing table's earlier boards too.
+TEST_F(Errors, BadBoardNumberStopsTheRunKeepingEarlierRecords) {
+    struct Case {
+        const char* change;
+        const char* message;
+        long records;
+        const char* last_line;
+    };
+    const Case cases[] = {
+        {"HighBoard = Null WHERE Round = 2 AND Table = 2", "94: Invalid use of Null", 8,
+         "Results for Round 2 - Section 1 - Table 2"},
+        {"LowBoard = 40000 WHERE Round = 1 AND Table = 3", "6: Overflow", 4, "Results for Round 1 - Section 1 - Table 3"},
+        // The board counter overflows after the table's last board: both its boards stay.
+        {"LowBoard = 32766, HighBoard = 32767 WHERE Round = 1 AND Table = 3", "6: Overflow", 6,
+         "Results for Round 1 - Section 1 - Table 3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.change);
+        std::filesystem::remove(db);
+        auto shape = small_event();
+        shape.member_numbers = false;
+        build(shape);
+        execute(db, std::string("UPDATE RoundData SET ") + c.change);
+        run.reset();
+        SimRun& r = start();
+        r.run_until_waiting();
+        expect_ended_with(c.message);
+        EXPECT_EQ(count(db, "ReceivedData"), c.records);
+        EXPECT_EQ(r.host.log.back(), c.last_line);
+    }
 }
 
 TEST_F(Errors, TwentySeventhSectionIsOutOfRange) {
@@ -155,24 +153,25 @@ TEST_F(Errors, EventWithoutTablesOrSeatsRunsThrough) {
     EXPECT_EQ(r.host.log, (std::vector<std::string>{"All Done", "Waiting for more rounds"}));
 }
 
-TEST_F(Errors, MissingSettingsTableMeansMemberNumbersAndNoShutdown) {
-    auto shape = small_event();
-    shape.settings_table = false;
-    build(shape);
-    SimRun& r = start();
-    EXPECT_TRUE(r.host.messages.empty());
-    EXPECT_TRUE(r.sim.UseMemberNumbers);
-    EXPECT_FALSE(r.sim.AutoShutdown);
-}
-
-TEST_F(Errors, SettingsTurnMemberNumbersOffAndShutdownOn) {
-    auto shape = small_event();
-    shape.member_numbers = false;
-    shape.auto_shutdown = true;
-    build(shape);
-    SimRun& r = start();
-    EXPECT_FALSE(r.sim.UseMemberNumbers);
-    EXPECT_TRUE(r.sim.AutoShutdown);
+TEST_F(Errors, SettingsDecideMemberNumbersAndShutdownAndTheirTableMayBeMissing) {
+    struct Case {
+        bool table, member_numbers, auto_shutdown;
+    };
+    // Without the table: member numbers, no shutdown.
+    for (const Case& c : {Case{false, true, false}, Case{true, false, true}}) {
+        SCOPED_TRACE(c.table ? "settings" : "no settings table");
+        std::filesystem::remove(db);
+        auto shape = small_event();
+        shape.settings_table = c.table;
+        shape.member_numbers = c.member_numbers;
+        shape.auto_shutdown = c.auto_shutdown;
+        build(shape);
+        run.reset();
+        SimRun& r = start();
+        EXPECT_TRUE(r.host.messages.empty());
+        EXPECT_EQ(r.sim.UseMemberNumbers, c.member_numbers);
+        EXPECT_EQ(r.sim.AutoShutdown, c.auto_shutdown);
+    }
 }
 
 }  // namespace

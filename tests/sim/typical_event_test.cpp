@@ -136,23 +136,5 @@ TEST_F(TypicalEvent, ResultRecordsCarryTheTableRoundBoardPairsAndClock) {
     }
 }
 
-TEST_F(TypicalEvent, FixtureFromAnotherWriterRunsToTheEnd) {
-    const std::string club = dir.copy_fixture("scoring/club-evening.tlw");
-    SimRun run(club, dir.path());
-    run.generate();
-    // 1 + 16 log-ons + 16 player-number ticks + 7 rounds x 16 tables.
-    EXPECT_EQ(run.run_until_waiting(), 1 + 16 + 16 + 112);
-    EXPECT_TRUE(run.host.messages.empty()) << run.host.messages.front();
-    EXPECT_EQ(count(club, "ReceivedData"), 336);
-    EXPECT_EQ(count(club, "SELECT * FROM Tables WHERE LogOnOff = 2"), 16);
-    EXPECT_EQ(count(club, "SELECT * FROM PlayerNumbers WHERE Name <> ''"), 64);
-    EXPECT_EQ(run.host.log.back(), "Waiting for more rounds");
-    // Columns the simulator never sets keep the table's defaults.
-    for (const auto& r : rows(club, "ReceivedData", {"Source", "Score"})) {
-        EXPECT_EQ(jet::to_text(r[0]), "terminal");
-        EXPECT_EQ(jet::to_long(r[1]), 0);
-    }
-}
-
 }  // namespace
 }  // namespace simtest
