@@ -55,38 +55,30 @@ struct Copy {
     std::uint64_t page_at(std::uint32_t page) const { return std::uint64_t{page} * page_size; }
 };
 
-TEST(ReaderDamage, TdefChainThatLoopsNamesTableAndPage) {
-    Copy c("damage_tdef_loop");
-    patch(c.file, c.page_at(c.round_data.tdef_page) + 4, le32(c.round_data.tdef_page));
-    const std::string message = read_everything(c.file);
-    EXPECT_NE(message.find("'RoundData'"), std::string::npos) << message;
-    EXPECT_NE(message.find(std::to_string(c.round_data.tdef_page)), std::string::npos) << message;
-}
-
-TEST(ReaderDamage, ImpossibleColumnCountNamesTable) {
-    Copy c("damage_columns");
-    patch(c.file, c.page_at(c.round_data.tdef_page) + 45, {0xFF, 0x7F});
-    const std::string message = read_everything(c.file);
-    EXPECT_NE(message.find("'RoundData'"), std::string::npos) << message;
-}
-
-TEST(ReaderDamage, DataPageOfTheWrongTypeNamesPageAndTable) {
-    Copy c("damage_page_type");
-    auto db = jet::Database::open(c.file.string());
-    const std::uint32_t page = db->data_pages(c.round_data).at(0);
-    patch(c.file, c.page_at(page), {0x04});
-    const std::string message = read_everything(c.file);
-    EXPECT_NE(message.find("Page " + std::to_string(page)), std::string::npos) << message;
-    EXPECT_NE(message.find("'RoundData'"), std::string::npos) << message;
-}
-
-TEST(ReaderDamage, RowOffsetsOutsideThePageAreAnError) {
-    Copy c("damage_row_offset");
-    auto db = jet::Database::open(c.file.string());
-    const std::uint32_t page = db->data_pages(c.round_data).at(0);
-    patch(c.file, c.page_at(page) + 14 + 2, {0xFF, 0x1F});  // row 1 starts past row 0's start
-    const std::string message = read_everything(c.file);
-    EXPECT_NE(message.find("'RoundData'"), std::string::npos) << message;
+TEST(ReaderDamage, DamagedDefinitionPageOrRowIsAnErrorNamingTableAndPage) {
+    const Copy fresh("damage_pages");
+    const std::uint32_t tdef = fresh.round_data.tdef_page;
+    const std::uint32_t data = jet::Database::open(fresh.file.string())->data_pages(fresh.round_data).at(0);
+    struct Case {
+        const char* what;
+        std::uint64_t at;
+        std::vector<std::uint8_t> bytes;
+        std::string page_named;   // "" when the message need not name the page
+    };
+    const Case cases[] = {
+        {"tdef chain that loops", fresh.page_at(tdef) + 4, le32(tdef), std::to_string(tdef)},
+        {"impossible column count", fresh.page_at(tdef) + 45, {0xFF, 0x7F}, ""},
+        {"data page of the wrong type", fresh.page_at(data), {0x04}, "Page " + std::to_string(data)},
+        {"row 1 starting past row 0's start", fresh.page_at(data) + 14 + 2, {0xFF, 0x1F}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Copy copy(std::string("damage_") + std::to_string(&c - cases));
+        patch(copy.file, c.at, c.bytes);
+        const std::string message = read_everything(copy.file);
+        EXPECT_NE(message.find("'RoundData'"), std::string::npos) << message;
+        EXPECT_NE(message.find(c.page_named), std::string::npos) << message;
+    }
 }
 
 TEST(ReaderDamage, EveryByteOfATdefFlippedGivesValuesOrAnError) {
