@@ -101,6 +101,8 @@ private:
         std::set<std::uint32_t> move_targets;   // pointed to by a moved row
         bool has_autonumber = false;
         std::uint32_t max_autonumber = 0;       // the highest positive value stored
+        bool has_complex_key = false;           // the same for the keys of complex columns (ACE)
+        std::uint32_t max_complex_key = 0;
     };
     LongValuePages claim_long_value_maps(const TableDef& table, const std::string& who);
     TableRows read_rows(const TableDef& table, const std::set<std::uint32_t>& owned, const LongValuePages& lv_pages,
@@ -449,12 +451,13 @@ Checker::TableRows Checker::read_rows(const TableDef& table, const std::set<std:
             if (!values) continue;
             for (std::size_t c = 0; c < table.columns.size(); ++c) {
                 const Column& col = table.columns[c];
+                const bool complex = col.type == ColumnType::Complex;
                 if (!(col.flags & column_flags::AutoLong) || (*values)[c].kind() != ValueKind::Long) continue;
-                found.has_autonumber = true;
+                (complex ? found.has_complex_key : found.has_autonumber) = true;
                 // A value stored explicitly may be negative; only positive ones move the counter.
+                std::uint32_t& highest = complex ? found.max_complex_key : found.max_autonumber;
                 if ((*values)[c].as_int32() > 0)
-                    found.max_autonumber =
-                        std::max(found.max_autonumber, static_cast<std::uint32_t>((*values)[c].as_int32()));
+                    highest = std::max(highest, static_cast<std::uint32_t>((*values)[c].as_int32()));
             }
             found.rows.emplace_back(id, std::move(*values));
         }
@@ -483,12 +486,18 @@ void Checker::check_counters(const TableDef& table, const TableRows& found, cons
             note("{}: its definition counts {} rows, its pages hold {} (a system table; Access does not keep "
                  "this count exact)",
                  who, table.row_count, found.rows.size());
+        else if (f_.ace)   // we never write these files: the count is Access's, and no reader scans by it
+            note("{}: its definition counts {} rows, its pages hold {} (Access left the count behind)", who,
+                 table.row_count, found.rows.size());
         else
             problem("{}: its definition counts {} rows, its pages hold {}", who, table.row_count, found.rows.size());
     }
     if (found.has_autonumber && found.max_autonumber > table.last_autonumber)
         problem("{}: the autonumber counter is {}, below the stored value {}", who, table.last_autonumber,
                 found.max_autonumber);
+    if (found.has_complex_key && found.max_complex_key > table.last_complex_key)
+        problem("{}: the counter of complex-column keys is {}, below the stored key {}", who, table.last_complex_key,
+                found.max_complex_key);
 }
 
 // One index's tree and entries against the table's rows.
@@ -504,7 +513,8 @@ void Checker::check_index(const TableDef& table, const RealIndex& index, const s
         }
     }
     if (unencodable)
-        note("{}: {} row(s) have keys beyond our collation tables; their entries were checked for order only",
+        note("{}: {} row(s) have keys this engine does not encode (a sort order or type it does not write); their "
+             "entries were checked for order only",
              index_who, unencodable);
     try {
         found = verify_index(*file_, table, index, rows);

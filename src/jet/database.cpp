@@ -6,7 +6,6 @@
 #include "jet/base/error.h"
 #include "jet/rows/row_decode.h"
 #include "jet/schema/names.h"
-#include "jet/storage/file_header.h"
 #include "jet/storage/usage_map.h"
 
 #include <algorithm>
@@ -30,13 +29,17 @@ constexpr int kMaxMoves = 8;  // a moved row is re-pointed from its header row, 
 std::shared_ptr<Database> Database::open(const std::string& path, PageFile::Access access) {
     std::unique_ptr<PageFile> file = PageFile::open(path, access);
     const HeaderInfo info = read_header(path, file->fd());
-    std::shared_ptr<Database> db(new Database(std::move(file), info.code_page, info.sort_order));
+    if (info.format->ace && access == PageFile::Access::ReadWrite)
+        throw JetError(err::Unsupported,
+                       fmt::format("Cannot write to '{}': it is an {} database, which this engine reads but does not "
+                                   "write yet.", path, jet::version_name(info.version)));
+    std::shared_ptr<Database> db(new Database(std::move(file), info));
     if (access == PageFile::Access::ReadWrite) db->lock_file_ = LockFile::acquire(path);
     return db;
 }
 
-Database::Database(std::unique_ptr<PageFile> file, std::uint16_t code_page, std::uint16_t sort_order)
-    : file_(std::move(file)), code_page_(code_page), sort_order_(sort_order) {}
+Database::Database(std::unique_ptr<PageFile> file, const HeaderInfo& header)
+    : file_(std::move(file)), header_(header) {}
 
 TableDefPtr Database::table_def_at(std::uint32_t tdef_page, const std::string& name) {
     const std::uint64_t serial = file_->view_serial();
@@ -59,7 +62,10 @@ TableDefPtr Database::table_def_at(std::uint32_t tdef_page, const std::string& n
         }
     }
     TdefStream stream = read_tdef_stream(*file_, tdef_page, name);
-    TableDefPtr def = std::make_shared<TableDef>(parse_table_def(stream, format(), name, path(), code_page_));
+    auto parsed = std::make_shared<TableDef>(parse_table_def(stream, format(), name, path(), header_.code_page));
+    if (std::any_of(parsed->columns.begin(), parsed->columns.end(), [](const Column& c) { return c.is_calculated(); }))
+        apply_result_types(*parsed, properties(name));
+    TableDefPtr def = std::move(parsed);
     defs_[tdef_page] = CachedDef{std::move(stream), def, serial};
     return def;
 }
@@ -201,7 +207,7 @@ const Database::CachedCatalog& Database::fresh_catalog() {
     catalog_.reset();
     CachedCatalog c;
     c.stream = read_tdef_stream(*file_, kCatalogTdefPage, kCatalogTable);
-    c.def = parse_table_def(c.stream, format(), kCatalogTable, path(), code_page_);
+    c.def = parse_table_def(c.stream, format(), kCatalogTable, path(), header_.code_page);
     c.page_numbers = data_pages(c.def);
     const std::uint32_t page_count = file_->page_count();
     for (std::uint32_t p : c.page_numbers)
@@ -275,7 +281,7 @@ const TableProperties& Database::properties(std::string_view name) {
         if (blob.kind() != ValueKind::Binary) blob = Value::binary({});
     }
     if (blob.as_binary() != cached.blob) {
-        cached.parsed = parse_properties(format(), blob.as_binary(), code_page_,
+        cached.parsed = parse_properties(format(), blob.as_binary(), header_.code_page,
                                          fmt::format("table '{}' in '{}'", entry.name, path()));
         cached.blob = blob.as_binary();
         cached.rules.reset();

@@ -9,6 +9,7 @@
 #include "jet/schema/column_rules.h"
 #include "jet/schema/properties.h"
 #include "jet/schema/table_def.h"
+#include "jet/storage/file_header.h"
 #include "jet/storage/lock_file.h"
 #include "jet/storage/page_file.h"
 #include "jet/value/value.h"
@@ -26,7 +27,8 @@ namespace jet {
 
 class Database {
 public:
-    // 3024 when the file does not exist; refusals of file_header.h.
+    // 3024 when the file does not exist; refusals of file_header.h; 3251 when an Access 2007+
+    // (ACE) file is opened for writing, which this engine does not do yet.
     static std::shared_ptr<Database> open(const std::string& path,
                                           PageFile::Access access = PageFile::Access::ReadOnly);
 
@@ -34,8 +36,10 @@ public:
     const PageFile& file() const { return *file_; }
     const Format& format() const { return file_->format(); }
     const std::string& path() const { return file_->path(); }
-    std::uint16_t code_page() const { return code_page_; }    // of Jet 3 text
-    std::uint16_t sort_order() const { return sort_order_; }
+    std::uint16_t code_page() const { return header_.code_page; }    // of Jet 3 text
+    std::uint16_t sort_order() const { return header_.sort_order; }
+    std::uint8_t version() const { return header_.version; }   // the header's version byte
+    std::string version_name() const { return jet::version_name(header_.version); }
 
     // Every MSysObjects row, in table order.
     std::vector<CatalogEntry> catalog();
@@ -79,7 +83,7 @@ public:
     bool read_row(const TableDef& table, RowId id, std::vector<Value>& out, const std::vector<bool>* wanted = nullptr);
 
 private:
-    Database(std::unique_ptr<PageFile> file, std::uint16_t code_page, std::uint16_t sort_order);
+    Database(std::unique_ptr<PageFile> file, const HeaderInfo& header);
 
     // Folded-case hashing, so that a table is found by name in one lookup.
     struct NameHash {
@@ -113,8 +117,7 @@ private:
 
     std::unique_ptr<PageFile> file_;
     std::unique_ptr<LockFile> lock_file_;   // held while open for writing, as Jet keeps the .ldb
-    std::uint16_t code_page_ = 0;
-    std::uint16_t sort_order_ = 0;
+    HeaderInfo header_;
 
     // Each cache remembers the file's view serial it was last checked under (page_file.h): within
     // one statement scope and between commits a check is not repeated.

@@ -1,5 +1,5 @@
-// `tlw info FILE`: the format, page size and code page, then each user table with its row
-// count (counted, not the stored statistic) and its indexes.
+// `tlw info FILE`: the format ("Access 2010 (ACE 14)"), page size and code page, then each user
+// table with its row count (counted, not the stored statistic) and its indexes.
 #include "commands.h"
 #include "value_text.h"
 
@@ -11,11 +11,11 @@
 void add_info_command(CLI::App& app) {
     auto* cmd = app.add_subcommand("info", "Show the format, page size, code page and tables of a database");
     auto file = std::make_shared<std::string>();
-    cmd->add_option("FILE", *file, "Jet database (.mdb, .tlw)")->required();
+    cmd->add_option("FILE", *file, "Jet or ACE database (.mdb, .tlw, .accdb)")->required();
     cmd->callback([file] {
         auto db = jet::Database::open(*file);
         std::string out = fmt::format("File:      {}\nFormat:    {}\nPage size: {}\nPages:     {}\nCode page: {}\n",
-                                      db->path(), db->format().jet3() ? "Jet 3 (Access 97)" : "Jet 4 (Access 2000-2003)",
+                                      db->path(), db->version_name(),
                                       db->format().page_size, db->file().page_count(), db->code_page());
         const auto tables = db->tables();
         out += fmt::format("Tables:    {}\n", tables.size());

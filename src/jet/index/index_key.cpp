@@ -94,7 +94,7 @@ void binary(Bytes& out, const std::uint8_t* data, std::size_t size, bool ascendi
 
 // Decimal: sign byte and 16 magnitude bytes at the column's scale; negatives of an ascending
 // column (and positives of a descending one) inverted, then the sign byte 0x00/0xFF.
-void decimal(Bytes& out, const Decimal& d, const TableDef& table, const Column& column, bool ascending) {
+void decimal(Bytes& out, const Decimal& d, const TableDef& table, const Column& column, bool ascending, bool ace) {
     uint128 magnitude = d.magnitude;
     for (int s = d.scale; s < column.scale; ++s) magnitude *= 10;
     for (int s = d.scale; s > column.scale; --s) {
@@ -106,8 +106,19 @@ void decimal(Bytes& out, const Decimal& d, const TableDef& table, const Column& 
     out.push_back(negative ? 0x80 : 0x00);
     put_be(out, static_cast<std::uint64_t>(magnitude >> 64), 8);
     put_be(out, static_cast<std::uint64_t>(magnitude), 8);
+    // Access 2007 fixed the order of negative keys: the sign byte is set before the inversion.
+    if (ace) out[at] = 0xFF;
     if (negative == ascending) invert_from(out, at);
-    out[at] = negative ? 0x00 : 0xFF;
+    if (!ace) out[at] = negative ? 0x00 : 0xFF;
+}
+
+// A Large Number: exact whole Decimals only.
+std::int64_t big_integer(const Value& v, const TableDef& table, const Column& column) {
+    if (v.kind() != ValueKind::Decimal) return integral(v, table, column);
+    const Decimal& d = v.as_decimal();
+    if (d.scale != 0 || d.magnitude > (d.negative ? uint128{1} << 63 : (uint128{1} << 63) - 1)) mismatch(table, column);
+    const auto magnitude = static_cast<std::uint64_t>(d.magnitude);
+    return d.negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
 }
 
 // Numbers and dates are fixed-width big-endian keys that compare as unsigned bytes; a
@@ -117,6 +128,8 @@ bool is_number_key(ColumnType type) {
         case ColumnType::Byte:
         case ColumnType::Integer:
         case ColumnType::Long:
+        case ColumnType::Complex:
+        case ColumnType::BigInt:
         case ColumnType::Currency:
         case ColumnType::Single:
         case ColumnType::Double:
@@ -141,7 +154,11 @@ void append_number_key(Bytes& out, const TableDef& table, const Column& column, 
             break;
         }
         case ColumnType::Long:
+        case ColumnType::Complex:
             signed_integer(out, integral(value, table, column), 4);
+            break;
+        case ColumnType::BigInt:
+            signed_integer(out, big_integer(value, table, column), 8);
             break;
         case ColumnType::Currency:
             signed_integer(out, value.kind() == ValueKind::Currency ? value.as_currency().scaled
@@ -187,7 +204,7 @@ void append_ordered_key(Bytes& out, const Format& format, const TableDef& table,
         }
         case ColumnType::Decimal:
             if (value.kind() != ValueKind::Decimal) mismatch(table, column);
-            decimal(out, value.as_decimal(), table, column, ascending);
+            decimal(out, value.as_decimal(), table, column, ascending, format.ace);
             return;
         case ColumnType::Text:
         case ColumnType::Memo: {

@@ -82,7 +82,10 @@ Value coerce_for_column(const Value& v, ColumnType type, std::string_view column
         if (v.kind() == ValueKind::Decimal) return v;
         break;
     case ColumnType::Unknown0D:
-    case ColumnType::Unknown11: break;
+    case ColumnType::Unknown11:
+    case ColumnType::Complex:
+    case ColumnType::BigInt:
+    case ColumnType::DateTimeExtended: break;   // types of Access 2007+ files, which are read only
     }
     throw JetError(err::Unsupported, "Column '" + std::string(column) + "' of type " + std::string(column_type_name(type)) +
                                          " takes no values converted by this engine.");

@@ -4,6 +4,7 @@
 #include "jet/rows/row_decode.h"
 
 #include "jet/base/error.h"
+#include "jet/rows/calculated_value.h"
 #include "jet/rows/long_value.h"
 #include "jet/value/stored_value.h"
 
@@ -24,12 +25,17 @@ std::vector<FieldRef>& fields_buffer() {
 }
 
 // Bytes a fixed-size field takes in a row: Booleans none (they live in the null mask), the
-// others their type's length or, for fixed Text and Binary, the column's.
-std::uint32_t fixed_size(ColumnType type, std::uint16_t declared) {
-    if (type == ColumnType::Boolean) return 0;
-    const std::uint16_t length = fixed_length(type);
-    return length != 0 ? length : declared;
+// others their type's length or, for fixed Text and Binary and calculated columns (whose
+// result is wrapped), the column's.
+std::uint32_t fixed_size(const Column& c) {
+    if (c.is_calculated()) return c.length;
+    if (c.type == ColumnType::Boolean) return 0;
+    const std::uint16_t length = fixed_length(c.type);
+    return length != 0 ? length : c.length;
 }
+
+// A Boolean's value is its null-mask bit, except in a calculated column, which stores a byte.
+bool in_null_mask(const Column& c) { return c.type == ColumnType::Boolean && !c.is_calculated(); }
 
 }  // namespace
 
@@ -45,7 +51,7 @@ std::optional<std::span<const std::uint8_t>> RowDecoder::fixed_field(const std::
                                                                       const Column& c) const {
     const bool jet3 = format_.jet3();
     const std::size_t count_size = jet3 ? 1 : 2;
-    if (!c.is_fixed() || c.type == ColumnType::Boolean || size < count_size + 1) return std::nullopt;
+    if (!c.is_fixed() || c.type == ColumnType::Boolean || c.is_calculated() || size < count_size + 1) return std::nullopt;
     const std::uint32_t ncols = jet3 ? row[0] : get_u16(row);
     const std::size_t mask_len = (ncols + 7) / 8;
     if (size < count_size + mask_len) return std::nullopt;
@@ -53,7 +59,7 @@ std::optional<std::span<const std::uint8_t>> RowDecoder::fixed_field(const std::
     const std::uint8_t* mask = row + size - mask_len;
     if ((mask[c.number / 8] >> (c.number % 8) & 1) == 0) return std::span<const std::uint8_t>{};
     const std::size_t start = count_size + c.fixed_offset;
-    const std::uint32_t len = fixed_size(c.type, c.length);
+    const std::uint32_t len = fixed_size(c);
     if (len == 0 || start + len > size - mask_len) return std::nullopt;
     return std::span<const std::uint8_t>(row + start, len);
 }
@@ -105,10 +111,10 @@ void RowDecoder::split(const std::uint8_t* row, std::size_t size, RowId id, std:
         f = FieldRef{};
         if (c.number >= ncols) continue;
         f.present = (mask[c.number / 8] >> (c.number % 8) & 1) != 0;
-        if (c.type == ColumnType::Boolean || !f.present) continue;
+        if (in_null_mask(c) || !f.present) continue;
         if (c.is_fixed()) {
             const std::size_t start = count_size + c.fixed_offset;
-            const std::uint32_t len = fixed_size(c.type, c.length);
+            const std::uint32_t len = fixed_size(c);
             if (start + len > data_end) damaged(id, fmt::format("column '{}' lies outside the row", c.name));
             f.data = row + start;
             f.size = len;
@@ -127,10 +133,12 @@ void RowDecoder::split(const std::uint8_t* row, std::size_t size, RowId id, std:
 }
 
 void RowDecoder::store(Value& out, const Column& c, const FieldRef& f, RowId id) const {
-    if (c.type == ColumnType::Boolean) {
+    if (in_null_mask(c)) {
         out.refill(f.present);
     } else if (!f.present || !f.data) {
         out = Value::null();
+    } else if (c.is_calculated()) {
+        store_calculated(out, c, f, id);
     } else if (is_long_value(c.type)) {
         const Bytes data = read_long_value(file_, f.data, f.size, LongValueField{table_.name, c.name, id});
         if (c.type == ColumnType::Ole)
@@ -140,6 +148,33 @@ void RowDecoder::store(Value& out, const Column& c, const FieldRef& f, RowId id)
     } else if (!decode_plain_value(out, format_, c.type, f.data, f.size, c.code_page, c.scale)) {
         damaged(id, fmt::format("column '{}' holds {} bytes, too few for its type", c.name, f.size));
     }
+}
+
+void RowDecoder::store_calculated(Value& out, const Column& c, const FieldRef& f, RowId id) const {
+    Bytes long_value;
+    std::span<const std::uint8_t> stored(f.data, f.size);
+    if (is_long_value(c.type)) {
+        long_value = read_long_value(file_, f.data, f.size, LongValueField{table_.name, c.name, id});
+        stored = long_value;
+    }
+    const auto result = calculated_result(stored.data(), stored.size());
+    if (!result) damaged(id, fmt::format("the calculated column '{}' holds a cut-off result", c.name));
+    if (result->empty() && !is_text_like(c.type)) {   // the expression gave Null
+        out = Value::null();
+        return;
+    }
+    if (c.type == ColumnType::Boolean) {
+        out.refill((*result)[0] != 0);
+        return;
+    }
+    const ColumnType type = c.type == ColumnType::Ole ? ColumnType::Binary : c.type;
+    const bool decoded = c.type == ColumnType::Decimal
+                             ? decode_calculated_decimal(out, *result)
+                             : decode_plain_value(out, format_, type, result->data(), result->size(), c.code_page,
+                                                  c.scale);
+    if (!decoded)
+        damaged(id, fmt::format("the calculated column '{}' holds a result of {} bytes that does not read as {}",
+                                c.name, result->size(), column_type_name(c.type)));
 }
 
 Value RowDecoder::value(const Column& c, const FieldRef& f, RowId id) const {

@@ -44,6 +44,8 @@ public:
 private:
     // value() into `out`, reusing what `out` holds.
     void store(Value& out, const Column& column, const FieldRef& field, RowId id) const;
+    // A calculated column's value: its wrapped result, read as the column's type.
+    void store_calculated(Value& out, const Column& column, const FieldRef& field, RowId id) const;
     [[noreturn]] void damaged(RowId id, const std::string& what) const;
     const PageFile& file_;
     const TableDef& table_;

@@ -128,7 +128,10 @@ Bytes encode_field(const TableDef& table, const Column& column, const Value& val
     }
     case ColumnType::Ole:
     case ColumnType::Memo:
-    case ColumnType::Unknown11: break;
+    case ColumnType::Unknown11:
+    case ColumnType::Complex:
+    case ColumnType::BigInt:
+    case ColumnType::DateTimeExtended: break;   // types of Access 2007+ files, which are read only
     }
     throw JetError(err::Unsupported, fmt::format("Cannot store a value in column '{}' of table '{}': its type is not "
                                                  "written by this engine.",

@@ -105,4 +105,13 @@ const std::vector<Property>* column_properties(const TableProperties& properties
     return nullptr;
 }
 
+void apply_result_types(TableDef& table, const TableProperties& properties) {
+    for (Column& c : table.columns) {
+        if (!c.is_calculated()) continue;
+        const std::vector<Property>* own = column_properties(properties, c.name);
+        const Property* result = own ? find_property(*own, "ResultType") : nullptr;
+        if (result && result->value.kind() == ValueKind::Byte) c.type = static_cast<ColumnType>(result->value.as_byte());
+    }
+}
+
 }  // namespace jet

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "jet/schema/properties_write.h"
+#include "jet/schema/table_def.h"
 
 #include <string>
 #include <string_view>
@@ -18,5 +19,10 @@ TableProperties parse_properties(const Format& format, const Bytes& blob, std::u
 const Property* find_property(const std::vector<Property>& properties, std::string_view name);
 // The properties of one column, or nullptr when it has none.
 const std::vector<Property>* column_properties(const TableProperties& properties, std::string_view column);
+
+// A calculated column (Access 2010+) stores its result as the type its ResultType property
+// names, which the descriptor does not always carry (a Yes/No result under Integer, a Memo
+// under Text): sets each calculated column's type to it.
+void apply_result_types(TableDef& table, const TableProperties& properties);
 
 }  // namespace jet

@@ -17,6 +17,7 @@ namespace jet {
 namespace {
 
 constexpr std::uint8_t kTdefPageType = 0x02;
+constexpr std::size_t kComplexKeyOffset = 28;  // ACE: shared by all complex columns of the table
 
 std::uint32_t next_tdef_page(PageSpan page) { return get_u32(page.data() + 4); }
 
@@ -178,6 +179,7 @@ TdefCounts read_header(const StreamReader& r, const Format& f, TableDef& def) {
     r.need(0, f.tdef_header_size, "the header is cut off");
     def.row_count = r.u32(f.tdef_row_count_offset, "header");
     def.last_autonumber = r.u32(f.tdef_autonumber_offset, "header");
+    if (f.ace) def.last_complex_key = r.u32(kComplexKeyOffset, "header");
     def.table_type = r.u8(f.tdef_table_type_offset, "header");
     def.max_columns = r.u16(f.tdef_max_columns_offset, "header");
     def.var_columns = r.u16(f.tdef_var_columns_offset, "header");
@@ -224,6 +226,7 @@ void read_columns(const StreamReader& r, const Format& f, std::size_t& at, std::
         else c.sort_version = r.u8(d + 14, "column");
         c.precision = r.u8(d + 11, "column");
         c.scale = r.u8(d + 12, "column");
+        if (c.type == ColumnType::Complex) c.complex_id = r.u32(d + 11, "column");
         c.flags = r.u8(d + (jet3 ? 13 : 15), "column");
         if (!jet3) c.ext_flags = r.u8(d + 16, "column");
         c.fixed_offset = r.u16(d + (jet3 ? 14 : 21), "column");

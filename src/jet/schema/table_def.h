@@ -27,6 +27,7 @@ inline constexpr std::uint8_t Hyperlink = 0x80;
 }
 namespace column_ext_flags {
 inline constexpr std::uint8_t CompressedUnicode = 0x01;
+inline constexpr std::uint8_t Calculated = 0xC0;   // Access 2010+: the stored result of an expression
 }
 
 struct Column {
@@ -42,12 +43,17 @@ struct Column {
     std::uint8_t sort_version = 0;      // Jet4 text: 0 General Legacy, 1 General
     std::uint16_t code_page = 0;        // Jet3 text
     std::uint8_t precision = 0, scale = 0;  // Decimal
+    std::uint32_t complex_id = 0;       // ACE complex column: its ComplexID in MSysComplexColumns
     // Raw descriptor bytes we do not interpret, kept so a rewrite preserves them.
     std::uint16_t misc = 0;             // Jet4 "column number again" / Jet3 +5
 
     bool is_fixed() const { return (flags & column_flags::Fixed) != 0; }
-    bool is_autonumber() const { return (flags & (column_flags::AutoLong | column_flags::AutoGuid)) != 0; }
+    // Complex columns carry the autonumber flag too, but draw their keys from a counter of their own.
+    bool is_autonumber() const {
+        return type != ColumnType::Complex && (flags & (column_flags::AutoLong | column_flags::AutoGuid)) != 0;
+    }
     bool is_compressed_unicode() const { return (ext_flags & column_ext_flags::CompressedUnicode) != 0; }
+    bool is_calculated() const { return (ext_flags & column_ext_flags::Calculated) != 0; }
 };
 
 namespace index_flags {
@@ -105,6 +111,7 @@ struct TableDef {
     std::vector<std::uint32_t> tdef_pages;  // first page and continuation pages
     std::uint32_t row_count = 0;
     std::uint32_t last_autonumber = 0;
+    std::uint32_t last_complex_key = 0;     // ACE: the last key given to a complex column's values
     std::uint8_t table_type = 0x4E;         // 'N' user, 'S' system
     std::uint16_t max_columns = 0;          // including deleted columns
     std::uint16_t var_columns = 0;

@@ -49,9 +49,10 @@ enum class TypeClass { Null, Text, Number, Other };
 TypeClass class_of(ColumnType t) {
     switch (t) {
     case ColumnType::Text: case ColumnType::Memo: return TypeClass::Text;
+    case ColumnType::DateTimeExtended: return TypeClass::Text;   // read as ISO text
     case ColumnType::Boolean: case ColumnType::Byte: case ColumnType::Integer: case ColumnType::Long:
     case ColumnType::Currency: case ColumnType::Single: case ColumnType::Double: case ColumnType::DateTime:
-    case ColumnType::Decimal: return TypeClass::Number;
+    case ColumnType::Decimal: case ColumnType::BigInt: case ColumnType::Complex: return TypeClass::Number;
     default: return TypeClass::Other;
     }
 }

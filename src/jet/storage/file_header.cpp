@@ -1,4 +1,4 @@
-// Page 0: recognition of Jet 3 / Jet 4 files and refusal of everything else, naming the file.
+// Page 0: recognition of Jet 3, Jet 4 and ACE files and refusal of everything else, naming the file.
 // The masked region is an RC4 keystream XOR, so one routine both masks and unmasks.
 #include "jet/storage/file_header.h"
 
@@ -22,6 +22,8 @@ constexpr std::size_t kDbKeyOffset = 0x3E;
 constexpr std::size_t kPasswordOffset = 0x42;
 constexpr std::size_t kJet3SortOrderOffset = 0x3A;
 constexpr std::size_t kJet4SortOrderOffset = 0x6E;
+constexpr std::size_t kSortVersionOffset = 0x71;
+constexpr std::uint8_t kNewestAce = 6;  // Access 2019 (ACE 17)
 constexpr std::size_t kCreationDateOffset = 0x72;
 
 // RC4 keystream for the fixed key C7 DA 39 6B, computed once.
@@ -75,29 +77,54 @@ void toggle_header_mask(Bytes& page0, const Format& format) {
     for (std::size_t i = 0; i < n; ++i) page0[kMaskStart + i] ^= stream[i];
 }
 
-HeaderInfo parse_header(const std::string& path, const Bytes& raw, std::uint64_t file_size) {
+std::string version_name(std::uint8_t version) {
+    switch (version) {
+    case 0: return "Access 97 (Jet 3)";
+    case 1: return "Access 2000-2003 (Jet 4)";
+    case 2: return "Access 2007 (ACE 12)";
+    case 3: return "Access 2010 (ACE 14)";
+    case 4: return "Access 2013 (ACE 15)";
+    case 5: return "Access 2016 (ACE 16)";
+    case 6: return "Access 2019 (ACE 17)";
+    }
+    return fmt::format("unknown version {}", version);
+}
+
+namespace {
+
+const Format& format_of(const std::string& path, const Bytes& raw) {
+    // Access 2007 and later write "Standard ACE DB"; the version byte is what tells the formats apart.
     static const char kJet[] = "Standard Jet DB";
     static const char kAce[] = "Standard ACE DB";
-    if (raw.size() < 0x100 || raw[0] != 0 || std::memcmp(raw.data() + 4, kJet, 15) != 0) {
-        if (raw.size() >= 0x20 && std::memcmp(raw.data() + 4, kAce, 15) == 0)
-            throw JetError(err::NotADatabase,
-                           fmt::format("Unrecognized database format '{}': it is an Access 2007 or later (.accdb) "
-                                       "database, which is not yet supported.", path));
+    const bool named = raw.size() >= 0x100 && raw[0] == 0 &&
+                       (std::memcmp(raw.data() + 4, kJet, 15) == 0 || std::memcmp(raw.data() + 4, kAce, 15) == 0);
+    if (!named)
         throw JetError(err::NotADatabase,
                        fmt::format("Unrecognized database format '{}': it is not a Jet (Access) database.", path));
-    }
     const std::uint8_t version = raw[0x14];
-    if (version >= 2)
+    if (version > kNewestAce)
         throw JetError(err::NotADatabase,
-                       fmt::format("Unrecognized database format '{}': it is an Access 2007 or later database "
-                                   "(version {}), which is not yet supported.", path, version));
-    const Format& format = Format::of(static_cast<Version>(version));
+                       fmt::format("Unrecognized database format '{}': it declares version {}, newer than {}, the "
+                                   "latest this engine reads.", path, version, version_name(kNewestAce)));
+    if (version == 0) return Format::jet3_format();
+    return version == 1 ? Format::jet4_format() : Format::ace_format();
+}
+
+}  // namespace
+
+HeaderInfo parse_header(const std::string& path, const Bytes& raw, std::uint64_t file_size) {
+    const Format& format = format_of(path, raw);
     if (file_size < 3ull * format.page_size || file_size % format.page_size != 0)
         throw JetError(err::CorruptDatabase,
                        fmt::format("Cannot open database '{}': the file is truncated ({} bytes is not a whole number "
                                    "of {}-byte pages).", path, file_size, format.page_size));
     Bytes page0(raw.begin(), raw.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(raw.size(), format.page_size)));
     toggle_header_mask(page0, format);
+    // Access 2007 and later encrypt the whole file when a password is set (Office encryption).
+    if (format.ace && get_u32(page0, kDbKeyOffset) != 0)
+        throw JetError(err::PasswordProtected,
+                       fmt::format("Not a valid password: '{}' is an {} database encrypted with a password, which is not "
+                                   "supported.", path, version_name(raw[0x14])));
     if (get_u32(page0, kDbKeyOffset) != 0)
         throw JetError(err::NotADatabase,
                        fmt::format("Cannot open database '{}': it is encoded (encrypted), which is not supported.", path));
@@ -107,9 +134,11 @@ HeaderInfo parse_header(const std::string& path, const Bytes& raw, std::uint64_t
                                    "supported.", path));
     HeaderInfo info;
     info.format = &format;
+    info.version = raw[0x14];
     info.code_page = get_u16(page0, kCodePageOffset);
     const std::size_t sort_at = format.jet3() ? kJet3SortOrderOffset : kJet4SortOrderOffset;
     info.sort_order = get_u16(page0, sort_at);
+    if (!format.jet3()) info.sort_version = page0[kSortVersionOffset];
     return info;
 }
 

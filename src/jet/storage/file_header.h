@@ -1,6 +1,7 @@
-// Page 0: recognises a Jet 3 or Jet 4 database and refuses, with a message naming the file,
-// what the engine cannot open (not a Jet file, Access 2007+, a password, encryption,
-// a truncated file). Also unmasks and re-masks the header's masked region.
+// Page 0: recognises a Jet 3, Jet 4 or ACE (Access 2007-2019) database, names its version, and
+// refuses, with a message naming the file, what the engine cannot open (not a Jet file, a
+// version newer than ACE 17, a password, encryption, a truncated file). Also unmasks and
+// re-masks the header's masked region.
 #pragma once
 
 #include "jet/base/bytes.h"
@@ -14,9 +15,14 @@ namespace jet {
 // What page 0 declares, once it has been accepted.
 struct HeaderInfo {
     const Format* format = nullptr;
+    std::uint8_t version = 0;        // the byte at 0x14: 0 Jet 3, 1 Jet 4, 2-6 ACE 12-17
     std::uint16_t code_page = 0;     // of Jet 3 text
     std::uint16_t sort_order = 0;    // LCID of the database's default collation
+    std::uint8_t sort_version = 0;   // Jet 4/ACE: 0 "General Legacy", 1 "General" (Access 2010+)
 };
+
+// "Access 97 (Jet 3)", "Access 2000-2003 (Jet 4)", "Access 2010 (ACE 14)", ... for the byte at 0x14.
+std::string version_name(std::uint8_t version);
 
 // Checks a raw (still masked) page 0 image of a file of file_size bytes; throws JetError
 // naming `path` for anything we cannot open.

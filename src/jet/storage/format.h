@@ -1,6 +1,7 @@
-// The two on-disk formats the engine handles (Jet 3 / Access 97 and Jet 4 / Access 2000-2003)
+// The two page layouts the engine handles (Jet 3 / Access 97 and Jet 4 / Access 2000-2003)
 // and every offset and size that differs between them, so that code elsewhere never tests
-// the version directly.
+// the version directly. Access 2007 and later (ACE, .accdb) lay pages out as Jet 4; their
+// Format says so in `ace`, for the few column types and key forms only they have.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +11,8 @@ namespace jet {
 enum class Version : std::uint8_t { Jet3 = 0, Jet4 = 1 };
 
 struct Format {
-    Version version;
+    Version version;                         // the page layout
+    bool ace = false;                        // an Access 2007+ file (read only)
     std::uint32_t page_size;
     // Header masking
     std::uint32_t header_mask_length;
@@ -60,6 +62,7 @@ struct Format {
 
     static const Format& jet3_format();
     static const Format& jet4_format();
+    static const Format& ace_format();
     static const Format& of(Version v) { return v == Version::Jet3 ? jet3_format() : jet4_format(); }
 };
 
@@ -144,6 +147,15 @@ inline const Format& Format::jet4_format() {
         .max_single_lval_row = 4076,
         .max_inline_long_value = 64,
     };
+    return f;
+}
+
+inline const Format& Format::ace_format() {
+    static const Format f = [] {
+        Format ace = jet4_format();
+        ace.ace = true;
+        return ace;
+    }();
     return f;
 }
 

@@ -18,6 +18,9 @@ std::string_view column_type_name(ColumnType t) {
     case ColumnType::Memo: return "Memo";
     case ColumnType::Guid: return "GUID";
     case ColumnType::Decimal: return "Decimal";
+    case ColumnType::Complex: return "Complex";
+    case ColumnType::BigInt: return "BigInt";
+    case ColumnType::DateTimeExtended: return "DateTimeExtended";
     case ColumnType::Unknown0D:
     case ColumnType::Unknown11: break;
     }

@@ -23,6 +23,10 @@ enum class ColumnType : std::uint8_t {
     Guid = 0x0F,
     Decimal = 0x10,
     Unknown11 = 0x11,
+    // Access 2007 and later only.
+    Complex = 0x12,           // the key of a row's values in a hidden table (attachments, multi-value, memo history)
+    BigInt = 0x13,            // "Large Number", 64-bit (Access 2016)
+    DateTimeExtended = 0x14,  // 42 ASCII bytes: days, seconds and 100-ns units since 0001-01-01 (Access 2019)
 };
 
 // Names as `tlw` prints them and as CREATE-style code names them ("Long", "Text", "Memo", ...).
@@ -38,6 +42,9 @@ constexpr std::uint16_t fixed_length(ColumnType t) {
     case ColumnType::Integer: return 2;
     case ColumnType::Long: return 4;
     case ColumnType::Single: return 4;
+    case ColumnType::Complex: return 4;
+    case ColumnType::BigInt: return 8;
+    case ColumnType::DateTimeExtended: return 42;
     case ColumnType::Currency:
     case ColumnType::Double:
     case ColumnType::DateTime: return 8;

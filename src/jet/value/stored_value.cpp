@@ -5,6 +5,7 @@
 #include "jet/value/text_codec.h"
 
 #include <cstring>
+#include <fmt/format.h>
 
 namespace jet {
 namespace {
@@ -38,6 +39,34 @@ void decode_text(std::string& out, const Format& format, const std::uint8_t* p, 
         out = decode_jet4_text(p, n);
 }
 
+// Date/Time Extended: "DDDDDDDDDDDDDDDDDDD:SSSSSSSSSSSSFFFFFFF:7" (days since 0001-01-01, seconds of
+// the day, 100-ns units), kept as ISO text so that none of its precision is lost:
+// "2021-06-14T22:45:12.3456789", the fraction left out when it is zero. False when malformed.
+bool decode_extended_date(std::string& out, const std::uint8_t* p, std::size_t n) {
+    constexpr std::int64_t kDaysTo1899_12_30 = 693593;
+    auto number = [&](std::size_t from, std::size_t count, std::int64_t& v) {
+        v = 0;
+        for (std::size_t i = from; i < from + count; ++i) {
+            if (p[i] < '0' || p[i] > '9') return false;
+            v = v * 10 + (p[i] - '0');
+        }
+        return true;
+    };
+    std::int64_t days = 0, seconds = 0, ticks = 0;
+    if (n < 42 || p[19] != ':' || p[39] != ':' || !number(0, 19, days) || !number(20, 12, seconds) ||
+        !number(32, 7, ticks) || days > 3652058 || seconds >= 86400)
+        return false;
+    const CivilTime c = to_civil(DateTime{static_cast<double>(days - kDaysTo1899_12_30)});
+    out = fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}", c.year, c.month, c.day, seconds / 3600, seconds / 60 % 60,
+                      seconds % 60);
+    if (ticks != 0) {
+        std::string fraction = fmt::format("{:07}", ticks);
+        fraction.erase(fraction.find_last_not_of('0') + 1);
+        out += '.' + fraction;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool decode_plain_value(Value& out, const Format& format, ColumnType type, const std::uint8_t* p, std::size_t n,
@@ -47,7 +76,17 @@ bool decode_plain_value(Value& out, const Format& format, ColumnType type, const
     case ColumnType::Boolean: out.refill(n > 0 && p[0] != 0); break;
     case ColumnType::Byte: out.refill(p[0]); break;
     case ColumnType::Integer: out.refill(load<std::int16_t>(p)); break;
-    case ColumnType::Long: out.refill(load<std::int32_t>(p)); break;
+    case ColumnType::Long:
+    case ColumnType::Complex: out.refill(load<std::int32_t>(p)); break;
+    case ColumnType::BigInt: {  // a Decimal of scale 0 holds every 64-bit value exactly
+        const auto v = load<std::int64_t>(p);
+        Decimal d;
+        d.negative = v < 0;
+        d.magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+        out.refill(d);
+        break;
+    }
+    case ColumnType::DateTimeExtended: return decode_extended_date(out.refill_text(), p, n);
     case ColumnType::Currency: out.refill(Currency{load<std::int64_t>(p)}); break;
     case ColumnType::Single: out.refill(load<float>(p)); break;
     case ColumnType::Double: out.refill(load<double>(p)); break;

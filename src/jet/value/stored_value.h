@@ -12,8 +12,10 @@
 
 namespace jet {
 
-// Into `out`, reusing what it holds; false when the bytes are too short for the type. Text is
-// Jet 3 code-page text (`code_page`) or Jet 4 Unicode, compressed or not; `scale` is a Decimal's.
+// Into `out`, reusing what it holds; false when the bytes are too short for the type (or, for
+// a Date/Time Extended, malformed). Text is Jet 3 code-page text (`code_page`) or Jet 4 Unicode,
+// compressed or not; `scale` is a Decimal's. A Large Number (BigInt) comes out as a Decimal of
+// scale 0, a Date/Time Extended as ISO text to the 100 ns, a complex column as its Long key.
 bool decode_plain_value(Value& out, const Format& format, ColumnType type, const std::uint8_t* data, std::size_t size,
                         std::uint16_t code_page, std::uint8_t scale);
 // The same as a new value; nullopt when the bytes are too short for the type.
