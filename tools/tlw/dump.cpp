@@ -1,5 +1,6 @@
 // `tlw dump FILE [TABLE] [--json | --csv]`: the rows of the user tables (or one table) as
-// text, CSV or one JSON object that scripts rely on (see value_text.h for the value forms).
+// text, CSV or one JSON object that scripts rely on (see value_text.h for the value forms):
+// {"format": "jet3" | "jet4" | "ace", "version": "Access 2010 (ACE 14)", "tables": [...]}.
 #include "commands.h"
 #include "value_text.h"
 
@@ -20,7 +21,9 @@ std::vector<jet::CatalogEntry> selected_tables(jet::Database& db, const std::str
 }
 
 void dump_json(jet::Database& db, const std::vector<jet::CatalogEntry>& tables) {
-    std::string out = fmt::format("{{\"format\": \"{}\", \"tables\": [", db.format().jet3() ? "jet3" : "jet4");
+    const char* format = db.format().jet3() ? "jet3" : db.format().ace ? "ace" : "jet4";
+    std::string out = fmt::format("{{\"format\": \"{}\", \"version\": {}, \"tables\": [", format,
+                                  tlw::json_string(db.version_name()));
     bool first_table = true;
     for (const jet::CatalogEntry& entry : tables) {
         const jet::TableDef def = *db.table_def_at(entry.tdef_page(), entry.name);
@@ -29,13 +32,14 @@ void dump_json(jet::Database& db, const std::vector<jet::CatalogEntry>& tables) 
         out += "{\"name\": " + tlw::json_string(def.name) + ", \"columns\": " + tlw::json_columns(def) +
                ", \"indexes\": " + tlw::json_indexes(def) + ", \"rows\": [";
         bool first_row = true;
+        const tlw::FieldText text(db, def);
         db.scan(def, [&](jet::RowId, const std::vector<jet::Value>& values) {
             out += first_row ? "\n" : ",\n";
             first_row = false;
             out += '{';
             for (std::size_t k = 0; k < def.columns.size(); ++k) {
                 if (k) out += ", ";
-                out += tlw::json_string(def.columns[k].name) + ": " + tlw::json_value(values[k]);
+                out += tlw::json_string(def.columns[k].name) + ": " + text.json(k, values[k]);
             }
             out += '}';
             if (out.size() > (1u << 20)) {
@@ -55,8 +59,9 @@ void dump_csv(jet::Database& db, const jet::CatalogEntry& entry) {
     std::string out;
     for (std::size_t k = 0; k < def.columns.size(); ++k) out += (k ? "," : "") + tlw::csv_field(def.columns[k].name);
     out += '\n';
+    const tlw::FieldText text(db, def);
     db.scan(def, [&](jet::RowId, const std::vector<jet::Value>& values) {
-        for (std::size_t k = 0; k < values.size(); ++k) out += (k ? "," : "") + tlw::csv_value(values[k]);
+        for (std::size_t k = 0; k < values.size(); ++k) out += (k ? "," : "") + text.csv(k, values[k]);
         out += '\n';
         if (out.size() > (1u << 20)) {
             std::fwrite(out.data(), 1, out.size(), stdout);
@@ -76,7 +81,7 @@ void add_dump_command(CLI::App& app) {
         bool json = false, csv = false;
     };
     auto opt = std::make_shared<Options>();
-    cmd->add_option("FILE", opt->file, "Jet database (.mdb, .tlw)")->required();
+    cmd->add_option("FILE", opt->file, "Jet or ACE database (.mdb, .tlw, .accdb)")->required();
     cmd->add_option("TABLE", opt->table, "Only this table (case-insensitive)");
     auto* json = cmd->add_flag("--json", opt->json, "One JSON object: format, tables with columns, indexes and rows");
     auto* csv = cmd->add_flag("--csv", opt->csv, "CSV with a header line (each table preceded by its name when "

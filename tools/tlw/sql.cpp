@@ -25,10 +25,11 @@ void print_select(jet::Database& db, std::string_view select) {
     for (const jet::Column& c : table.columns) header += (header.empty() ? "" : ",") + tlw::csv_field(c.name);
     std::printf("%s\n", header.c_str());
     std::vector<jet::Value> values;
+    const tlw::FieldText text(db, table);
     for (const jet::RowId id : result.rows) {
         if (!db.read_row(table, id, values)) continue;
         std::string line;
-        for (std::size_t i = 0; i < values.size(); ++i) line += (i ? "," : "") + tlw::csv_value(values[i]);
+        for (std::size_t i = 0; i < values.size(); ++i) line += (i ? "," : "") + text.csv(i, values[i]);
         std::printf("%s\n", line.c_str());
     }
 }

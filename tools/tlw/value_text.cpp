@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 namespace tlw {
 namespace {
@@ -127,6 +128,42 @@ std::string csv_value(const jet::Value& v) {
     }
     default: return json_value(v);
     }
+}
+
+FieldText::FieldText(jet::Database& db, const jet::TableDef& def) : complex_(def.columns.size()) {
+    for (std::size_t k = 0; k < def.columns.size(); ++k)
+        if (def.columns[k].type == jet::ColumnType::Complex) {
+            jet::ComplexColumnValues values = jet::read_complex_column(db, def, def.columns[k]);
+            if (values.kind != jet::ComplexKind::Unknown) complex_[k] = std::move(values);  // else the key shows
+        }
+}
+
+const jet::ComplexValue* FieldText::complex(std::size_t column, const jet::Value& v) const {
+    if (column >= complex_.size() || !complex_[column] || v.kind() != jet::ValueKind::Long) return nullptr;
+    return &complex_[column]->of(v.as_int32());
+}
+
+std::string FieldText::json(std::size_t column, const jet::Value& v) const {
+    const jet::ComplexValue* c = complex(column, v);
+    if (!c) return json_value(v);
+    std::vector<std::string> items;
+    for (const jet::Value& value : c->values) items.push_back(json_value(value));
+    for (const jet::Attachment& a : c->attachments)
+        items.push_back(fmt::format("{{\"name\": {}, \"type\": {}, \"size\": {}}}", json_string(a.name),
+                                    json_string(a.type), a.size));
+    for (const jet::MemoVersion& m : c->versions)
+        items.push_back(fmt::format("{{\"value\": {}, \"modified\": {}}}", json_value(m.text), json_value(m.modified)));
+    return "[" + fmt::format("{}", fmt::join(items, ", ")) + "]";
+}
+
+std::string FieldText::csv(std::size_t column, const jet::Value& v) const {
+    const jet::ComplexValue* c = complex(column, v);
+    if (!c) return csv_value(v);
+    std::vector<std::string> items;
+    for (const jet::Value& value : c->values) items.push_back(value.is_null() ? "" : jet::to_text(value));
+    for (const jet::Attachment& a : c->attachments) items.push_back(a.name);
+    for (const jet::MemoVersion& m : c->versions) items.push_back(m.text.is_null() ? "" : jet::to_text(m.text));
+    return csv_field(fmt::format("{}", fmt::join(items, "; ")));
 }
 
 }  // namespace tlw
