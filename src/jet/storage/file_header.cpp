@@ -22,7 +22,6 @@ constexpr std::size_t kDbKeyOffset = 0x3E;
 constexpr std::size_t kPasswordOffset = 0x42;
 constexpr std::size_t kJet3SortOrderOffset = 0x3A;
 constexpr std::size_t kJet4SortOrderOffset = 0x6E;
-constexpr std::size_t kSortVersionOffset = 0x71;
 constexpr std::uint8_t kNewestAce = 6;  // Access 2019 (ACE 17)
 constexpr std::size_t kCreationDateOffset = 0x72;
 
@@ -138,7 +137,6 @@ HeaderInfo parse_header(const std::string& path, const Bytes& raw, std::uint64_t
     info.code_page = get_u16(page0, kCodePageOffset);
     const std::size_t sort_at = format.jet3() ? kJet3SortOrderOffset : kJet4SortOrderOffset;
     info.sort_order = get_u16(page0, sort_at);
-    if (!format.jet3()) info.sort_version = page0[kSortVersionOffset];
     return info;
 }
 

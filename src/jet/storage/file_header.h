@@ -18,7 +18,6 @@ struct HeaderInfo {
     std::uint8_t version = 0;        // the byte at 0x14: 0 Jet 3, 1 Jet 4, 2-6 ACE 12-17
     std::uint16_t code_page = 0;     // of Jet 3 text
     std::uint16_t sort_order = 0;    // LCID of the database's default collation
-    std::uint8_t sort_version = 0;   // Jet 4/ACE: 0 "General Legacy", 1 "General" (Access 2010+)
 };
 
 // "Access 97 (Jet 3)", "Access 2000-2003 (Jet 4)", "Access 2010 (ACE 14)", ... for the byte at 0x14.
