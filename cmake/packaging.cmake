@@ -40,7 +40,7 @@ set(CPACK_PACKAGE_CONTACT "Tallimo developers <developers@tallimo.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Table-terminal simulator for bridge club scoring databases")
 set(CPACK_PACKAGE_DESCRIPTION "Plays every table terminal of a bridge event into the event's Microsoft \
 Jet/Access scoring database, step by step at a chosen pace, with a window or headless; and tlw, a tool \
-that inspects, checks and prepares Jet 3 and Jet 4 databases.")
+that inspects, checks and prepares Jet 3 and Jet 4 databases and reads Access 2007-2019 ones.")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY tallimo-sim)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)

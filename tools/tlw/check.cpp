@@ -14,7 +14,7 @@ void add_check_command(CLI::App& app) {
         "check", "Verify a database: page types and owners, usage maps, row counts, rows, every index against its "
                  "table, autonumber counters and long values. Exit status 1 when anything disagrees.");
     auto as_found = std::make_shared<bool>(false);
-    cmd->add_option("FILE", *path, "the database file (.mdb, .tlw)")->required();
+    cmd->add_option("FILE", *path, "the database file (.mdb, .tlw, .accdb)")->required();
     cmd->add_flag("--as-found", *as_found,
                   "check the file as programs that know nothing of our rollback journal see it: a journal left by a "
                   "stopped writer is not undone first");

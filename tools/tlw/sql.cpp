@@ -41,7 +41,7 @@ void add_sql_command(CLI::App& app) {
     auto statement = std::make_shared<std::string>();
     auto* cmd = app.add_subcommand("sql", "Run one SELECT (prints the rows as CSV), UPDATE or INSERT INTO ... VALUES "
                                           "(prints the number of records changed).");
-    cmd->add_option("FILE", *path, "the database file (.mdb, .tlw)")->required();
+    cmd->add_option("FILE", *path, "the database file (.mdb, .tlw, .accdb)")->required();
     cmd->add_option("STATEMENT", *statement, "the SQL statement")->required();
     cmd->callback([path, statement] {
         if (jet::is_select(*statement)) {
