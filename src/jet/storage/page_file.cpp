@@ -44,7 +44,7 @@ void add_changed_ranges(std::uint32_t page, const std::uint8_t* old, const std::
     };
     const auto is_cut = [&](std::size_t at) { return at == cuts[0] || at == cuts[1]; };
     const std::size_t first = out.size();
-    std::size_t start = 0;   // of the range being gathered; `size` while none is
+    std::size_t start = 0;   // of the range being gathered, while `open`
     bool open = false;
     for (std::size_t at = 0; at < size;) {
         const std::size_t bound = next_bound(at);
