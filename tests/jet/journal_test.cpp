@@ -134,8 +134,15 @@ TEST(KilledCommit, JournalPutsItsOwnFileBack) {
     Copy copy("access/jet4/testV2000.mdb");
     const std::string before = file_bytes(copy.file);
     leave_write_killed_in_its_commit(copy.file);
-    ASSERT_FALSE(file_bytes(copy.file) == before);
+    const std::string killed = file_bytes(copy.file);
+    ASSERT_FALSE(killed == before);
 
+    {   // As found (tlw check --as-found): seen as other programs see it, nothing undone.
+        auto as_found = jet::PageFile::open(copy.file, jet::PageFile::Access::AsFound);
+        EXPECT_NE(as_found->recovery_note().find("left alone"), std::string::npos) << as_found->recovery_note();
+        EXPECT_TRUE(file_bytes(copy.file) == killed);
+        EXPECT_TRUE(jet::Journal::has_unfinished_write(copy.file));
+    }
     auto file = jet::PageFile::open(copy.file, jet::PageFile::Access::ReadOnly);
     EXPECT_NE(file->recovery_note().find("undone"), std::string::npos) << file->recovery_note();
     EXPECT_TRUE(file_bytes(copy.file) == before);
