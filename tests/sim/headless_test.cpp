@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <thread>
 
@@ -131,6 +133,48 @@ TEST_F(Headless, CtrlCStopsBetweenStepsLeavingAValidDatabase) {
     const long written = mdb_records(club, "ReceivedData");
     EXPECT_GE(written, 6);
     EXPECT_EQ(written % 3, 0) << "whole tables only: a step is never cut in half";
+}
+
+// A disk that fails once during a run: the statement it hit is refused, the run ends with
+// "number: description" naming the file, and the file keeps every table's boards saved
+// before it (a table's boards are one statement: all or none).
+TEST_F(Headless, DiskFaultEndsTheRunKeepingWhatWasSaved) {
+    const std::vector<std::string> arguments = {"/f:[" + club + "]", "--fast", "--seed", "7", "--exit-when-done",
+                                                "--members", members};
+    auto run_with = [&](const std::string& fault, long n, const std::string& file) {
+        std::vector<std::string> argv = {DISK_FAULT_RUN_PATH, fault, std::to_string(n)};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        std::filesystem::copy_file(club, file, std::filesystem::copy_options::overwrite_existing);
+        argv[3] = "/f:[" + file + "]";
+        return run_process(argv);
+    };
+    const std::string file = dir.file("faulted.tlw");
+    long changes = 0;
+    const auto clean = run_with("none", 0, file);
+    ASSERT_EQ(clean.exit_code, 0) << clean.err;
+    ASSERT_EQ(std::sscanf(clean.err.c_str(), "changes %ld", &changes), 1) << clean.err;
+
+    struct Case {
+        const char* fault;
+        long at;
+        const char* number;
+    };
+    const Case cases[] = {{"enospc", changes / 3, "3026: "}, {"eio", changes / 2, "3043: "},
+                          {"enospc", changes * 3 / 4, "3026: "}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.fault) + " at " + std::to_string(c.at));
+        const auto r = run_with(c.fault, c.at, file);
+        EXPECT_EQ(r.exit_code, 1);
+        EXPECT_EQ(r.err.rfind(c.number, 0), 0u) << r.err;
+        EXPECT_NE(r.err.find("faulted.tlw"), std::string::npos) << "the message names the file: " << r.err;
+        expect_check_passes(file);
+        const auto out = split_lines(r.out);
+        const long tables = std::count_if(out.begin(), out.end(),
+                                          [](const std::string& l) { return l.rfind("Results for Round", 0) == 0; });
+        const long written = mdb_records(file, "ReceivedData");
+        EXPECT_TRUE(written == 3 * tables || written == 3 * (tables - 1))
+            << written << " records for " << tables << " tables begun";
+    }
 }
 
 // The scoring program's side, played by `tlw sql` from another process: while the run waits
