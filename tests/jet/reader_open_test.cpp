@@ -1,6 +1,6 @@
 // Opening files: what we cannot read is refused with the old engine's number and a message
 // naming the file. (Every fixture is opened and read by reader_compare_test; a missing file or
-// table is checked through `tlw dump` in tlw_dump_test.)
+// table is checked through `tlw dump` in tlw_dump_test, names in any case by sql_eval_test.)
 #include "jet/base/error.h"
 #include "jet/database.h"
 #include "support/child_process.h"
@@ -60,11 +60,6 @@ TEST(ReaderOpen, UnreadableFilesAreRefusedByNumberNamingTheFile) {
             EXPECT_NE(e.description().find(c.path), std::string::npos) << e.description();
         }
     }
-}
-
-TEST(ReaderOpen, TableNamesAreCaseInsensitive) {
-    auto db = jet::Database::open(fixture("scoring/club-evening.tlw"));
-    EXPECT_EQ(db->table_def("rounddata")->name, "RoundData");
 }
 
 }  // namespace
