@@ -52,23 +52,6 @@ TEST(IndexPageBytes, Jet3PagesAreWrittenWithoutPrefix) {
     expect_same_entries(jet::parse_index_page(f, 9, image, "test index"), page);
 }
 
-TEST(IndexPageBytes, NodePagesKeepChildPointersAndTail) {
-    const Format& f = Format::jet4_format();
-    jet::IndexPage node;
-    node.leaf = false;
-    node.owner = 2;
-    node.tail = 77;
-    node.entries.push_back({Bytes{0x7F, 0x41, 0x01, 0x00}, jet::RowId{300, 4}, 70});
-    node.entries.push_back({Bytes{0x7F, 0x42, 0x01, 0x00}, jet::RowId{12, 1}, 71});
-    const Bytes image = jet::serialise_index_page(f, node);
-    EXPECT_EQ(image[0], jet::kIndexNodePage);
-    const jet::IndexPage back = jet::parse_index_page(f, 5, image, "test index");
-    EXPECT_EQ(back.tail, 77u);
-    expect_same_entries(back, node);
-    ASSERT_TRUE(jet::last_page_entry(f, image));
-    EXPECT_EQ(jet::last_page_entry(f, image)->child, 71u);
-}
-
 // Damaged pages: every parse ends in a page or an error, never outside the page.
 TEST(IndexPageBytes, DamagedPagesAreErrorsOrPages) {
     for (const Format* f : {&Format::jet3_format(), &Format::jet4_format()}) {
