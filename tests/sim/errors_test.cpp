@@ -12,32 +12,15 @@
 namespace simtest {
 namespace {
 
-class Errors : public ::testing::Test {
+class Errors : public EventTest {
 protected:
-    void build(const event::EventRequest& shape = small_event()) { event::build_event(db, shape); }
-    SimRun& start() {
-        run.emplace(db, dir.path());
-        run->generate();
-        return *run;
-    }
     void expect_ended_with(const std::string& message) {
         ASSERT_EQ(run->host.messages.size(), 1u);
         EXPECT_EQ(run->host.messages[0], message);
         EXPECT_TRUE(run->host.ended);
         EXPECT_FALSE(run->host.enabled) << "no tick may follow";
     }
-    ScratchDir dir;
-    std::string db = dir.file("event.tlw");
-    std::optional<SimRun> run;
 };
-
-TEST_F(Errors, MissingDatabaseStopsGenerate) {
-    SimRun& r = start();
-    ASSERT_EQ(r.host.messages.size(), 1u);
-    EXPECT_EQ(r.host.messages[0].rfind("3024: ", 0), 0u) << r.host.messages[0];
-    EXPECT_NE(r.host.messages[0].find("event.tlw"), std::string::npos) << "the message names the file";
-    EXPECT_TRUE(r.host.ended);
-}
 
 // Whatever fails inside a step ends the run with a numbered message, never an abort.
 TEST_F(Errors, FailuresBeyondTheEnginesAreNumberedToo) {
@@ -48,7 +31,6 @@ TEST_F(Errors, FailuresBeyondTheEnginesAreNumberedToo) {
     r.tick();
     expect_ended_with("51: Internal error (list too long)");
 
-    run.reset();
     SimRun& again = start();
     again.tick();
     again.host.before_log = [] { throw std::bad_alloc(); };
@@ -102,7 +84,6 @@ TEST_F(Errors, BadBoardNumberStopsTheRunKeepingEarlierRecords) {
         shape.member_numbers = false;
         build(shape);
         execute(db, std::string("UPDATE RoundData SET ") + c.change);
-        run.reset();
         SimRun& r = start();
         r.run_until_waiting();
         expect_ended_with(c.message);
@@ -166,7 +147,6 @@ TEST_F(Errors, SettingsDecideMemberNumbersAndShutdownAndTheirTableMayBeMissing) 
         shape.member_numbers = c.member_numbers;
         shape.auto_shutdown = c.auto_shutdown;
         build(shape);
-        run.reset();
         SimRun& r = start();
         EXPECT_TRUE(r.host.messages.empty());
         EXPECT_EQ(r.sim.UseMemberNumbers, c.member_numbers);

@@ -7,6 +7,8 @@
 #include "event/event_builder.h"
 #include "run/simulator.h"
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -92,6 +94,21 @@ struct SimRun {
     int run_until_waiting(int limit = 100000);
     // The log lines added by `action`.
     std::vector<std::string> lines_of(const std::function<void()>& action);
+};
+
+// A test on an event database of its own in a scratch folder, and the run on it once started.
+class EventTest : public ::testing::Test {
+protected:
+    void build(const event::EventRequest& shape = small_event()) { event::build_event(db, shape); }
+    // A new run on the database, Generate pressed.
+    SimRun& start() {
+        run.emplace(db, dir.path());
+        run->generate();
+        return *run;
+    }
+    ScratchDir dir;
+    std::string db = dir.file("event.tlw");
+    std::optional<SimRun> run;
 };
 
 // Every row of a SELECT (or table), the listed columns in order, through a connection of

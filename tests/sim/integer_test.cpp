@@ -1,6 +1,7 @@
-// The 16-bit Integer and the numbered lists: the old runtime's overflow, rounding and
-// subscript rules, which decide when a run stops with error 6 or 9. The messages a run ends
-// with, and the 26 section slots, are run through in errors_test.
+// The 16-bit Integer and the numbered lists: the old runtime's overflow and subscript rules,
+// which decide when a run stops with error 6 or 9. The messages a run ends with, and the 26
+// section slots, are run through in errors_test; the pace, the one fraction made an Integer,
+// in run_controls_test.
 #include "run/integer.h"
 #include "support/jet_errors.h"
 
@@ -19,16 +20,6 @@ TEST(IntegerRange, ArithmeticPastTheRangeIsOverflow) {
     EXPECT_EQ(error_number([] { Integer i = 32767; i += 1; }), 6);
     EXPECT_EQ((Integer(32766) + Integer(1)).value(), 32767);
     EXPECT_EQ((Integer(-32767) - Integer(1)).value(), -32768);
-}
-
-TEST(IntegerConversion, FractionsRoundHalfToEven) {
-    EXPECT_EQ(Integer::from_double(2.5).value(), 2);
-    EXPECT_EQ(Integer::from_double(3.5).value(), 4);
-    EXPECT_EQ(Integer::from_double(-2.5).value(), -2);
-    EXPECT_EQ(Integer::from_double(0.49).value(), 0);
-    EXPECT_EQ(Integer::from_double(-32768.5).value(), -32768);
-    EXPECT_EQ(error_number([] { Integer::from_double(32767.5); }), 6);
-    EXPECT_EQ(error_number([] { Integer::from_double(1e10); }), 6);
 }
 
 TEST(NumberedList, PositionsOutsideTheListAreSubscriptOutOfRange) {

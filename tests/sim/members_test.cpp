@@ -9,28 +9,24 @@
 namespace simtest {
 namespace {
 
-class Members : public ::testing::Test {
+class Members : public EventTest {
 protected:
     void SetUp() override {
         auto shape = small_event();
         shape.movement.tables = 2;
         shape.movement.rounds = 1;
-        event::build_event(db, shape);
+        build(shape);
     }
-    // Runs log-on and player numbers with the given member list; returns the ticks' messages.
+    // Runs log-on and player numbers with the given member list.
     SimRun& run_seats(const std::vector<event::Member>& members) {
         event::build_member_list(dir.file("TLPlayerDB.mdb"), members);
-        run.emplace(db, dir.path());
-        run->generate();
+        start();
         for (int i = 0; i < 5 && !run->host.ended; ++i) run->tick();
         return *run;
     }
     std::vector<std::vector<jet::Value>> seats() {
         return rows(db, "PlayerNumbers", {"Table", "Direction", "Number", "Name", "Processed"});
     }
-    ScratchDir dir;
-    std::string db = dir.file("event.tlw");
-    std::optional<SimRun> run;
 };
 
 TEST_F(Members, ListThatRunsOutLeavesTheLastSeatsEmpty) {
@@ -87,7 +83,7 @@ TEST_F(Members, NumberThatCannotBeStoredEndsTheRun) {
     for (const auto& [bad, message] : {std::pair{event::Member{3e9, "Too big"}, "6: Overflow"},
                                        std::pair{event::Member{std::nullopt, "Nobody"}, "94: Invalid use of Null"}}) {
         SCOPED_TRACE(message);
-        run.reset();
+        run.reset();   // closes the member list before it is replaced
         std::filesystem::remove(dir.file("TLPlayerDB.mdb"));
         SimRun& r = run_seats({{1, "One"}, bad});
         ASSERT_EQ(r.host.messages.size(), 1u);
@@ -98,8 +94,7 @@ TEST_F(Members, NumberThatCannotBeStoredEndsTheRun) {
 }
 
 TEST_F(Members, MissingMemberDatabaseIsNamedAndEndsTheProgram) {
-    SimRun r(db, dir.path());
-    r.generate();
+    SimRun& r = start();
     for (int i = 0; i < 3; ++i) r.tick();
     ASSERT_EQ(r.host.messages.size(), 1u);
     EXPECT_EQ(r.host.messages[0],

@@ -1,5 +1,6 @@
 // The tick and the run controls: what each phase's tick does to the timer, the pace list,
-// Pause, Resume and Stop, and Generate used again during a run.
+// Stop, and Generate used again during a run. Pause and Resume are run through the window's
+// buttons in ui_tests.
 #include "harness.h"
 
 #include <gtest/gtest.h>
@@ -51,24 +52,6 @@ TEST_F(RunControls, NewPaceTakesEffectAtTheNextStep) {
     EXPECT_EQ(run.host.interval, 500);
 }
 
-TEST_F(RunControls, PauseAndResumeKeepTheRunWhereItWas) {
-    SimRun run(db, dir.path());
-    run.generate();
-    run.tick();
-    run.tick();
-    run.sim.cmdPause_Click();
-    EXPECT_FALSE(run.host.enabled);
-    EXPECT_FALSE(run.host.pause_visible);
-    EXPECT_TRUE(run.host.resume_visible);
-    EXPECT_EQ(run.sim.Phase, "Tables");
-    EXPECT_EQ(run.sim.StepIndex, sim::Integer(2));
-    run.sim.cmdResume_Click();
-    EXPECT_TRUE(run.host.enabled);
-    EXPECT_TRUE(run.host.pause_visible);
-    EXPECT_FALSE(run.host.resume_visible);
-    EXPECT_EQ(run.lines_of([&] { run.tick(); }), std::vector<std::string>{"Log on Section 1(A) - Table 2"});
-}
-
 TEST_F(RunControls, StopEndsTheProgramInAnyPhase) {
     SimRun run(db, dir.path());
     run.generate();
@@ -92,15 +75,6 @@ TEST_F(RunControls, PollingLeavesTheIntervalAlone) {
     run.tick();
     EXPECT_EQ(run.host.interval, 1000);
     EXPECT_EQ(run.sim.Phase, "UpdateFromRound");
-}
-
-TEST_F(RunControls, WithoutMemberNumbersTheLastLogOnStartsTheResults) {
-    SimRun run(db, dir.path());  // no member-name database in the folder: none is looked for
-    run.generate();
-    for (int i = 0; i < 4; ++i) run.tick();
-    EXPECT_EQ(run.sim.Phase, "Results");
-    EXPECT_TRUE(run.host.messages.empty());
-    EXPECT_FALSE(run.sim.MemberNames.has_value());
 }
 
 // A second Generate reloads and starts again at "Begin"; CurRound keeps the round reached.
