@@ -44,22 +44,6 @@ TEST(At144Dpi, ScaledByTwips) {
     expectCaptionsFit(form);
 }
 
-// Sets an environment variable for the children started while it lives.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QByteArray& value) : name_(name), old_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name)) {
-        qputenv(name, value);
-    }
-    ~ScopedEnv() { had_ ? qputenv(name_, old_) : qunsetenv(name_); }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* name_;
-    QByteArray old_;
-    bool had_;
-};
-
 TEST(Dpi, WindowGrowsWithTheScreen) {
     if (inChild()) GTEST_SKIP();
     QTemporaryDir dir;
@@ -67,15 +51,15 @@ TEST(Dpi, WindowGrowsWithTheScreen) {
     ASSERT_TRUE(config.open(QIODevice::WriteOnly));
     config.write(R"({"screens":[{"name":"hi","x":0,"y":0,"width":1920,"height":1200,"logicalDpi":144,"logicalBaseDpi":96,"dpr":1}]})");
     config.close();
-    const ScopedEnv child("UI_TESTS_AT_144_DPI", "1");
-    const ScopedEnv screen("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toLocal8Bit());
+    const uitest::ScopedEnv child("UI_TESTS_AT_144_DPI", "1");
+    const uitest::ScopedEnv screen("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toLocal8Bit());
     const std::string self = QFile::symLinkTarget(QStringLiteral("/proc/self/exe")).toStdString();
 
     const auto by_qt = testsupport::run_process({self, "--gtest_filter=At144Dpi.ScaledByQt"});
     EXPECT_EQ(by_qt.exit_code, 0) << by_qt.out;
     EXPECT_NE(by_qt.out.find("[       OK ] At144Dpi.ScaledByQt"), std::string::npos) << by_qt.out;
 
-    const ScopedEnv unscaled("QT_ENABLE_HIGHDPI_SCALING", "0");
+    const uitest::ScopedEnv unscaled("QT_ENABLE_HIGHDPI_SCALING", "0");
     const auto by_twips = testsupport::run_process({self, "--gtest_filter=At144Dpi.ScaledByTwips"});
     EXPECT_EQ(by_twips.exit_code, 0) << by_twips.out;
     EXPECT_NE(by_twips.out.find("[       OK ] At144Dpi.ScaledByTwips"), std::string::npos) << by_twips.out;

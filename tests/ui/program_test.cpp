@@ -3,30 +3,14 @@
 #include "support/child_process.h"
 #include "window_support.h"
 
-#include <cstdlib>
-
 #include <gtest/gtest.h>
 
 namespace {
 
 // Takes the display variables out of the environment of the programs this test starts.
-class NoDisplay {
-public:
-    NoDisplay() {
-        for (const char* name : names) {
-            if (const char* value = std::getenv(name)) saved_.emplace_back(name, value);
-            ::unsetenv(name);
-        }
-    }
-    ~NoDisplay() {
-        for (const auto& [name, value] : saved_) ::setenv(name.c_str(), value.c_str(), 1);
-    }
-    NoDisplay(const NoDisplay&) = delete;
-    NoDisplay& operator=(const NoDisplay&) = delete;
-
-private:
-    static constexpr const char* names[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
-    std::vector<std::pair<std::string, std::string>> saved_;
+struct NoDisplay {
+    uitest::ScopedEnv display{"DISPLAY", std::nullopt}, wayland{"WAYLAND_DISPLAY", std::nullopt},
+        platform{"QT_QPA_PLATFORM", std::nullopt};
 };
 
 TEST(Program, HeadlessRunsAnEventWithoutADisplay) {

@@ -26,16 +26,6 @@ protected:
     QSignalSpy ended{&form, &frmGenerate::programEnded};
 };
 
-TEST_F(WindowRun, GenerateStartsTheTimerAtOneMillisecondWithPauseShown) {
-    form.cmdGenerate->click();
-    EXPECT_TRUE(form.Timer1->isActive());
-    EXPECT_EQ(form.Timer1->interval(), 1);
-    EXPECT_EQ(form.run().Phase, "Begin");
-    EXPECT_TRUE(form.cmdPause->isVisible());
-    EXPECT_EQ(form.cmdResume->x(), form.cmdPause->x());
-    EXPECT_TRUE(form.cmdFile->isHidden() && form.cmdGenerate->isEnabled()) << "nothing else changes";
-}
-
 TEST_F(WindowRun, PaceChosenMidWaitLeavesTheWaitUnderWay) {
     form.cmdGenerate->click();
     ASSERT_TRUE(uitest::waitFor([&] { return logOnLines() == 1; }, 5000));
@@ -47,9 +37,15 @@ TEST_F(WindowRun, PaceChosenMidWaitLeavesTheWaitUnderWay) {
     EXPECT_GT(form.Timer1->remainingTime(), 500) << "the wait under way is not cut short";
 }
 
-TEST_F(WindowRun, PauseThenResumeGoesOnWithTheStepThatWasDue) {
+TEST_F(WindowRun, GenerateThenPauseThenResumeGoesOnWithTheStepThatWasDue) {
     form.cboWait->setCurrentIndex(1);
     form.cmdGenerate->click();
+    EXPECT_TRUE(form.Timer1->isActive());
+    EXPECT_EQ(form.Timer1->interval(), 1);
+    EXPECT_EQ(form.run().Phase, "Begin");
+    EXPECT_TRUE(form.cmdPause->isVisible());
+    EXPECT_EQ(form.cmdResume->x(), form.cmdPause->x());
+    EXPECT_TRUE(form.cmdFile->isHidden() && form.cmdGenerate->isEnabled()) << "nothing else changes";
     ASSERT_TRUE(uitest::waitFor([&] { return logOnLines() == 3; }, 5000));
 
     form.cmdPause->click();

@@ -10,15 +10,11 @@
 namespace {
 
 // Positions are drawn in twips; at the offscreen screen's 96 dots per inch a twip is 1/15 pixel.
-TEST(WindowLayout, ControlsArePlacedInTwipsOfTheirScreen) {
+TEST(WindowLayout, ControlsArePlacedInTwipsOfTheirScreenInAFixedClientArea) {
     frmGenerate form({});
     ASSERT_DOUBLE_EQ(form.screen()->logicalDotsPerInchX(), 96.0) << "the offscreen screen";
     EXPECT_EQ(form.cboWait->geometry(), QRect(48, 136, 81, 21));
     EXPECT_EQ(form.cmdResume->y(), form.cmdPause->y()) << "Resume stands beside Pause, moved onto it later";
-}
-
-TEST(WindowLayout, ClientAreaIsFixed) {
-    frmGenerate form({});
     EXPECT_EQ(form.size(), QSize(750, 638));
     EXPECT_EQ(form.minimumSize(), form.maximumSize());
     form.show();
@@ -26,7 +22,7 @@ TEST(WindowLayout, ClientAreaIsFixed) {
     EXPECT_EQ(form.size(), QSize(750, 638));
 }
 
-TEST(WindowLayout, CaptionsAndTitle) {
+TEST(WindowLayout, CaptionsAndTitleFitAndAreLegible) {
     frmGenerate form({});
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Tallimo Pro Simulator v1.14"));
     EXPECT_EQ(form.cmdFile->text(), QStringLiteral("TL File"));
@@ -35,10 +31,6 @@ TEST(WindowLayout, CaptionsAndTitle) {
     EXPECT_EQ(form.cmdResume->text(), QStringLiteral("Resume"));
     EXPECT_EQ(form.cmdStop->text(), QStringLiteral("Stop"));
     EXPECT_EQ(form.Label1->text(), QStringLiteral("Interval (secs)"));
-}
-
-TEST(WindowLayout, EveryCaptionFitsItsControl) {
-    frmGenerate form({});
     for (QWidget* control : std::initializer_list<QWidget*>{form.cmdFile, form.cmdGenerate, form.cmdPause,
                                                             form.cmdResume, form.cmdStop, form.Label1}) {
         EXPECT_TRUE(captionFits(control, control->font())) << control->objectName().toStdString();
@@ -48,18 +40,7 @@ TEST(WindowLayout, EveryCaptionFitsItsControl) {
     EXPECT_FALSE(captionFits(form.Label1, QApplication::font()));
 }
 
-TEST(WindowLayout, TabOrderFollowsTheDrawing) {
-    frmGenerate form({});
-    const QList<QWidget*> expected{form.cmdFile, form.cmdGenerate, form.lstLog, form.cmdPause,
-                                   form.cmdResume, form.cmdStop, form.Label1, form.cboWait};
-    QList<QWidget*> chain;
-    for (QWidget* w = form.cmdFile; chain.size() < expected.size(); w = w->nextInFocusChain()) {
-        if (expected.contains(w)) chain << w;
-    }
-    EXPECT_EQ(chain, expected);
-}
-
-TEST(WindowLayout, StatesAtStartUp) {
+TEST(WindowLayout, StatesAndTabOrderAtStartUp) {
     frmGenerate form({});
     EXPECT_FALSE(form.cmdFile->isHidden());
     EXPECT_TRUE(form.cmdFile->isEnabled());
@@ -75,6 +56,14 @@ TEST(WindowLayout, StatesAtStartUp) {
     EXPECT_FALSE(form.Timer1->isActive());
     EXPECT_EQ(form.Timer1->interval(), 0);
     EXPECT_TRUE(form.run().Phase.empty());
+
+    const QList<QWidget*> expected{form.cmdFile, form.cmdGenerate, form.lstLog, form.cmdPause,
+                                   form.cmdResume, form.cmdStop, form.Label1, form.cboWait};
+    QList<QWidget*> chain;
+    for (QWidget* w = form.cmdFile; chain.size() < expected.size(); w = w->nextInFocusChain()) {
+        if (expected.contains(w)) chain << w;
+    }
+    EXPECT_EQ(chain, expected) << "the tab order follows the drawing";
 }
 
 TEST(PaceList, EightItemsInTheLocalesNumberFormatWithTheFourthChosen) {

@@ -33,13 +33,9 @@ TEST(WholeEvent, ClubEveningFromLogOnToWaitingForMoreRounds) {
     ASSERT_TRUE(uitest::waitFor([&] { return form.run().Phase == "UpdateFromRound"; }, 60000))
         << form.lstLog->count() << " lines, phase " << form.run().Phase;
     const QStringList lines = uitest::logLines(form);
+    // The order of the lines is the run's, checked on the same file by the headless runner's test.
+    EXPECT_EQ(lines.size(), 16 + 16 + 7 * 16 + 16 + 2) << "log-ons, seats, results, log-offs, the end";
     EXPECT_EQ(lines.first(), QStringLiteral("Log on Section 1(A) - Table 1"));
-    EXPECT_EQ(lines.at(16), QStringLiteral("Player numbers Section 1(A) - Table 1"));
-    EXPECT_EQ(lines.at(32), QStringLiteral("Results for Round 1 - Section 1 - Table 1"));
-    EXPECT_EQ(lines.filter(QStringLiteral("Log on Section")).size(), 16);
-    EXPECT_EQ(lines.filter(QStringLiteral("Player numbers Section")).size(), 16);
-    EXPECT_EQ(lines.filter(QStringLiteral("Results for Round")).size(), 7 * 16);
-    EXPECT_EQ(lines.filter(QStringLiteral("Log off Section")).size(), 16);
     EXPECT_EQ(lines.mid(lines.size() - 2), (QStringList{"All Done", "Waiting for more rounds"}));
     EXPECT_EQ(form.lstLog->currentRow(), lines.size() - 1);
 

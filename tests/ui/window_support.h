@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 namespace uitest {
 
@@ -41,6 +42,24 @@ void whenModalOpens(std::function<void(T*)> answer) {
     });
     poll->start();
 }
+
+// Sets an environment variable, or removes it given nullopt, for the programs started while
+// it lives.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::optional<QByteArray>& value)
+        : name_(name), old_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name)) {
+        value ? qputenv(name, *value) : qunsetenv(name);
+    }
+    ~ScopedEnv() { had_ ? qputenv(name_, old_) : qunsetenv(name_); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    QByteArray old_;
+    bool had_;
+};
 
 // Every line of the window's event log.
 QStringList logLines(const frmGenerate& form);
