@@ -24,33 +24,27 @@ jet::TableDef table_of(const std::vector<std::pair<std::string, jet::ColumnType>
     return def;
 }
 
+// Required and AllowZeroLength are enforced, and so checked, by write_append_test's refusals.
 TEST(ColumnRules, ConstantDefaultsOnceClockDefaultsPerRecord) {
     const jet::TableDef def = table_of({{"Source", jet::ColumnType::Text}, {"Stamp", jet::ColumnType::DateTime},
-                                        {"Score", jet::ColumnType::Long}, {"Code", jet::ColumnType::Text},
-                                        {"Plain", jet::ColumnType::Text}});
+                                        {"Score", jet::ColumnType::Long}, {"Plain", jet::ColumnType::Text}});
     jet::TableProperties props;
     props.columns = {{"source", {jet::default_value_property("\"terminal\"")}},
                      {"Stamp", {jet::default_value_property("= Now() ")}},
-                     {"Score", {jet::default_value_property("=42")}},
-                     {"Code", {jet::required_property(true), jet::allow_zero_length_property(false)}}};
+                     {"Score", {jet::default_value_property("=42")}}};
     const std::vector<jet::ColumnRules> rules = jet::column_rules(def, props);
-    ASSERT_EQ(rules.size(), 5u);
+    ASSERT_EQ(rules.size(), 4u);
 
     EXPECT_EQ(rules[0].default_value, Value::text("terminal"));
     EXPECT_EQ(rules[0].new_record_default(), Value::text("terminal"));
     EXPECT_EQ(rules[2].new_record_default(), Value::long_(42));
+    EXPECT_TRUE(rules[3].new_record_default().is_null());
 
     EXPECT_FALSE(rules[1].default_value);
     const Value stamp = rules[1].new_record_default();
     ASSERT_EQ(stamp.kind(), jet::ValueKind::DateTime);
     const double now = jet::to_double(jet::Value::date(jet::from_civil(jet::local_civil_now())));
     EXPECT_LT(std::abs(jet::to_double(stamp) - now), 5.0 / 86400);
-
-    EXPECT_TRUE(rules[3].required);
-    EXPECT_FALSE(rules[3].allow_zero_length);
-    EXPECT_TRUE(rules[3].new_record_default().is_null());
-    EXPECT_FALSE(rules[4].required);
-    EXPECT_TRUE(rules[4].allow_zero_length);
 }
 
 TEST(ColumnRules, DefaultExpressions) {
