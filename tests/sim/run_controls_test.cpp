@@ -31,17 +31,6 @@ TEST(PaceList, SecondsBecomeMillisecondsAndZeroBecomesOne) {
     EXPECT_FALSE(host.enabled);
 }
 
-TEST(PhaseTick, UnknownOrEmptyPhaseDoesNothing) {
-    TestHost host;
-    sim::Simulator simulator(host);
-    simulator.Timer1_Timer();
-    simulator.Phase = "results";  // phases are compared case-sensitively
-    simulator.Timer1_Timer();
-    EXPECT_EQ(simulator.Phase, "results");
-    EXPECT_TRUE(host.log.empty());
-    EXPECT_TRUE(host.messages.empty());
-}
-
 TEST_F(RunControls, NewPaceTakesEffectAtTheNextStep) {
     SimRun run(db, dir.path());
     run.generate();
