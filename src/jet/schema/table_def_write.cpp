@@ -61,7 +61,8 @@ void append_column(Bytes& s, const Format& f, const Column& c) {
         if (decimal) {
             s.push_back(c.precision);
             s.push_back(c.scale);
-            append_le(s, 0, 2);
+            s.push_back(0);
+            s.push_back(c.sort_version);
         } else {
             append_le(s, c.sort_order, 2);
             s.push_back(0);
