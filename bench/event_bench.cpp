@@ -77,7 +77,7 @@ int bench(const std::vector<int>& shape) {
     request.member_numbers = shape[4] != 0;
     const auto built = std::chrono::steady_clock::now();
     event::build_event(event.string(), request);
-    event::build_member_database(members.string(), shape[0] * shape[1] * 4, jet::Version::Jet4);
+    event::build_member_database(members.string(), shape[0] * shape[1] * 4, jet::FileVersion::Jet4);
     std::printf("prepared in %.2f s\n", std::chrono::duration<double>(std::chrono::steady_clock::now() - built).count());
 
     const auto start = std::chrono::steady_clock::now();

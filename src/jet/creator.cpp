@@ -1,6 +1,7 @@
 // Database creation. The page layout is the one the Jet engine itself produces for a new
-// database: header, global map, the four system tdefs on pages 2-5, one shared usage-map area
-// (inline maps only), empty or filled index leaves, then the catalog and ACE data pages.
+// database: header, global map, the four system tdefs on pages 2-5 (the ACE engine's tables
+// after them), one shared usage-map area (inline maps only), empty or filled index leaves, then
+// the catalog and ACE data pages.
 // Security rows are those Access keeps for these objects under the default workgroup: the Admin
 // user (A6 33), the Creator (A7 33) and the Admins group (A7 36); objects are owned by the
 // engine (A7 31) or, for MSysDb, by Admin.
@@ -13,6 +14,7 @@
 #include "jet/index/index_key.h"
 #include "jet/index/index_page.h"
 #include "jet/rows/row_encode.h"
+#include "jet/schema/system_tables.h"
 #include "jet/schema/table_def_write.h"
 #include "jet/storage/file_header.h"
 #include "jet/storage/file_io.h"
@@ -24,7 +26,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -40,7 +41,6 @@ constexpr std::int32_t kTablesId = 0x0F000001;
 constexpr std::int32_t kDatabasesId = 0x0F000002;
 constexpr std::int32_t kRelationshipsId = 0x0F000003;
 constexpr std::int32_t kMSysDbId = 0x10000000;
-constexpr std::int32_t kSystemObject = static_cast<std::int32_t>(0x80000000u);
 constexpr std::int16_t kTypeTable = 1, kTypeDatabase = 2, kTypeContainer = 3;
 
 const Bytes kEngineSid{0xA7, 0x31};
@@ -49,105 +49,19 @@ const Bytes kCreatorSid{0xA7, 0x33};
 const Bytes kAdminsSid{0xA7, 0x36};
 constexpr std::int32_t kFullAccess = 0xFFFFF;
 
-// System table tdef pages, fixed by every Jet version.
+// System table tdef pages, fixed by every Jet version; the ACE tables follow.
 constexpr std::uint32_t kMSysObjectsPage = 2, kMSysACEsPage = 3, kMSysQueriesPage = 4, kMSysRelationshipsPage = 5;
 
-ColumnDesign col(const char* name, ColumnType type) {
-    ColumnDesign c;
-    c.name = name;
-    c.type = type;
-    c.size = 255;
-    return c;
-}
-IndexDesign index_spec(const char* name, std::vector<IndexColumnDesign> columns) {
-    IndexDesign s;
-    s.name = name;
-    s.columns = std::move(columns);
-    return s;
-}
-IndexDesign unique_index(const char* name, std::vector<IndexColumnDesign> columns) {
-    IndexDesign s = index_spec(name, std::move(columns));
-    s.unique = true;
-    return s;
-}
-
-TableDesign msys_objects_spec() {
-    using T = ColumnType;
-    return TableDesign{"MSysObjects",
-                     {col("Id", T::Long), col("ParentId", T::Long), col("Name", T::Text), col("Type", T::Integer),
-                      col("DateCreate", T::DateTime), col("DateUpdate", T::DateTime), col("Owner", T::Binary),
-                      col("Flags", T::Long), col("Database", T::Memo), col("Connect", T::Memo),
-                      col("ForeignName", T::Text), col("RmtInfoShort", T::Binary), col("RmtInfoLong", T::Ole),
-                      col("Lv", T::Ole), col("LvProp", T::Ole), col("LvModule", T::Ole), col("LvExtra", T::Ole)},
-                     {unique_index("ParentIdName", {{"ParentId"}, {"Name"}}), unique_index("Id", {{"Id"}})}};
-}
-
-TableDesign msys_aces_spec() {
-    using T = ColumnType;
-    IndexDesign object = index_spec("ObjectId", {{"ObjectId"}});
-    object.required = true;
-    return TableDesign{"MSysACEs",
-                     {col("ObjectId", T::Long), col("SID", T::Binary), col("ACM", T::Long), col("FInheritable", T::Boolean)},
-                     {object}};
-}
-
-TableDesign msys_queries_spec(const Format& format) {
-    using T = ColumnType;
-    TableDesign s{"MSysQueries",
-                {col("ObjectId", T::Long), col("Attribute", T::Byte), col("Order", T::Binary), col("Name1", T::Text),
-                 col("Name2", T::Text), col("Expression", T::Memo), col("Flag", T::Integer)},
-                {unique_index("ObjectIdAttribute", {{"ObjectId"}, {"Attribute"}, {"Order"}})}};
-    if (format.jet4()) s.columns.push_back(col("LvExtra", T::Long));
-    return s;
-}
-
-TableDesign msys_relationships_spec() {
-    using T = ColumnType;
-    auto by = [](const char* name) {
-        IndexDesign s = index_spec(name, {{name}});
-        s.ignore_nulls = true;
-        return s;
-    };
-    return TableDesign{"MSysRelationships",
-                     {col("szRelationship", T::Text), col("grbit", T::Long), col("ccolumn", T::Long), col("icolumn", T::Long),
-                      col("szObject", T::Text), col("szColumn", T::Text), col("szReferencedObject", T::Text),
-                      col("szReferencedColumn", T::Text)},
-                     {by("szRelationship"), by("szObject"), by("szReferencedObject")}};
-}
-
-// A user-table layout turned into the system form: 'S' table, system flag on every column,
-// no unicode compression, Binary as long as Text, the security-id columns marked, and the
-// primary key a plain unique index.
-TableDef system_table(const Format& format, const TableDesign& design, std::uint32_t tdef_page, const char* primary) {
-    TableDef t = layout_table(format, design);
-    t.table_type = 0x53;
-    t.tdef_page = tdef_page;
-    t.tdef_pages = {tdef_page};
-    for (Column& c : t.columns) {
-        c.flags |= column_flags::System;
-        c.ext_flags = 0;
-        c.misc = 0;
-        if (c.type == ColumnType::Binary) {
-            c.length = format.jet4() ? 510 : 255;
-            if (c.name == "Owner" || c.name == "SID") c.flags |= 0x20;
-        }
-    }
-    for (LogicalIndex& l : t.logical_indexes)
-        if (primary != nullptr && l.name == primary) l.type = LogicalIndexType::Primary;
-    return t;
-}
-
 // One table's rows and index entries while the new file is put together.
-struct Building {
-    TableDef def;
+struct Building : SystemTable {
     std::vector<std::vector<Value>> rows;
     std::uint32_t data_page = 0;       // 0 when the table stays empty
 };
 
 Value sid(const Bytes& b) { return Value::binary(b); }
 
-std::vector<Value> object_row(const TableDef& t, std::int32_t id, std::int32_t parent, const char* name, std::int16_t type,
-                              DateTime now, const Bytes& owner) {
+std::vector<Value> object_row(const TableDef& t, std::int32_t id, std::int32_t parent, const std::string& name,
+                              std::int16_t type, DateTime now, const Bytes& owner, std::uint32_t flags = object_flags::Engine) {
     std::vector<Value> row(t.columns.size());
     row[0] = Value::long_(id);
     row[1] = Value::long_(parent);
@@ -155,8 +69,8 @@ std::vector<Value> object_row(const TableDef& t, std::int32_t id, std::int32_t p
     row[3] = Value::integer(type);
     row[4] = Value::date(now);
     row[5] = Value::date(now);
-    row[6] = sid(owner);
-    row[7] = Value::long_(kSystemObject);
+    if (!owner.empty()) row[6] = sid(owner);
+    row[7] = Value::long_(static_cast<std::int32_t>(flags));
     return row;
 }
 
@@ -236,39 +150,6 @@ void add_map_rows(const Format& format, const TableDef& t, std::uint32_t first_p
     for (const RealIndex& r : t.real_indexes) add(r.usage_map, inline_map_row(format, start, {r.root_page}));
 }
 
-Bytes header_page(const Format& format, DateTime created) {
-    Bytes page(format.page_size, 0);
-    page[1] = 0x01;
-    const char engine[] = "Standard Jet DB";
-    std::memcpy(page.data() + 4, engine, sizeof engine);
-    put_u32(page, 0x14, format.jet4() ? 1 : 0);
-    // Unmasked constants present in every Jet file; their meaning is unknown.
-    const std::uint8_t fixed[] = {0x00, 0x01, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00,
-                                  0x03, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00};
-    std::memcpy(page.data() + 0x18, fixed, sizeof fixed);
-    put_u16(page, 0x3C, 1252);
-    if (format.jet3()) {
-        page[0x38] = 0x01;
-        put_u16(page, 0x3A, 0x0409);
-        page[0x56] = 0x1E;  // as Access 97 leaves it
-        page[0x57] = 0x25;
-    } else {
-        // An empty password is stored as the mask itself: the creation day, ten times.
-        const auto day = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::floor(created.days)));
-        for (std::size_t i = 0; i < 10; ++i) put_u32(page, 0x42 + 4 * i, day);
-        page[0x6A] = 0xAA;
-        page[0x6B] = 0x21;
-        put_u16(page, 0x6E, 0x0409);
-        std::uint64_t bits = 0;
-        std::memcpy(&bits, &created.days, sizeof bits);
-        for (std::size_t i = 0; i < 8; ++i) page[0x72 + i] = static_cast<std::uint8_t>(bits >> (8 * i));
-        put_u32(page, 0x98, 0x0654);
-        std::memcpy(page.data() + 0x9C, "4.0", 4);
-    }
-    toggle_header_mask(page, format);
-    return page;
-}
-
 Bytes index_leaf(const Format& format, const Building& b, const RealIndex& index, std::uint32_t page_number,
                  std::uint32_t& distinct_keys) {
     IndexPage leaf;
@@ -322,15 +203,16 @@ DateTime local_now() {
     return from_civil(c);
 }
 
-void create_database(const std::string& path, Version version, bool overwrite) {
-    const Format& format = Format::of(version);
+void create_database(const std::string& path, FileVersion version, bool overwrite) {
+    const Format& format = format_of(version);
     const DateTime now = local_now();
 
     std::vector<Building> tables;
-    tables.push_back({system_table(format, msys_objects_spec(), kMSysObjectsPage, "Id"), {}});
-    tables.push_back({system_table(format, msys_aces_spec(), kMSysACEsPage, nullptr), {}});
-    tables.push_back({system_table(format, msys_queries_spec(format), kMSysQueriesPage, "ObjectIdAttribute"), {}});
-    tables.push_back({system_table(format, msys_relationships_spec(), kMSysRelationshipsPage, nullptr), {}});
+    for (SystemTable& t : system_tables(format, new_sort_version(version))) {
+        t.def.tdef_page = kMSysObjectsPage + static_cast<std::uint32_t>(tables.size());
+        t.def.tdef_pages = {t.def.tdef_page};
+        tables.push_back({std::move(t), {}});
+    }
     Building& objects = tables[0];
     Building& aces = tables[1];
 
@@ -340,8 +222,8 @@ void create_database(const std::string& path, Version version, bool overwrite) {
                     object_row(o, kRelationshipsId, kRootContainer, "Relationships", kTypeContainer, now, kEngineSid),
                     object_row(o, kMSysDbId, kDatabasesId, "MSysDb", kTypeDatabase, now, kAdminSid)};
     for (const Building& b : tables)
-        objects.rows.push_back(object_row(o, static_cast<std::int32_t>(b.def.tdef_page), kTablesId, b.def.name.c_str(),
-                                          kTypeTable, now, kEngineSid));
+        objects.rows.push_back(object_row(o, static_cast<std::int32_t>(b.def.tdef_page), kTablesId, b.def.name, kTypeTable,
+                                          now, b.owned ? kEngineSid : Bytes{}, b.catalog_flags));
     aces.rows = {ace_row(kTablesId, kAdminsSid, 983294, true),        ace_row(kTablesId, kAdminSid, 1048319, true),
                  ace_row(kTablesId, kCreatorSid, 1048319, true),      ace_row(kDatabasesId, kAdminSid, 393216, false),
                  ace_row(kRelationshipsId, kAdminsSid, 983294, true), ace_row(kRelationshipsId, kAdminSid, 393217, false),
@@ -351,10 +233,16 @@ void create_database(const std::string& path, Version version, bool overwrite) {
                  ace_row(kMSysACEsPage, kAdminSid, 393216, false),    ace_row(kMSysQueriesPage, kAdminSid, 393216, false),
                  ace_row(kMSysQueriesPage, kCreatorSid, 20, false),   ace_row(kMSysRelationshipsPage, kAdminSid, 917504, false),
                  ace_row(kMSysRelationshipsPage, kCreatorSid, 20, false)};
+    // The ACE engine's tables get the rights of MSysQueries.
+    for (std::size_t i = 4; i < tables.size(); ++i) {
+        const auto id = static_cast<std::int32_t>(tables[i].def.tdef_page);
+        aces.rows.push_back(ace_row(id, kAdminSid, 393216, false));
+        aces.rows.push_back(ace_row(id, kCreatorSid, 20, false));
+    }
 
     // Usage-map rows in the engine's order on as many shared map pages as they need, then the
     // index roots, then one data page per table that has rows.
-    const std::uint32_t first_map_page = kMSysRelationshipsPage + 1;
+    const std::uint32_t first_map_page = tables.back().def.tdef_page + 1;
     std::uint32_t next_row = 0, map_pages = 0;
     for (Building& b : tables) map_pages = assign_map_rows(format, b.def, first_map_page, next_row);
     std::uint32_t next_page = first_map_page + map_pages;
@@ -365,7 +253,7 @@ void create_database(const std::string& path, Version version, bool overwrite) {
     const std::uint32_t page_count = next_page;
 
     std::vector<Bytes> pages(page_count);
-    pages[0] = header_page(format, now);
+    pages[0] = new_header_page(version, now.days);
     pages[1] = new_data_page(format, 1);
     data_page_add_row(pages[1], format, global_map_row(format, page_count));
     data_page_add_row(pages[1], format, Bytes(format.inline_map_row_size, 0));  // unused second map, as Jet leaves it
@@ -453,6 +341,8 @@ void create_table(Database& db, const TableDesign& design) {
     if (db.find_table(design.name))
         throw JetError(err::TableExists, fmt::format("Table '{}' already exists in '{}'.", design.name, file.path()));
     TableDef t = layout_table(format, design);
+    for (Column& c : t.columns)
+        if (is_text_like(c.type)) c.sort_version = db.sort_version();
     const Bytes owner = new_object_owner(db);
     const std::vector<Bytes> sids = table_sids(db);
 

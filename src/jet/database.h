@@ -38,6 +38,7 @@ public:
     const std::string& path() const { return file_->path(); }
     std::uint16_t code_page() const { return header_.code_page; }    // of Jet 3 text
     std::uint16_t sort_order() const { return header_.sort_order; }
+    std::uint8_t sort_version() const { return header_.sort_version; }
     std::uint8_t version() const { return header_.version; }   // the header's version byte
     std::string version_name() const { return jet::version_name(header_.version); }
 

@@ -133,9 +133,9 @@ void expect_readers_agree(const std::string& file, const std::vector<std::string
 const std::vector<std::string> kEventTables = {"Section", "Tables", "PlayerNumbers", "RoundData", "Settings",
                                                "ReceivedData"};
 
-class NewEvent : public ::testing::TestWithParam<jet::Version> {
+class NewEvent : public ::testing::TestWithParam<jet::FileVersion> {
 protected:
-    fs::path dir = fresh_dir(std::string("new_event_") + (GetParam() == jet::Version::Jet3 ? "Jet3_" : "Jet4_") +
+    fs::path dir = fresh_dir(std::string("new_event_") + (GetParam() == jet::FileVersion::Jet3 ? "Jet3_" : "Jet4_") +
                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
 };
 
@@ -202,8 +202,8 @@ TEST_P(NewEvent, MemberNamesKeepApostrophesAndAccents) {
     EXPECT_GT(names.size(), 100u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, NewEvent, ::testing::Values(jet::Version::Jet4, jet::Version::Jet3),
-                         [](const auto& p) { return p.param == jet::Version::Jet3 ? "Jet3" : "Jet4"; });
+INSTANTIATE_TEST_SUITE_P(Formats, NewEvent, ::testing::Values(jet::FileVersion::Jet4, jet::FileVersion::Jet3),
+                         [](const auto& p) { return p.param == jet::FileVersion::Jet3 ? "Jet3" : "Jet4"; });
 
 TEST(NewEventCommand, MakesASmallClubEveningByDefault) {
     const fs::path dir = fresh_dir("new_event_command");

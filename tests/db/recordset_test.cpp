@@ -93,7 +93,7 @@ TEST(RecordSet, IndexedAndScannedAnswersAgree) {
 // without decoding them; it must select exactly what evaluating every row selects, Nulls,
 // literals a column cannot hold and both file versions included.
 TEST(RecordSet, ScansSelectWhatEvaluatingEveryRowSelects) {
-    for (const jet::Version version : {jet::Version::Jet3, jet::Version::Jet4}) {
+    for (const jet::FileVersion version : {jet::FileVersion::Jet3, jet::FileVersion::Jet4}) {
         const fs::path file = testsupport::fresh_dir("rs_stored_equalities") / "t.mdb";
         jet::create_database(file.string(), version);
         auto engine = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);

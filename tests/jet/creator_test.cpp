@@ -32,31 +32,66 @@ using writetest::expect_check_passes;
 using writetest::mdb_rows;
 using writetest::node_tables;
 
-std::string version_name(jet::Version v) { return v == jet::Version::Jet3 ? "Jet3" : "Jet4"; }
+std::string version_name(jet::FileVersion v) {
+    switch (v) {
+    case jet::FileVersion::Jet3: return "Jet3";
+    case jet::FileVersion::Jet4: return "Jet4";
+    case jet::FileVersion::Ace2007: return "Ace2007";
+    case jet::FileVersion::Ace2010: return "Ace2010";
+    case jet::FileVersion::Ace2016: return "Ace2016";
+    }
+    return "?";
+}
 
-class NewDatabase : public ::testing::TestWithParam<jet::Version> {
+class NewDatabase : public ::testing::TestWithParam<jet::FileVersion> {
 protected:
     fs::path dir = fresh_dir("creator_" + version_name(GetParam()) + "_" +
                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::path file = dir / "new.mdb";
+    bool ace() const { return GetParam() != jet::FileVersion::Jet3 && GetParam() != jet::FileVersion::Jet4; }
 };
 
-TEST_P(NewDatabase, HoldsTheSystemTablesEveryReaderOpens) {
+class EmptyDatabase : public NewDatabase {};
+
+TEST_P(EmptyDatabase, HoldsTheSystemTablesEveryReaderOpens) {
     jet::create_database(file, GetParam());
     const auto db = jet::Database::open(file);
-    EXPECT_EQ(db->format().version, GetParam());
+    EXPECT_EQ(db->version(), static_cast<std::uint8_t>(GetParam()));
     EXPECT_TRUE(db->tables().empty());
+    // 2010 and later sort text as "General", the system tables' names included.
+    const std::uint8_t sort_version = GetParam() == jet::FileVersion::Ace2010 || GetParam() == jet::FileVersion::Ace2016;
+    EXPECT_EQ(db->sort_version(), sort_version);
+    EXPECT_EQ(db->table_def("MSysObjects")->find_column("Name")->sort_version, sort_version);
+
+    std::vector<std::string> tables = {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships"};
+    if (ace())
+        for (const char* kind : {"UnsignedByte", "Short", "Long", "IEEESingle", "IEEEDouble", "GUID", "Decimal", "Text",
+                                 "Attachment"})
+            tables.push_back(std::string("MSysComplexType_") + kind);
+    if (ace()) tables.insert(tables.begin() + 4, "MSysComplexColumns");
     std::set<std::string> names;
     for (const auto& e : db->catalog()) names.insert(e.name);
-    EXPECT_EQ(names, (std::set<std::string>{"Tables", "Databases", "Relationships", "MSysDb", "MSysObjects", "MSysACEs",
-                                            "MSysQueries", "MSysRelationships"}));
+    std::set<std::string> expected(tables.begin(), tables.end());
+    expected.insert({"Tables", "Databases", "Relationships", "MSysDb"});
+    EXPECT_EQ(names, expected);
     expect_check_passes(file);
 
+    std::string listing;
+    for (const auto& t : tables) listing += t + "\n";
     const auto listed = run_process({"mdb-tables", "-S", "-1", file.string()});
     EXPECT_EQ(listed.exit_code, 0) << listed.err;
-    EXPECT_EQ(listed.out, "MSysObjects\nMSysACEs\nMSysQueries\nMSysRelationships\n");
-    EXPECT_EQ(mdb_rows(file, "MSysObjects").size(), 8u);
-    EXPECT_EQ(mdb_rows(file, "MSysACEs").size(), 16u);
+    EXPECT_EQ(listed.out, listing);
+    EXPECT_EQ(mdb_rows(file, "MSysObjects").size(), tables.size() + 4);
+    EXPECT_EQ(mdb_rows(file, "MSysACEs").size(), 16u + 2 * (tables.size() - 4));
+    const auto named = run_process({"mdb-ver", file.string()});
+    const std::map<jet::FileVersion, std::string> mdb_names = {
+        {jet::FileVersion::Jet3, "JET3"},     {jet::FileVersion::Jet4, "JET4"},     {jet::FileVersion::Ace2007, "ACE12"},
+        {jet::FileVersion::Ace2010, "ACE14"}, {jet::FileVersion::Ace2016, "ACE16"}};
+    EXPECT_EQ(named.out, mdb_names.at(GetParam()) + "\n");
+    EXPECT_TRUE(node_tables(file).empty());   // mdb-reader opens it and finds no user table
+
+    const auto info = run_process({TLW_PATH, "info", file.string()});
+    EXPECT_NE(info.out.find(jet::version_name(static_cast<std::uint8_t>(GetParam()))), std::string::npos) << info.out;
 }
 
 // A table with a column of every common type, an autonumber primary key, a unique index, a
@@ -276,7 +311,10 @@ TEST(TdefWrite, ParsingWhatWeSerialiseGivesBackTheDefinition) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, NewDatabase, ::testing::Values(jet::Version::Jet4, jet::Version::Jet3),
+INSTANTIATE_TEST_SUITE_P(Formats, EmptyDatabase,
+                         ::testing::Values(jet::FileVersion::Jet4, jet::FileVersion::Jet3, jet::FileVersion::Ace2007),
+                         [](const auto& p) { return version_name(p.param); });
+INSTANTIATE_TEST_SUITE_P(Formats, NewDatabase, ::testing::Values(jet::FileVersion::Jet4, jet::FileVersion::Jet3),
                          [](const auto& p) { return version_name(p.param); });
 
 }  // namespace

@@ -133,7 +133,7 @@ TEST(WriteUpdate, IndexedColumnChangesMoveTheIndexEntries) {
 // Jet 3 rows past 256 bytes carry jump tables; every reader must find the columns after them.
 TEST(WriteUpdate, Jet3RowsWithJumpTables) {
     const fs::path file = fresh_dir("write_jet3_jumps") / "wide.mdb";
-    jet::create_database(file.string(), jet::Version::Jet3);
+    jet::create_database(file.string(), jet::FileVersion::Jet3);
     {
         auto db = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
         jet::TableDesign design;

@@ -112,7 +112,7 @@ const std::map<std::string, std::function<void(jet::Database&)>> statements = {
 };
 
 void create(const std::string& file) {
-    jet::create_database(file, jet::Version::Jet4, true);
+    jet::create_database(file, jet::FileVersion::Jet4, true);
     auto db = open(file);
     jet::create_table(*db, {"Small",
                             {column("ID", ColumnType::Long, 0, true), column("Score", ColumnType::Long),

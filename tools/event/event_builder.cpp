@@ -230,7 +230,7 @@ std::vector<std::string> member_names(int count) {
     return names;
 }
 
-void build_member_database(const std::string& path, int members, jet::Version version, bool overwrite) {
+void build_member_database(const std::string& path, int members, jet::FileVersion version, bool overwrite) {
     if (members < 0) throw std::invalid_argument("The number of members cannot be negative.");
     static const char* const clubs[] = {"Riverside BC", "Town Hall Bridge", "Café Olé Bridge", "St Mary's BC",
                                         "North End Club"};

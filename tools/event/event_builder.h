@@ -7,7 +7,7 @@
 
 #include "movement.h"
 
-#include "jet/storage/format.h"
+#include "jet/storage/file_header.h"
 
 #include <optional>
 #include <string>
@@ -18,7 +18,7 @@ namespace event {
 struct EventRequest {
     int sections = 1;
     MovementRequest movement;       // per section
-    jet::Version version = jet::Version::Jet4;
+    jet::FileVersion version = jet::FileVersion::Jet4;
     bool member_numbers = true;     // Settings.MemberNumbers
     bool auto_shutdown = false;     // Settings.AutoShutdownTPC
     bool settings_table = true;     // false: no Settings table, as some scoring programs leave it
@@ -41,7 +41,7 @@ void write_event(const std::string& path, const EventRequest& request, const std
 
 // Writes a member-name database: PlayerNameDatabase (ID Long key, Name Text, Club, Active)
 // with `members` members numbered from 1001.
-void build_member_database(const std::string& path, int members, jet::Version version, bool overwrite = false);
+void build_member_database(const std::string& path, int members, jet::FileVersion version, bool overwrite = false);
 
 // A member list as a club might keep it by hand: PlayerNameDatabase (ID Double, Name Text)
 // without a key, so that numbers may be fractional, beyond 32 bits or missing, and names missing.

@@ -2,6 +2,7 @@
 // event (sections, tables, seats, the movement, settings, an empty results table) and, with
 // --members-db, a member-name database beside it.
 #include "commands.h"
+#include "format_option.h"
 
 #include "event/event_builder.h"
 
@@ -15,17 +16,17 @@ void add_new_event_command(CLI::App& app) {
     struct Options {
         std::string path, members_path, movement = "mitchell", member_numbers = "yes", auto_shutdown = "no";
         int sections = 1, tables = 7, rounds = 7, boards = 3, members = 200;
-        bool jet3 = false, jet4 = false, odd_pairs = false, force = false;
+        tlw::FormatOption format;
+        bool odd_pairs = false, force = false;
     };
     auto o = std::make_shared<Options>();
     auto* cmd = app.add_subcommand("new-event", "Create a scoring database for an event, as a scoring program prepares it.");
-    cmd->add_option("OUT", o->path, "the scoring database to create (.tlw)")->required();
+    cmd->add_option("OUT", o->path, "the scoring database to create (.tlw; any name)")->required();
     cmd->add_option("--sections", o->sections, "sections, lettered A, B, ... (1 to 26)")->capture_default_str();
     cmd->add_option("--tables", o->tables, "tables in each section")->capture_default_str();
     cmd->add_option("--rounds", o->rounds, "rounds")->capture_default_str();
     cmd->add_option("--boards", o->boards, "boards a round")->capture_default_str();
-    auto* jet3 = cmd->add_flag("--jet3", o->jet3, "Access 97 format (Jet 3)");
-    cmd->add_flag("--jet4", o->jet4, "Access 2000 format (Jet 4, the default)")->excludes(jet3);
+    o->format.add_to(*cmd);
     cmd->add_flag("--odd-pairs", o->odd_pairs, "one pair short: its opponents sit out each round (pair number 0)");
     cmd->add_option("--movement", o->movement, "mitchell, or howell for small sections")
         ->check(CLI::IsMember({"mitchell", "howell"}))
@@ -49,7 +50,7 @@ void add_new_event_command(CLI::App& app) {
         r.movement.rounds = o->rounds;
         r.movement.boards_per_round = o->boards;
         r.movement.odd_pairs = o->odd_pairs;
-        r.version = o->jet3 ? jet::Version::Jet3 : jet::Version::Jet4;
+        r.version = o->format.version();
         r.member_numbers = o->member_numbers == "yes";
         r.auto_shutdown = o->auto_shutdown == "yes";
         try {

@@ -19,6 +19,7 @@ inline constexpr std::int16_t Table = 1;
 }
 namespace object_flags {
 inline constexpr std::uint32_t System = 0x80000002;
+inline constexpr std::uint32_t Engine = 0x80000000;   // the database engine's own objects
 inline constexpr std::uint32_t Hidden = 0x08;
 }
 

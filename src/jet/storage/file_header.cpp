@@ -1,5 +1,6 @@
-// Page 0: recognition of Jet 3, Jet 4 and ACE files and refusal of everything else, naming the file.
-// The masked region is an RC4 keystream XOR, so one routine both masks and unmasks.
+// Page 0: recognition of Jet 3, Jet 4 and ACE files and refusal of everything else, naming the file,
+// and page 0 of new files. The masked region is an RC4 keystream XOR, so one routine both masks
+// and unmasks.
 #include "jet/storage/file_header.h"
 
 #include "jet/base/error.h"
@@ -22,6 +23,7 @@ constexpr std::size_t kDbKeyOffset = 0x3E;
 constexpr std::size_t kPasswordOffset = 0x42;
 constexpr std::size_t kJet3SortOrderOffset = 0x3A;
 constexpr std::size_t kJet4SortOrderOffset = 0x6E;
+constexpr std::size_t kSortVersionOffset = 0x71;
 constexpr std::uint8_t kNewestAce = 6;  // Access 2019 (ACE 17)
 constexpr std::size_t kCreationDateOffset = 0x72;
 
@@ -137,6 +139,7 @@ HeaderInfo parse_header(const std::string& path, const Bytes& raw, std::uint64_t
     info.code_page = get_u16(page0, kCodePageOffset);
     const std::size_t sort_at = format.jet3() ? kJet3SortOrderOffset : kJet4SortOrderOffset;
     info.sort_order = get_u16(page0, sort_at);
+    if (!format.jet3()) info.sort_version = page0[kSortVersionOffset];
     return info;
 }
 
@@ -161,5 +164,52 @@ HeaderInfo read_header(const std::string& path, int fd) {
 }
 
 const Format& recognise_header(const std::string& path, int fd) { return *read_header(path, fd).format; }
+
+const Format& format_of(FileVersion version) {
+    switch (version) {
+    case FileVersion::Jet3: return Format::jet3_format();
+    case FileVersion::Jet4: return Format::jet4_format();
+    default: return Format::ace_format();
+    }
+}
+
+std::uint8_t new_sort_version(FileVersion version) {
+    return version == FileVersion::Jet3 || version == FileVersion::Jet4 || version == FileVersion::Ace2007 ? 0 : 1;
+}
+
+Bytes new_header_page(FileVersion version, double created) {
+    const Format& format = format_of(version);
+    Bytes page(format.page_size, 0);
+    page[1] = 0x01;
+    const char* engine = format.ace ? "Standard ACE DB" : "Standard Jet DB";
+    std::memcpy(page.data() + 4, engine, 16);
+    page[0x14] = static_cast<std::uint8_t>(version);
+    // Unmasked constants present in every file Access writes; their meaning is unknown.
+    const std::uint8_t fixed[] = {0x00, 0x01, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00,
+                                  0x03, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00};
+    std::memcpy(page.data() + kMaskStart, fixed, sizeof fixed);
+    put_u16(page, kCodePageOffset, 1252);
+    if (format.jet3()) {
+        page[0x38] = 0x01;
+        put_u16(page, kJet3SortOrderOffset, 0x0409);
+        page[0x56] = 0x1E;  // as Access 97 leaves it
+        page[0x57] = 0x25;
+    } else {
+        // An empty password is stored as the mask itself: the creation day, ten times.
+        const auto day = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::floor(created)));
+        for (std::size_t i = 0; i < 10; ++i) put_u32(page, kPasswordOffset + 4 * i, day);
+        put_u16(page, 0x6A, format.ace ? 0x11A6 : 0x21AA);  // unknown; as Access writes it
+        put_u16(page, kJet4SortOrderOffset, 0x0409);
+        page[kSortVersionOffset] = new_sort_version(version);
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &created, sizeof bits);
+        const Bytes date = le_bytes(bits, 8);
+        std::copy(date.begin(), date.end(), page.begin() + kCreationDateOffset);
+        put_u32(page, 0x98, 0x0654);
+        std::memcpy(page.data() + 0x9C, "4.0", 4);
+    }
+    toggle_header_mask(page, format);
+    return page;
+}
 
 }  // namespace jet
