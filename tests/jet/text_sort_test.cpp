@@ -27,8 +27,15 @@ TEST(TextSortKeys, DescendingInvertsAndGeneralLegacyAddsAFinalZero) {
     EXPECT_EQ(desc.back(), 0x00);
 }
 
+// Access 2010 "General": two-byte codes, the hyphen in the unprintable stream as in General
+// Legacy (entry bytes of an Access 2010 file).
+TEST(TextSortKeys, GeneralHasTwoByteCodesAndGeneralLegacyRules) {
+    EXPECT_EQ(key("-1", TextCollation::General), (Bytes{0x0D, 0x19, 0x01, 0x01, 0x01, 0x01, 0x80, 0x07, 0x06, 0x82, 0x00}));
+    EXPECT_EQ(key("-1", TextCollation::GeneralLegacy), (Bytes{0x38, 0x01, 0x01, 0x01, 0x01, 0x80, 0x07, 0x06, 0x82, 0x00}));
+}
+
 TEST(TextSortKeys, CaseDoesNotCountAndTrailingSpacesAreIgnored) {
-    for (auto c : {TextCollation::General97, TextCollation::GeneralLegacy}) {
+    for (auto c : {TextCollation::General97, TextCollation::GeneralLegacy, TextCollation::General}) {
         EXPECT_EQ(key("Smith", c), key("SMITH", c));
         EXPECT_EQ(key("ab   ", c), key("ab", c));
         EXPECT_NE(key(" ab", c), key("ab", c));
@@ -37,14 +44,14 @@ TEST(TextSortKeys, CaseDoesNotCountAndTrailingSpacesAreIgnored) {
 
 TEST(TextSortKeys, OnlyTheFirst255CharactersCount) {
     const std::string base(255, 'q');
-    for (auto c : {TextCollation::General97, TextCollation::GeneralLegacy})
+    for (auto c : {TextCollation::General97, TextCollation::GeneralLegacy, TextCollation::General})
         EXPECT_EQ(key(base + "tail", c), key(base + "other", c));
 }
 
 TEST(TextSortKeys, AccentsSortAfterTheBaseLetter) {
-    for (auto c : {TextCollation::General97, TextCollation::GeneralLegacy}) {
-        EXPECT_LT(key("Muller", c), key("Müller", c));
-        EXPECT_LT(key("Müller", c), key("Mullers", c));
+    for (auto c : {TextCollation::General97, TextCollation::GeneralLegacy, TextCollation::General}) {
+        EXPECT_LT(key("Rene", c), key("René", c));
+        EXPECT_LT(key("René", c), key("Renes", c));
     }
 }
 
@@ -52,6 +59,7 @@ TEST(TextSortKeys, CharactersBeyondTheTablesAreRefused) {
     Bytes out{0x7F};
     EXPECT_FALSE(jet::append_text_sort_key(out, "Dvořák", TextCollation::GeneralLegacy, true));
     EXPECT_FALSE(jet::append_text_sort_key(out, "Dvořák", TextCollation::General97, true));
+    EXPECT_FALSE(jet::append_text_sort_key(out, "Dvořák", TextCollation::General, true));
     EXPECT_FALSE(jet::append_text_sort_key(out, "\xC3", TextCollation::GeneralLegacy, true));  // cut UTF-8
     EXPECT_EQ(out, Bytes{0x7F});
     // Access 97 folds a few Windows-1252 characters beyond U+00FF onto their code page byte.

@@ -101,10 +101,11 @@ bool general97_key(Bytes& out, const std::u32string& chars, bool ascii_only) {
     return true;
 }
 
-// Access 2000-2003: inline codes and 0x01, then the accent stream (0x02 for every earlier
-// character without an accent, trailing 0x00-0x02 dropped), then for unprintable characters
-// 01 01 01 and per character its position code, 0x06 and its own code.
-bool general_legacy_key(Bytes& out, const std::u32string& chars) {
+// Access 2000-2007 "General Legacy", and Access 2010+ "General" with codes of its own: inline
+// codes and 0x01, then the accent stream (0x02 for every earlier character without an accent,
+// trailing 0x00-0x02 dropped), then for unprintable characters 01 01 01 and per character its
+// position code, 0x06 and its own code.
+bool general_legacy_key(Bytes& out, const std::u32string& chars, const CharCode (&codes)[256]) {
     Bytes accents;
     std::size_t accent_chars = 0;
     bool have_accents = false;
@@ -112,7 +113,7 @@ bool general_legacy_key(Bytes& out, const std::u32string& chars) {
     std::size_t inline_chars = 0;
     for (char32_t c : chars) {
         if (c > 0xFF) return false;
-        const CharCode& code = text_sort_detail::kGeneralLegacy[c];
+        const CharCode& code = codes[c];
         const std::size_t position = inline_chars;
         out.insert(out.end(), code.bytes, code.bytes + code.length);
         if (code.length > 0) ++inline_chars;
@@ -153,8 +154,9 @@ std::optional<TextCollation> text_collation(const Format& format, const Column& 
         return column.code_page == 1252 || column.code_page == 0 ? TextCollation::General97
                                                                  : TextCollation::General97Ascii;
     }
-    if ((column.sort_order == 0x0409 || column.sort_order == 0) && column.sort_version == 0)
-        return TextCollation::GeneralLegacy;
+    if (column.sort_order != 0x0409 && column.sort_order != 0) return std::nullopt;
+    if (column.sort_version == 0) return TextCollation::GeneralLegacy;
+    if (column.sort_version == 1) return TextCollation::General;
     return std::nullopt;
 }
 
@@ -163,9 +165,11 @@ bool append_text_sort_key(Bytes& out, std::string_view utf8, TextCollation colla
     const std::u32string chars = key_chars(utf8, ok);
     if (!ok) return false;
     const std::size_t start = out.size();
-    const bool jet3 = collation != TextCollation::GeneralLegacy;
-    const bool encoded = jet3 ? general97_key(out, chars, collation == TextCollation::General97Ascii)
-                              : general_legacy_key(out, chars);
+    const bool jet3 = collation == TextCollation::General97 || collation == TextCollation::General97Ascii;
+    const bool encoded =
+        jet3 ? general97_key(out, chars, collation == TextCollation::General97Ascii)
+             : general_legacy_key(out, chars, collation == TextCollation::General ? text_sort_detail::kGeneral
+                                                                                 : text_sort_detail::kGeneralLegacy);
     if (!encoded) {
         out.resize(start);
         return false;
