@@ -486,7 +486,7 @@ void Checker::check_counters(const TableDef& table, const TableRows& found, cons
             note("{}: its definition counts {} rows, its pages hold {} (a system table; Access does not keep "
                  "this count exact)",
                  who, table.row_count, found.rows.size());
-        else if (f_.ace)   // we never write these files: the count is Access's, and no reader scans by it
+        else if (f_.ace)   // Access leaves this count behind in its files; our appends add to it as found
             note("{}: its definition counts {} rows, its pages hold {} (Access left the count behind)", who,
                  table.row_count, found.rows.size());
         else

@@ -29,10 +29,6 @@ constexpr int kMaxMoves = 8;  // a moved row is re-pointed from its header row, 
 std::shared_ptr<Database> Database::open(const std::string& path, PageFile::Access access) {
     std::unique_ptr<PageFile> file = PageFile::open(path, access);
     const HeaderInfo info = read_header(path, file->fd());
-    if (info.format->ace && access == PageFile::Access::ReadWrite)
-        throw JetError(err::Unsupported,
-                       fmt::format("Cannot write to '{}': it is an {} database, which this engine reads but does not "
-                                   "write yet.", path, jet::version_name(info.version)));
     std::shared_ptr<Database> db(new Database(std::move(file), info));
     if (access == PageFile::Access::ReadWrite) db->lock_file_ = LockFile::acquire(path);
     return db;

@@ -27,8 +27,7 @@ namespace jet {
 
 class Database {
 public:
-    // 3024 when the file does not exist; refusals of file_header.h; 3251 when an Access 2007+
-    // (ACE) file is opened for writing, which this engine does not do yet.
+    // 3024 when the file does not exist; refusals of file_header.h.
     static std::shared_ptr<Database> open(const std::string& path,
                                           PageFile::Access access = PageFile::Access::ReadOnly);
 
@@ -117,7 +116,7 @@ private:
     bool locate_row(const TableDef& table, RowId id, Bytes& buffer, const std::uint8_t*& row, std::size_t& size);
 
     std::unique_ptr<PageFile> file_;
-    std::unique_ptr<LockFile> lock_file_;   // held while open for writing, as Jet keeps the .ldb
+    std::unique_ptr<LockFile> lock_file_;   // held while open for writing, as Jet keeps the .ldb (.laccdb)
     HeaderInfo header_;
 
     // Each cache remembers the file's view serial it was last checked under (page_file.h): within

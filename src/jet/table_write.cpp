@@ -100,6 +100,11 @@ struct TableWrite::Staged {
 
 TableWrite::TableWrite(Database& db, std::string_view table)
     : file_(db.file()), def_(db.table_def(table)), table_(*def_) {
+    for (const Column& c : table_.columns)
+        if (c.is_calculated() || c.type == ColumnType::Complex)
+            throw JetError(err::Unsupported, fmt::format("Cannot write to table '{}': its column '{}' is {}, which this "
+                                                         "engine does not write yet.", table_.name, c.name,
+                                                         c.is_calculated() ? "calculated" : "a complex column"));
     rules_ = db.column_rules(table_);
     edits_.resize(table_.real_indexes.size());
     new_distinct_keys_.assign(table_.real_indexes.size(), 0);

@@ -12,7 +12,7 @@ enum class Version : std::uint8_t { Jet3 = 0, Jet4 = 1 };
 
 struct Format {
     Version version;                         // the page layout
-    bool ace = false;                        // an Access 2007+ file (read only)
+    bool ace = false;                        // an Access 2007+ file (Jet 4's page layout)
     std::uint32_t page_size;
     // Header masking
     std::uint32_t header_mask_length;

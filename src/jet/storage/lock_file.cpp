@@ -59,7 +59,12 @@ std::string LockFile::lock_path_for(const std::string& database_path) {
     const auto slash = database_path.find_last_of('/');
     const auto dot = database_path.find_last_of('.');
     const bool has_extension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-    return (has_extension ? database_path.substr(0, dot) : database_path) + ".ldb";
+    if (!has_extension) return database_path + ".ldb";
+    std::string extension = database_path.substr(dot + 1);
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    // Access 2007+ names the lock file of its own kinds of file .laccdb, as its users look for it.
+    const bool access_2007 = extension == "accdb" || extension == "accde" || extension == "accdr";
+    return database_path.substr(0, dot) + (access_2007 ? ".laccdb" : ".ldb");
 }
 
 std::unique_ptr<LockFile> LockFile::acquire(const std::string& database_path) {

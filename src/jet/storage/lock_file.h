@@ -1,4 +1,4 @@
-// Sharing a database with other users: the ".ldb" lock file beside it, holding one 64-byte
+// Sharing a database with other users: the ".ldb" (".laccdb") lock file beside it, holding one 64-byte
 // entry (computer name, user name "Admin") per user slot as Jet keeps it, and the operating
 // system locks that keep two processes of ours from interleaving read-modify-write
 // statements. Slots are live while their byte (0x10000000 + slot) is locked in the .ldb; the
@@ -24,7 +24,7 @@ public:
     const std::string& path() const { return path_; }
     int slot() const { return slot_; }
 
-    // "x.mdb" -> "x.ldb", "x.tlw" -> "x.ldb"
+    // "x.mdb" -> "x.ldb", "x.tlw" -> "x.ldb", "x.accdb" -> "x.laccdb"
     static std::string lock_path_for(const std::string& database_path);
 
 private:
