@@ -107,7 +107,8 @@ TableDef engine_table(const Format& format, const TableDesign& design, std::uint
 }
 
 // An engine table in the system form: system flag on every column, Binary as long as Text, the
-// security-id columns marked, and the primary key a plain unique index in Jet's own four.
+// security-id columns marked, the index named `primary` the primary key, and table type 'S'
+// (MSysComplexColumns keeps a user table's 'N').
 SystemTable system_table(const Format& format, const TableDesign& design, std::uint8_t sort_version, const char* primary,
                          std::uint8_t table_type = 0x53) {
     SystemTable s{engine_table(format, design, sort_version), object_flags::Engine};
