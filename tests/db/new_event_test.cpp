@@ -1,6 +1,6 @@
 // Events prepared by `tlw new-event` and the event library: sound movements for a range of
 // sizes, clear refusals, and files that mdbtools, mdb-reader and our reader read alike and
-// that `tlw check` passes, in both formats.
+// that `tlw check` passes, in Jet 3, Jet 4 and Access 2010.
 #include "event/event_builder.h"
 #include "jet/base/error.h"
 #include "jet/database.h"
@@ -236,6 +236,15 @@ TEST(NewEventCommand, MakesASmallClubEveningByDefault) {
         EXPECT_FALSE(r.err.empty());
         EXPECT_FALSE(fs::exists(dir / "bad.tlw"));
     }
+}
+
+TEST(NewEventCommand, MakesAnAccess2010EventUnderTheNameGiven) {
+    const fs::path dir = fresh_dir("new_event_command_ace");
+    const std::string file = dir / "club.tlw";
+    const ProcessResult made = run_process({TLW_PATH, "new-event", file, "--format", "ace2010", "--sections", "2"});
+    ASSERT_EQ(made.exit_code, 0) << made.err;
+    EXPECT_EQ(jet::Database::open(file)->version(), 3);
+    expect_readers_agree(file, kEventTables);
 }
 
 }  // namespace

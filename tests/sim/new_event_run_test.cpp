@@ -1,6 +1,7 @@
-// Events prepared by `tlw new-event` run from log-on to "All Done" in the headless runner,
-// in both formats, with and without member numbers, Mitchell and Howell, with a pair short;
-// afterwards the file checks and mdbtools reads one result record per board played.
+// Events prepared by `tlw new-event` run from log-on to "All Done" in the headless runner, in
+// Jet 3, Jet 4 and Access 2010 (named .accdb), with and without member numbers, Mitchell and
+// Howell, with a pair short; afterwards the file checks and mdbtools reads one result record per
+// board played.
 #include "harness.h"
 #include "support/child_process.h"
 #include "support/lines.h"
@@ -20,13 +21,14 @@ using testsupport::split_lines;
 struct EventKind {
     const char* name;
     std::vector<std::string> options;
+    const char* file = "event.tlw";
 };
 
 class NewEventRun : public ::testing::TestWithParam<EventKind> {};
 
 TEST_P(NewEventRun, PlaysToTheEndAndLeavesAValidFile) {
     ScratchDir dir;
-    const std::string event = dir.file("event.tlw");
+    const std::string event = dir.file(GetParam().file);
     const std::string members = dir.file("TLPlayerDB.mdb");
     std::vector<std::string> make = {TLW_PATH, "new-event", event, "--rounds", "5", "--boards", "2",
                                      "--members-db", members, "--members", "30"};
@@ -56,6 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(EventKind{"MitchellWithMembers", {"--sections", "2", "--tables", "5"}},
                       EventKind{"MitchellWithoutMembers", {"--tables", "5", "--member-numbers", "no"}},
                       EventKind{"MitchellPairShort", {"--tables", "5", "--odd-pairs"}},
+                      EventKind{"MitchellAccess2010", {"--tables", "5", "--format", "ace2010"}, "event.accdb"},
                       EventKind{"HowellPairShortJet3", {"--tables", "3", "--movement", "howell", "--odd-pairs", "--jet3"}}),
     [](const auto& p) { return std::string(p.param.name); });
 
