@@ -1,27 +1,14 @@
-// --format names; the version byte of each comes from jet::FileVersion.
 #include "format_option.h"
 
-#include <map>
+#include "event/format_names.h"
 
 namespace tlw {
-namespace {
-
-const std::map<std::string, jet::FileVersion>& formats() {
-    static const std::map<std::string, jet::FileVersion> names = {{"jet3", jet::FileVersion::Jet3},
-                                                                  {"jet4", jet::FileVersion::Jet4},
-                                                                  {"ace2007", jet::FileVersion::Ace2007},
-                                                                  {"ace2010", jet::FileVersion::Ace2010},
-                                                                  {"ace2016", jet::FileVersion::Ace2016}};
-    return names;
-}
-
-}  // namespace
 
 void FormatOption::add_to(CLI::App& cmd) {
     auto* format = cmd.add_option("--format", name_,
                                   "jet3 (Access 97), jet4 (Access 2000-2003), ace2007, ace2010 or ace2016 (Access "
                                   "2007, 2010, 2016; the file keeps the name given, .accdb or not)")
-                       ->check(CLI::IsMember(formats()))
+                       ->check(CLI::IsMember(event::format_names()))
                        ->capture_default_str();
     auto* jet3 = cmd.add_flag_callback("--jet3", [this] { name_ = "jet3"; }, "the same as --format jet3");
     auto* jet4 = cmd.add_flag_callback("--jet4", [this] { name_ = "jet4"; }, "the same as --format jet4");
@@ -29,6 +16,6 @@ void FormatOption::add_to(CLI::App& cmd) {
     jet4->excludes(format);
 }
 
-jet::FileVersion FormatOption::version() const { return formats().at(name_); }
+jet::FileVersion FormatOption::version() const { return event::format_names().at(name_); }
 
 }  // namespace tlw
