@@ -2,8 +2,9 @@
 // "SELECT * FROM RoundData WHERE Section = s And Table = t And Round > r" over 20k rows with
 // and without an index, beside mdbtools (mdb-export) on the same files. Both sides produce
 // every value of every row; each side's best of several runs counts.
-// Usage: scan_bench [DIR]   (its files go to DIR/tallimo_scan_bench, removed at the end; DIR
-// defaults to the system's temp dir)
+// Usage: scan_bench [--format F] [DIR]   (its files go to DIR/tallimo_scan_bench, removed at
+// the end; DIR defaults to the system's temp dir)
+#include "bench_args.h"
 #include "jet/creator.h"
 #include "jet/database.h"
 #include "jet/recordset.h"
@@ -100,17 +101,21 @@ double query_micros(const std::shared_ptr<jet::Database>& db, const char* table,
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
-        std::fprintf(stderr, "Usage: scan_bench [DIR]\nBuilds two databases in DIR/tallimo_scan_bench (default: the temporary folder) and prints scan and query times.\n");
-        return argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") ? 0 : 2;
-    }
+    int status = 0;
+    const auto args = parse_bench_args(argc, argv,
+                                       "Usage: scan_bench [--format jet3|jet4|ace2007|ace2010|ace2016] [DIR]\n"
+                                       "Builds two databases of that format (jet4 unless given) in "
+                                       "DIR/tallimo_scan_bench (default: the temporary folder) and prints scan and "
+                                       "query times.\n",
+                                       status);
+    if (!args) return status;
     // Our own folder inside the one given: only that is ever removed.
-    const fs::path dir = (argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path()) / "tallimo_scan_bench";
+    const fs::path dir = args->dir / "tallimo_scan_bench";
     fs::remove_all(dir);
     fs::create_directories(dir);
-    const std::string big = (dir / "big.mdb").string(), rounds = (dir / "rounds.mdb").string();
-    jet::create_database(big);
-    jet::create_database(rounds);
+    const std::string big = (dir / ("big." + args->format)).string(), rounds = (dir / ("rounds." + args->format)).string();
+    jet::create_database(big, args->version);
+    jet::create_database(rounds, args->version);
     std::printf("building files in %s ...\n", dir.c_str());
     fill_big(big, 100000);
     fill_round_data(rounds, "RoundData", true);

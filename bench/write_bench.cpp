@@ -1,7 +1,8 @@
 // Write throughput: records appended per second into a table with a primary key and a
 // secondary index (each record stored before the next is made), and UPDATEs per second that
 // set one Boolean and one Long field of a record found by its primary key.
-// Usage: write_bench [DIR]   (a fresh database per run, in DIR or /tmp)
+// Usage: write_bench [--format F] [DIR]   (a fresh database per run, in DIR or /tmp)
+#include "bench_args.h"
 #include "jet/creator.h"
 #include "jet/database.h"
 #include "jet/execute.h"
@@ -41,10 +42,10 @@ jet::TableDesign bench_table() {
     return design;
 }
 
-void run(const std::filesystem::path& dir, int records, int updates) {
-    const std::string path = (dir / ("write_bench_" + std::to_string(records) + ".mdb")).string();
+void run(const BenchArgs& args, int records, int updates) {
+    const std::string path = (args.dir / ("write_bench_" + std::to_string(records) + "." + args.format)).string();
     std::filesystem::remove(path);
-    jet::create_database(path);
+    jet::create_database(path, args.version);
     auto db = jet::Database::open(path, jet::PageFile::Access::ReadWrite);
     jet::create_table(*db, bench_table());
 
@@ -72,13 +73,15 @@ void run(const std::filesystem::path& dir, int records, int updates) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
-        std::fprintf(stderr, "Usage: write_bench [DIR]\nAppends and updates records in a new database made in DIR (default: the temporary folder) and prints the rates.\n");
-        return argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") ? 0 : 2;
-    }
+    int status = 0;
+    const auto args = parse_bench_args(argc, argv,
+                                       "Usage: write_bench [--format jet3|jet4|ace2007|ace2010|ace2016] [DIR]\n"
+                                       "Appends and updates records in a new database of that format (jet4 unless "
+                                       "given) made in DIR (default: the temporary folder) and prints the rates.\n",
+                                       status);
+    if (!args) return status;
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    const std::filesystem::path dir = argc > 1 ? argv[1] : std::filesystem::temp_directory_path();
-    std::filesystem::create_directories(dir);
-    run(dir, 10000, 2000);
-    run(dir, 100000, 2000);
+    std::filesystem::create_directories(args->dir);
+    run(*args, 10000, 2000);
+    run(*args, 100000, 2000);
 }
