@@ -24,16 +24,6 @@ fs::path club_copy(const std::string& name) {
     return testsupport::copy_fixture("scoring/club-evening.tlw", testsupport::fresh_dir(name));
 }
 
-std::vector<std::vector<long>> rows_of(db::RecordSet& rs, const std::vector<std::string>& fields) {
-    std::vector<std::vector<long>> out;
-    for (; !rs.at_end(); rs.move_next()) {
-        std::vector<long> row;
-        for (const std::string& f : fields) row.push_back(jet::to_long(rs.field(f)));
-        out.push_back(row);
-    }
-    return out;
-}
-
 TEST(RecordSet, WhereOnThePrimaryKeySeeksAndDeliversIndexOrder) {
     auto engine = jet::Database::open(club_copy("rs_seek").string());
     auto rs = jet::RecordSet::open(engine, "SELECT * FROM RoundData WHERE Section = 2 And Table = 3 And Round > 4");
