@@ -1,5 +1,5 @@
 // Events prepared by `tlw new-event` run from log-on to "All Done" in the headless runner, in
-// Jet 3, Jet 4 and Access 2010 (named .accdb), with and without member numbers, Mitchell and
+// Jet 3, Jet 4, Access 2010 and 2016 (named .accdb), with and without member numbers, Mitchell and
 // Howell, with a pair short; afterwards the file checks and mdbtools reads one result record per
 // board played.
 #include "harness.h"
@@ -59,6 +59,8 @@ INSTANTIATE_TEST_SUITE_P(
                       EventKind{"MitchellWithoutMembers", {"--tables", "5", "--member-numbers", "no"}},
                       EventKind{"MitchellPairShort", {"--tables", "5", "--odd-pairs"}},
                       EventKind{"MitchellAccess2010", {"--tables", "5", "--format", "ace2010"}, "event.accdb"},
+                      EventKind{"HowellAccess2016", {"--tables", "3", "--movement", "howell", "--format", "ace2016"},
+                                "event.accdb"},
                       EventKind{"HowellPairShortJet3", {"--tables", "3", "--movement", "howell", "--odd-pairs", "--jet3"}}),
     [](const auto& p) { return std::string(p.param.name); });
 
