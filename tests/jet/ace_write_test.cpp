@@ -71,4 +71,31 @@ TEST(AceWrite, AppendsAndUpdatesKeepGeneralOrderIndexes) {
     }
 }
 
+// Large Number: 64-bit values beyond a Long and a Double's exact range, negative ones among
+// them, in their column and its index; mdb-reader reads them back.
+TEST(AceWrite, LargeNumbersWithTheirIndex) {
+    const fs::path file = testsupport::copy_fixture("access/ace/bigintV2016.accdb", testsupport::fresh_dir("ace_write_bigint"));
+    const std::vector<std::string> numbers = {"9223372036854775807", "-9223372036854775808", "-1", "9007199254740993",
+                                              "0"};
+    {
+        auto db = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
+        for (std::size_t i = 0; i < numbers.size(); ++i)
+            jet::append_record(*db, "Table", {{"ID", Value::long_(static_cast<std::int32_t>(i + 2))},
+                                              {"Numeric", Value::text(numbers[i])}});
+        EXPECT_EQ(jet::execute(*db, "UPDATE [Table] SET [Numeric] = '-42' WHERE ID = 1"), 1);
+        EXPECT_EQ(jet::run_query(*db, "SELECT * FROM [Table] WHERE [Numeric] = -42").rows.size(), 1u);
+        const jet::JetError e = testsupport::error_of(
+            [&] { jet::append_record(*db, "Table", {{"ID", Value::long_(99)}, {"Numeric", Value::text("9223372036854775808")}}); });
+        EXPECT_EQ(e.number(), jet::err::DataTypeMismatchInCriteria) << e.description();
+    }
+    expect_check_passes(file);
+    if (node_reader_installed()) {
+        std::vector<std::string> read;
+        for (const auto& row : node_rows(file, "Table")) read.push_back(row["Numeric"].is_string() ? row["Numeric"].get<std::string>() : row["Numeric"].dump());
+        std::vector<std::string> expected = numbers;
+        expected.insert(expected.begin(), "-42");
+        EXPECT_EQ(read, expected);
+    }
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "jet/base/error.h"
 #include "jet/index/text_sort.h"
+#include "jet/value/stored_value.h"
 
 #include <bit>
 #include <string>
@@ -112,13 +113,24 @@ void decimal(Bytes& out, const Decimal& d, const TableDef& table, const Column& 
     if (!ace) out[at] = negative ? 0x00 : 0xFF;
 }
 
-// A Large Number: exact whole Decimals only.
+// A Large Number, converted as the row's field is (stored_value.h).
 std::int64_t big_integer(const Value& v, const TableDef& table, const Column& column) {
-    if (v.kind() != ValueKind::Decimal) return integral(v, table, column);
-    const Decimal& d = v.as_decimal();
-    if (d.scale != 0 || d.magnitude > (d.negative ? uint128{1} << 63 : (uint128{1} << 63) - 1)) mismatch(table, column);
-    const auto magnitude = static_cast<std::uint64_t>(d.magnitude);
-    return d.negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
+    try {
+        return to_int64(v);
+    } catch (const JetError&) {
+        mismatch(table, column);
+    }
+}
+
+// Date/Time Extended: its 42 stored bytes in blocks of eight, each followed by 0x09, then the
+// last two and a trailer; a descending key inverts data and trailer but not the separators.
+void extended_date(Bytes& out, const Bytes& stored, bool ascending) {
+    const std::uint8_t flip = ascending ? 0x00 : 0xFF;
+    for (std::size_t i = 0; i < stored.size(); ++i) {
+        out.push_back(static_cast<std::uint8_t>(stored[i] ^ flip));
+        if (i % 8 == 7) out.push_back(0x09);
+    }
+    for (int b : {0, 0, 0, 0, 0, 0, 2}) out.push_back(static_cast<std::uint8_t>(b ^ flip));
 }
 
 // Numbers and dates are fixed-width big-endian keys that compare as unsigned bytes; a
@@ -206,6 +218,12 @@ void append_ordered_key(Bytes& out, const Format& format, const TableDef& table,
             if (value.kind() != ValueKind::Decimal) mismatch(table, column);
             decimal(out, value.as_decimal(), table, column, ascending, format.ace);
             return;
+        case ColumnType::DateTimeExtended: {
+            const std::optional<Bytes> stored = encode_extended_date(value);
+            if (!stored) mismatch(table, column);
+            extended_date(out, *stored, ascending);
+            return;
+        }
         case ColumnType::Text:
         case ColumnType::Memo: {
             if (value.kind() != ValueKind::Text) mismatch(table, column);

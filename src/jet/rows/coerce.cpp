@@ -2,6 +2,7 @@
 #include "jet/rows/coerce.h"
 
 #include "jet/base/error.h"
+#include "jet/value/stored_value.h"
 
 #include <cfloat>
 #include <cmath>
@@ -81,11 +82,13 @@ Value coerce_for_column(const Value& v, ColumnType type, std::string_view column
     case ColumnType::Decimal:
         if (v.kind() == ValueKind::Decimal) return v;
         break;
+    case ColumnType::BigInt: return Value::decimal(whole_decimal(converted([&] { return to_int64(v); })));
+    case ColumnType::DateTimeExtended:
+        if (!encode_extended_date(v)) throw_mismatch();
+        return v;
     case ColumnType::Unknown0D:
     case ColumnType::Unknown11:
-    case ColumnType::Complex:
-    case ColumnType::BigInt:
-    case ColumnType::DateTimeExtended: break;   // types of Access 2007+ files, which are read only
+    case ColumnType::Complex: break;
     }
     throw JetError(err::Unsupported, "Column '" + std::string(column) + "' of type " + std::string(column_type_name(type)) +
                                          " takes no values converted by this engine.");

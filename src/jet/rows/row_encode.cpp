@@ -2,6 +2,7 @@
 
 #include "jet/base/error.h"
 #include "jet/storage/page_file.h"
+#include "jet/value/stored_value.h"
 #include "jet/value/text_codec.h"
 
 #include <algorithm>
@@ -126,12 +127,18 @@ Bytes encode_field(const TableDef& table, const Column& column, const Value& val
                            "Try inserting or pasting less data.");
         return value.as_binary();
     }
+    case ColumnType::BigInt: return le_bytes(static_cast<std::uint64_t>(to_int64(value)), 8);
+    case ColumnType::DateTimeExtended: {
+        std::optional<Bytes> stored = encode_extended_date(value);
+        if (!stored)
+            throw JetError(err::TypeMismatch, fmt::format("Type mismatch: '{}' is no date of the years 1-9999 for column "
+                                                          "'{}' of table '{}'.", to_text(value), column.name, table.name));
+        return std::move(*stored);
+    }
     case ColumnType::Ole:
     case ColumnType::Memo:
     case ColumnType::Unknown11:
-    case ColumnType::Complex:
-    case ColumnType::BigInt:
-    case ColumnType::DateTimeExtended: break;   // types of Access 2007+ files, which are read only
+    case ColumnType::Complex: break;   // long values are written by long_value_write, complex keys by the table writer
     }
     throw JetError(err::Unsupported, fmt::format("Cannot store a value in column '{}' of table '{}': its type is not "
                                                  "written by this engine.",

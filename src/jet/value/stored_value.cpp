@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <fmt/format.h>
+#include <string_view>
 
 namespace jet {
 namespace {
@@ -39,11 +40,12 @@ void decode_text(std::string& out, const Format& format, const std::uint8_t* p, 
         out = decode_jet4_text(p, n);
 }
 
+constexpr std::int64_t kDaysTo1899_12_30 = 693593;   // from 0001-01-01, where Date/Time Extended counts
+
 // Date/Time Extended: "DDDDDDDDDDDDDDDDDDD:SSSSSSSSSSSSFFFFFFF:7" (days since 0001-01-01, seconds of
 // the day, 100-ns units), kept as ISO text so that none of its precision is lost:
 // "2021-06-14T22:45:12.3456789", the fraction left out when it is zero. False when malformed.
 bool decode_extended_date(std::string& out, const std::uint8_t* p, std::size_t n) {
-    constexpr std::int64_t kDaysTo1899_12_30 = 693593;
     auto number = [&](std::size_t from, std::size_t count, std::int64_t& v) {
         v = 0;
         for (std::size_t i = from; i < from + count; ++i) {
@@ -67,7 +69,63 @@ bool decode_extended_date(std::string& out, const std::uint8_t* p, std::size_t n
     return true;
 }
 
+// Reads `count` digits at `at` (all of them when count is 0) into v; false when there are none.
+bool digits(std::string_view s, std::size_t& at, std::size_t count, std::int64_t& v) {
+    const std::size_t start = at;
+    v = 0;
+    while (at < s.size() && (count == 0 || at - start < count) && s[at] >= '0' && s[at] <= '9') v = v * 10 + (s[at++] - '0');
+    return at > start && (count == 0 || at - start == count);
+}
+
+// "yyyy-mm-dd[(T| )hh:mm[:ss[.fffffff]]]" into its civil parts and 100-ns units; false otherwise.
+bool parse_iso(std::string_view s, CivilTime& c, std::int64_t& ticks) {
+    std::int64_t y = 0, mo = 0, d = 0, h = 0, mi = 0, se = 0, fraction = 0;
+    std::size_t at = 0;
+    auto sep = [&](char ch) {
+        if (at >= s.size() || s[at] != ch) return false;
+        ++at;
+        return true;
+    };
+    if (!digits(s, at, 4, y) || !sep('-') || !digits(s, at, 2, mo) || !sep('-') || !digits(s, at, 2, d)) return false;
+    if (at < s.size()) {
+        if (!sep('T') && !sep(' ')) return false;
+        if (!digits(s, at, 2, h) || !sep(':') || !digits(s, at, 2, mi)) return false;
+        if (sep(':') && !digits(s, at, 2, se)) return false;
+        if (sep('.')) {
+            const std::size_t start = at;
+            if (!digits(s, at, 0, fraction) || at - start > 7) return false;
+            for (std::size_t k = at - start; k < 7; ++k) fraction *= 10;
+        }
+    }
+    c = CivilTime{static_cast<int>(y), static_cast<int>(mo), static_cast<int>(d),
+                  static_cast<int>(h), static_cast<int>(mi), static_cast<int>(se), 0};
+    ticks = fraction;
+    return at == s.size() && h < 24 && mi < 60 && se < 60;
+}
+
 }  // namespace
+
+std::optional<Bytes> encode_extended_date(const Value& v) {
+    CivilTime c;
+    std::int64_t ticks = 0;
+    if (v.kind() != ValueKind::Text || !parse_iso(v.as_text_raw(), c, ticks)) {
+        DateTime date;
+        if (v.kind() == ValueKind::DateTime) date = v.as_date();
+        else if (v.kind() != ValueKind::Text || !parse_date_text(v.as_text_raw(), date)) return std::nullopt;
+        c = to_civil(date);
+        ticks = c.millisecond * 10000;
+    }
+    // A day that does not exist (February 30th) comes back as another one.
+    const DateTime day = from_civil(CivilTime{c.year, c.month, c.day, 0, 0, 0, 0});
+    const CivilTime back = to_civil(day);
+    if (c.year < 1 || c.year > 9999 || back.year != c.year || back.month != c.month || back.day != c.day)
+        return std::nullopt;
+    const std::string text = fmt::format("{:019}:{:012}{:07}:7", static_cast<std::int64_t>(day.days) + kDaysTo1899_12_30,
+                                         c.hour * 3600 + c.minute * 60 + c.second, ticks);
+    Bytes out(text.begin(), text.end());
+    out.push_back(0);
+    return out;
+}
 
 bool decode_plain_value(Value& out, const Format& format, ColumnType type, const std::uint8_t* p, std::size_t n,
                         std::uint16_t code_page, std::uint8_t scale) {
@@ -78,14 +136,7 @@ bool decode_plain_value(Value& out, const Format& format, ColumnType type, const
     case ColumnType::Integer: out.refill(load<std::int16_t>(p)); break;
     case ColumnType::Long:
     case ColumnType::Complex: out.refill(load<std::int32_t>(p)); break;
-    case ColumnType::BigInt: {  // a Decimal of scale 0 holds every 64-bit value exactly
-        const auto v = load<std::int64_t>(p);
-        Decimal d;
-        d.negative = v < 0;
-        d.magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-        out.refill(d);
-        break;
-    }
+    case ColumnType::BigInt: out.refill(whole_decimal(load<std::int64_t>(p))); break;
     case ColumnType::DateTimeExtended: return decode_extended_date(out.refill_text(), p, n);
     case ColumnType::Currency: out.refill(Currency{load<std::int64_t>(p)}); break;
     case ColumnType::Single: out.refill(load<float>(p)); break;

@@ -22,4 +22,10 @@ bool decode_plain_value(Value& out, const Format& format, ColumnType type, const
 std::optional<Value> decode_plain_value(const Format& format, ColumnType type, const std::uint8_t* data,
                                         std::size_t size, std::uint16_t code_page, std::uint8_t scale);
 
+// The 42 bytes a Date/Time Extended column stores for a value: ISO text as decoding gives it
+// ("2021-06-14T22:45:12.3456789"; a space for the T, the seconds or the fraction may be left
+// out), another date Jet reads, or a Date/Time. nullopt when it is none of these or lies
+// outside the years 1-9999.
+std::optional<Bytes> encode_extended_date(const Value& v);
+
 }  // namespace jet

@@ -304,6 +304,54 @@ std::int32_t to_long(const Value& v) {
     return static_cast<std::int32_t>(r);
 }
 
+std::int64_t to_int64(const Value& v) {
+    constexpr uint128 kMax = (uint128{1} << 63) - 1;
+    auto exact = [&](bool negative, uint128 magnitude) {
+        if (magnitude > kMax + (negative ? 1 : 0)) throw_overflow();
+        const auto m = static_cast<std::uint64_t>(magnitude);
+        return negative ? static_cast<std::int64_t>(0 - m) : static_cast<std::int64_t>(m);
+    };
+    switch (v.kind()) {
+    case ValueKind::Decimal: {
+        const Decimal& d = v.as_decimal();
+        uint128 m = d.magnitude;
+        for (int s = 0; s < d.scale; ++s) {   // to a whole number, the last digit rounding half to even
+            const uint128 rest = m % 10;
+            m /= 10;
+            if (s + 1 == d.scale && (rest > 5 || (rest == 5 && m % 2 == 1))) ++m;
+        }
+        return exact(d.negative && m != 0, m);
+    }
+    case ValueKind::Text: {
+        const std::string s = trim(v.as_text_raw());
+        std::int64_t out = 0;
+        const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+        if (ec == std::errc::result_out_of_range) throw_overflow();
+        if (ec == std::errc() && end == s.data() + s.size()) return out;
+        break;
+    }
+    case ValueKind::Currency: {
+        const std::int64_t scaled = v.as_currency().scaled;
+        std::int64_t whole = scaled / 10000;
+        const std::int64_t rest = scaled % 10000;   // carries the sign of `scaled`
+        if (rest > 5000 || (rest == 5000 && whole % 2 != 0)) ++whole;
+        if (rest < -5000 || (rest == -5000 && whole % 2 != 0)) --whole;
+        return whole;
+    }
+    default: break;
+    }
+    const double r = round_half_even(numeric_value(v));
+    if (!(r >= -9223372036854775808.0 && r < 9223372036854775808.0)) throw_overflow();
+    return static_cast<std::int64_t>(r);
+}
+
+Decimal whole_decimal(std::int64_t v) {
+    Decimal d;
+    d.negative = v < 0;
+    d.magnitude = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    return d;
+}
+
 bool to_bool(const Value& v) {
     if (v.kind() == ValueKind::Text) {
         const std::string s = trim(v.as_text_raw());

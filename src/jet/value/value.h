@@ -98,6 +98,8 @@ private:
 std::string to_text(const Value& v);          // numbers in plain decimal, dates as "yyyy-mm-dd hh:nn:ss" (date or time part alone when the other is zero), True/False
 std::int16_t to_integer(const Value& v);
 std::int32_t to_long(const Value& v);
+std::int64_t to_int64(const Value& v);        // a Large Number: Decimals and whole-number text exactly
+Decimal whole_decimal(std::int64_t v);         // a Large Number as reading gives it: a Decimal of scale 0
 bool to_bool(const Value& v);
 double to_double(const Value& v);
 
