@@ -1,6 +1,7 @@
 #include "jet/table_write.h"
 
 #include "jet/base/error.h"
+#include "jet/rows/calculated_value.h"
 #include "jet/rows/long_value.h"
 #include "jet/rows/long_value_write.h"
 #include "jet/rows/row_decode.h"
@@ -99,16 +100,22 @@ struct TableWrite::Staged {
 };
 
 TableWrite::TableWrite(Database& db, std::string_view table)
-    : file_(db.file()), def_(db.table_def(table)), table_(*def_) {
-    for (const Column& c : table_.columns)
-        if (c.is_calculated() || c.type == ColumnType::Complex)
-            throw JetError(err::Unsupported, fmt::format("Cannot write to table '{}': its column '{}' is {}, which this "
-                                                         "engine does not write yet.", table_.name, c.name,
-                                                         c.is_calculated() ? "calculated" : "a complex column"));
+    : file_(db.file()), def_(db.table_def(table)), table_(*def_), calculated_(table_, db.properties(table_.name)) {
     rules_ = db.column_rules(table_);
     edits_.resize(table_.real_indexes.size());
     new_distinct_keys_.assign(table_.real_indexes.size(), 0);
     last_autonumber_ = table_.last_autonumber;
+    last_complex_key_ = table_.last_complex_key;
+}
+
+// A value given for a column whose value this engine works out itself, or does not store.
+void TableWrite::refuse_given(const Column& c) const {
+    throw JetError(err::Unsupported,
+                   c.type == ColumnType::Complex
+                       ? fmt::format("Cannot set the complex column '{}' of table '{}': its values live in a hidden "
+                                     "table this engine does not write (a new record's list is empty).", c.name, table_.name)
+                       : fmt::format("Cannot set the calculated column '{}' of table '{}': its value is its expression's "
+                                     "result.", c.name, table_.name));
 }
 
 TableWrite::~TableWrite() = default;
@@ -124,8 +131,20 @@ std::vector<Value> TableWrite::complete(NewValues values) {
                                                 values.size(), table_.columns.size(), table_.name));
     const std::vector<ColumnRules>& rules = *rules_;
     std::vector<Value> out(values.size());
+    std::optional<std::int32_t> complex_key;
     for (std::size_t i = 0; i < values.size(); ++i) {
         const Column& c = table_.columns[i];
+        const bool given = values[i] && !values[i]->is_null();
+        if (c.type == ColumnType::Complex || c.is_calculated()) {
+            if (given) refuse_given(c);
+            // All complex columns of a record share one new key, as Access and Jackcess give it:
+            // no row of a hidden table has it yet, so each list starts empty.
+            if (c.type == ColumnType::Complex) {
+                if (!complex_key) complex_key = static_cast<std::int32_t>(++last_complex_key_);
+                out[i] = Value::long_(*complex_key);
+            }
+            continue;
+        }
         if (is_autonumber_long(c)) {
             if (values[i] && !values[i]->is_null()) {
                 const std::int32_t v = to_long(*values[i]);
@@ -143,6 +162,7 @@ std::vector<Value> TableWrite::complete(NewValues values) {
         }
         if (c.type == ColumnType::Boolean && out[i].is_null()) out[i] = Value::boolean(false);
     }
+    calculated_.compute(out);
     return out;
 }
 
@@ -177,7 +197,7 @@ std::vector<FieldImage> TableWrite::images(const std::vector<Value>& values, con
             continue;
         }
         const Value& v = values[i];
-        if (c.type == ColumnType::Boolean) {
+        if (c.type == ColumnType::Boolean && !c.is_calculated()) {
             fields[i].present = to_bool(v);
             continue;
         }
@@ -185,6 +205,7 @@ std::vector<FieldImage> TableWrite::images(const std::vector<Value>& values, con
         fields[i].present = true;
         if (is_long_value(c.type)) {
             Bytes data = long_value_data(c, v, format);
+            if (c.is_calculated()) data = wrap_calculated_result(data);
             if (data.size() <= format.max_inline_long_value) {
                 fields[i].bytes = write_long_value(file_, table_, c, data);   // inline: touches no page
             } else {
@@ -192,7 +213,8 @@ std::vector<FieldImage> TableWrite::images(const std::vector<Value>& values, con
                 long_values[i] = std::move(data);
             }
         } else {
-            fields[i].bytes = encode_field(table_, c, v, format);
+            fields[i].bytes = c.is_calculated() ? encode_calculated_field(table_, c, v, format)
+                                                : encode_field(table_, c, v, format);
         }
     }
     return fields;
@@ -232,9 +254,16 @@ void TableWrite::change(RowId id, const std::vector<Value>& current, const NewVa
     Staged s;
     s.id = id;
     s.values = current;
-    for (std::size_t i = 0; i < changes.size(); ++i)
-        if (changes[i]) s.values[i] = table_.columns[i].type == ColumnType::Boolean && changes[i]->is_null()
-                                          ? Value::boolean(false) : *changes[i];
+    NewValues effective = changes;
+    std::vector<bool> changed(changes.size(), false);
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        if (!changes[i]) continue;
+        const Column& c = table_.columns[i];
+        if (c.type == ColumnType::Complex || c.is_calculated()) refuse_given(c);
+        s.values[i] = c.type == ColumnType::Boolean && changes[i]->is_null() ? Value::boolean(false) : *changes[i];
+        changed[i] = true;
+    }
+    for (std::size_t k : calculated_.compute(s.values, &changed)) effective[k] = s.values[k];
     check(s.values);
     // Unchanged columns keep their stored bytes (long values keep their pages).
     const Located l = locate(file_, table_, id);
@@ -246,7 +275,7 @@ void TableWrite::change(RowId id, const std::vector<Value>& current, const NewVa
         if (refs[i].data) stored[i].bytes.assign(refs[i].data, refs[i].data + refs[i].size);
         if (table_.columns[i].type == ColumnType::Boolean) stored[i].present = refs[i].present;
     }
-    s.fields = images(s.values, &stored, &changes, s.long_values);
+    s.fields = images(s.values, &stored, &effective, s.long_values);
     s.length = build_row(table_, format, s.fields).size();
     for (std::size_t i = 0; i < table_.real_indexes.size(); ++i) {
         const RealIndex& index = table_.real_indexes[i];
@@ -368,6 +397,10 @@ std::vector<RowId> TableWrite::commit() {
     }
     if (last_autonumber_ > stored_last) {
         put_u32(tdef, format.tdef_autonumber_offset, last_autonumber_);
+        dirty = true;
+    }
+    if (format.ace && last_complex_key_ > get_u32(tdef, kTdefComplexKeyOffset)) {
+        put_u32(tdef, kTdefComplexKeyOffset, last_complex_key_);
         dirty = true;
     }
     for (std::size_t i = 0; i < new_distinct_keys_.size(); ++i) {

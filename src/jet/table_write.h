@@ -1,11 +1,14 @@
 // Appending and updating records of one table, keeping its indexes, usage maps, row count and
-// autonumber counter consistent. Every check (Required 3314, AllowZeroLength 3315, text
-// length 3163, row size 3047, index keys and duplicates 3022/3058) runs while records are
-// staged, before any page is written; commit() then writes in the order that leaves a
-// readable file at every step: long values, data rows and their pages' usage maps, index
-// pages, the tdef's counters last. The caller holds the statement lock for the whole write.
+// autonumber counters consistent; calculated columns get their results (calculated_columns.h),
+// complex columns a new record's key with no values yet. Every check (Required 3314,
+// AllowZeroLength 3315, text length 3163, row size 3047, index keys and duplicates 3022/3058)
+// runs while records are staged, before any page is written; commit() then writes in the
+// order that leaves a readable file at every step: long values, data rows and their pages'
+// usage maps, index pages, the tdef's counters last. The caller holds the statement lock for
+// the whole write.
 #pragma once
 
+#include "jet/calculated_columns.h"
 #include "jet/database.h"
 #include "jet/index/index.h"
 #include "jet/rows/row_encode.h"
@@ -41,6 +44,7 @@ public:
 
 private:
     struct Staged;
+    [[noreturn]] void refuse_given(const Column& c) const;
     std::vector<Value> complete(NewValues values);
     void check(const std::vector<Value>& values) const;
     std::vector<FieldImage> images(const std::vector<Value>& values, const std::vector<FieldImage>* stored,
@@ -54,6 +58,7 @@ private:
     PageFile& file_;
     TableDefPtr def_;
     const TableDef& table_;   // *def_
+    CalculatedColumns calculated_;
     std::shared_ptr<const std::vector<ColumnRules>> rules_;
     std::vector<std::unique_ptr<IndexEdit>> edits_;
     std::vector<std::uint32_t> new_distinct_keys_;
@@ -66,6 +71,7 @@ private:
     std::optional<NextPlace> next_place_;
     std::optional<std::uint32_t> last_row_page_;   // during commit: where the last record went
     std::uint32_t last_autonumber_ = 0;
+    std::uint32_t last_complex_key_ = 0;   // Access 2007+: shared by the complex columns' keys
     std::uint32_t appended_ = 0;
 };
 

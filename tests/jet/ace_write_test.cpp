@@ -98,4 +98,86 @@ TEST(AceWrite, LargeNumbersWithTheirIndex) {
     }
 }
 
+std::size_t position(const jet::TableDef& def, const std::string& column) {
+    return static_cast<std::size_t>(def.find_column(column) - def.columns.data());
+}
+
+// Date/Time Extended values to the 100 ns through their ascending and descending indexes, and
+// the calculated column [DateNormal] computed on append and recomputed on update.
+TEST(AceWrite, ExtendedDatesAndAComputedCalculatedColumn) {
+    const fs::path file = testsupport::copy_fixture("access/ace/extDateTestV2019.accdb", testsupport::fresh_dir("ace_write_extdate"));
+    {
+        auto db = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
+        for (int i = 0; i < 40; ++i)
+            jet::append_record(*db, "Table1", {{"ID", Value::long_(100 + i)},
+                                               {"DateExt", Value::text(fmt::format("{:04}-02-28T23:59:59.{:07}", 1 + i * 250, i))},
+                                               {"DateNormal", Value::text(fmt::format("{}-03-01 12:30", 1900 + i))}});
+        EXPECT_EQ(jet::execute(*db, "UPDATE Table1 SET DateNormal = #1999-12-31# WHERE ID = 1"), 1);
+        const jet::TableDef def = *db->table_def("Table1");
+        db->scan(def, [&](jet::RowId, const std::vector<Value>& v) {
+            EXPECT_EQ(v[position(def, "DateNormalCalc")], v[position(def, "DateNormal")]);
+            if (v[0] == Value::long_(139)) {
+                EXPECT_EQ(v[position(def, "DateExt")], Value::text("9751-02-28T23:59:59.0000039"));
+            }
+            return true;
+        });
+    }
+    expect_check_passes(file);
+    EXPECT_EQ(mdb_rows(file, "Table1").size(), 49u);
+    if (node_reader_installed()) {
+        EXPECT_EQ(node_rows(file, "Table1").size(), 49u);
+    }
+}
+
+// A new record's complex columns share one new key from the table's counter (their lists
+// empty); a value for one, and a calculated column whose expression we do not evaluate, are
+// refused naming table and column, leaving the file as it was.
+TEST(AceWrite, ComplexColumnsGetANewKeyAndUnevaluatedExpressionsAreRefused) {
+    const fs::path dir = testsupport::fresh_dir("ace_write_complex");
+    const fs::path complex = testsupport::copy_fixture("access/ace/complexDataTestV2010.accdb", dir);
+    const fs::path calc = testsupport::copy_fixture("access/ace/calcFieldTestV2010.accdb", dir);
+    {
+        auto db = jet::Database::open(complex.string(), jet::PageFile::Access::ReadWrite);
+        const std::uint32_t before = db->table_def("Table1")->last_complex_key;
+        EXPECT_EQ(jet::execute(*db, "INSERT INTO Table1 (id, [memo-data]) VALUES ('row5', 'new memo')"), 1);
+        const jet::TableDef def = *db->table_def("Table1");
+        EXPECT_EQ(def.last_complex_key, before + 1);
+        db->scan(def, [&](jet::RowId, const std::vector<Value>& v) {
+            if (v[0] != Value::text("row5")) return true;
+            for (std::size_t i = 0; i < def.columns.size(); ++i) {
+                if (def.columns[i].type == jet::ColumnType::Complex) {
+                    EXPECT_EQ(v[i], Value::long_(static_cast<std::int32_t>(before + 1)));
+                }
+            }
+            return true;
+        });
+    }
+    expect_check_passes(complex);
+    EXPECT_EQ(mdb_rows(complex, "Table1").size(), 5u);
+    EXPECT_EQ(jet::execute(*jet::Database::open(calc.string(), jet::PageFile::Access::ReadWrite),
+                           "UPDATE Table1 SET City = 'Paris'"),
+              4);
+    expect_check_passes(calc);
+
+    const struct {
+        fs::path file;
+        const char* sql;
+        const char* column;
+    } refusals[] = {
+        {complex, "INSERT INTO Table1 (id, [attach-data]) VALUES ('row6', 3)", "'attach-data'"},
+        {complex, "UPDATE Table1 SET [multi-value-data] = 1", "'multi-value-data'"},
+        {calc, "INSERT INTO Table1 (FirstName, LastName) VALUES ('Ann', 'Lee')", "'LastFirst'"},
+        {calc, "UPDATE Table1 SET FirstName = 'Ann'", "'LastFirst'"},
+    };
+    for (const auto& r : refusals) {
+        const std::string bytes = file_bytes(r.file);
+        const jet::JetError e = testsupport::error_of(
+            [&] { jet::execute(*jet::Database::open(r.file.string(), jet::PageFile::Access::ReadWrite), r.sql); });
+        EXPECT_EQ(e.number(), jet::err::Unsupported) << r.sql;
+        EXPECT_NE(e.description().find(r.column), std::string::npos) << e.description();
+        EXPECT_NE(e.description().find("'Table1'"), std::string::npos) << e.description();
+        EXPECT_EQ(file_bytes(r.file), bytes) << r.sql;
+    }
+}
+
 }  // namespace

@@ -44,4 +44,22 @@ bool decode_calculated_decimal(Value& out, std::span<const std::uint8_t> result)
     return true;
 }
 
+Bytes wrap_calculated_result(const Bytes& result) {
+    Bytes out(kResultAt + result.size() + 3, 0);
+    put_u32(out, kResultLengthAt, static_cast<std::uint32_t>(result.size()));
+    std::copy(result.begin(), result.end(), out.begin() + kResultAt);
+    return out;
+}
+
+std::optional<Bytes> encode_calculated_decimal(const Decimal& d) {
+    if (d.magnitude >> 96 != 0) return std::nullopt;
+    Bytes out;
+    append_le(out, 14, 2);   // scale, sign and 12 magnitude bytes follow
+    out.push_back(d.scale);
+    out.push_back(d.negative && d.magnitude != 0 ? 0x80 : 0x00);
+    append_le(out, static_cast<std::uint32_t>(d.magnitude >> 64), 4);
+    append_le(out, static_cast<std::uint64_t>(d.magnitude), 8);
+    return out;
+}
+
 }  // namespace jet

@@ -20,4 +20,12 @@ std::optional<std::span<const std::uint8_t>> calculated_result(const std::uint8_
 // magnitude is not a multiple of 8 bytes long, the others 8). False when it does not fit.
 bool decode_calculated_decimal(Value& out, std::span<const std::uint8_t> result);
 
+// A result as a calculated field stores it: wrapped as above (16 zero bytes, length, result,
+// 3 zero bytes).
+Bytes wrap_calculated_result(const Bytes& result);
+
+// A Decimal result in the layout decode_calculated_decimal reads, with a 12-byte magnitude as
+// Access writes it; nullopt when the magnitude needs more than 96 bits.
+std::optional<Bytes> encode_calculated_decimal(const Decimal& d);
+
 }  // namespace jet

@@ -1,6 +1,7 @@
 #include "jet/rows/row_encode.h"
 
 #include "jet/base/error.h"
+#include "jet/rows/calculated_value.h"
 #include "jet/storage/page_file.h"
 #include "jet/value/stored_value.h"
 #include "jet/value/text_codec.h"
@@ -135,14 +136,29 @@ Bytes encode_field(const TableDef& table, const Column& column, const Value& val
                                                           "'{}' of table '{}'.", to_text(value), column.name, table.name));
         return std::move(*stored);
     }
+    case ColumnType::Complex: return le_bytes(static_cast<std::uint32_t>(to_long(value)), 4);   // the key the writer gave
     case ColumnType::Ole:
     case ColumnType::Memo:
-    case ColumnType::Unknown11:
-    case ColumnType::Complex: break;   // long values are written by long_value_write, complex keys by the table writer
+    case ColumnType::Unknown11: break;   // long values are written by long_value_write
     }
     throw JetError(err::Unsupported, fmt::format("Cannot store a value in column '{}' of table '{}': its type is not "
                                                  "written by this engine.",
                                                  column.name, table.name));
+}
+
+Bytes encode_calculated_field(const TableDef& table, const Column& column, const Value& value, const Format& format) {
+    constexpr std::uint16_t kWrapper = 23;
+    if (column.type == ColumnType::Boolean) return wrap_calculated_result(Bytes{to_bool(value) ? std::uint8_t{0xFF} : std::uint8_t{0}});
+    if (column.type == ColumnType::Decimal) {
+        if (value.kind() != ValueKind::Decimal) throw JetError(err::TypeMismatch, "Type mismatch");
+        const std::optional<Bytes> result = encode_calculated_decimal(value.as_decimal());
+        if (!result) throw JetError(err::Overflow, "Overflow");
+        return wrap_calculated_result(*result);
+    }
+    Column plain = column;
+    plain.ext_flags = 0;
+    plain.length = column.length > kWrapper ? static_cast<std::uint16_t>(column.length - kWrapper) : 0;
+    return wrap_calculated_result(encode_field(table, plain, value, format));
 }
 
 namespace {
@@ -170,7 +186,7 @@ Layout lay_out(const TableDef& table, const Format& format, const std::vector<Fi
     for (std::size_t i = 0; i < table.columns.size(); ++i) {
         const Column& c = table.columns[i];
         const FieldImage& f = fields.at(i);
-        if (c.type == ColumnType::Boolean) continue;
+        if (c.type == ColumnType::Boolean && !c.is_calculated()) continue;   // its value is its null-mask bit
         if (c.is_fixed()) {
             if (f.present) {
                 const std::size_t at = count_size + c.fixed_offset;

@@ -26,6 +26,10 @@ struct FieldImage {
 // Text longer than the column is 3163.
 Bytes encode_field(const TableDef& table, const Column& column, const Value& value, const Format& format);
 
+// A calculated column's field for its (non-null) result, wrapped as calculated_value.h says;
+// a Text result's limit is the column's length without the wrapper.
+Bytes encode_calculated_field(const TableDef& table, const Column& column, const Value& value, const Format& format);
+
 // Text as a Jet 4 Text/Memo column stores it: compressed when the column allows it and it
 // pays, else UTF-16LE; Jet 3: the column's code page. `characters` receives the length in
 // UTF-16 units (what the column's size limits count).

@@ -17,7 +17,6 @@ namespace jet {
 namespace {
 
 constexpr std::uint8_t kTdefPageType = 0x02;
-constexpr std::size_t kComplexKeyOffset = 28;  // ACE: shared by all complex columns of the table
 
 std::uint32_t next_tdef_page(PageSpan page) { return get_u32(page.data() + 4); }
 
@@ -70,7 +69,7 @@ const Column* TableDef::column_by_number(std::uint16_t column_number) const {
 std::uint32_t TableDef::fixed_area_size() const {
     std::uint32_t size = 0;
     for (const Column& c : columns)
-        if (c.is_fixed() && c.type != ColumnType::Boolean) size = std::max<std::uint32_t>(size, c.fixed_offset + c.length);
+        if (c.is_fixed() && (c.type != ColumnType::Boolean || c.is_calculated())) size = std::max<std::uint32_t>(size, c.fixed_offset + c.length);
     return size;
 }
 
@@ -179,7 +178,7 @@ TdefCounts read_header(const StreamReader& r, const Format& f, TableDef& def) {
     r.need(0, f.tdef_header_size, "the header is cut off");
     def.row_count = r.u32(f.tdef_row_count_offset, "header");
     def.last_autonumber = r.u32(f.tdef_autonumber_offset, "header");
-    if (f.ace) def.last_complex_key = r.u32(kComplexKeyOffset, "header");
+    if (f.ace) def.last_complex_key = r.u32(kTdefComplexKeyOffset, "header");
     def.table_type = r.u8(f.tdef_table_type_offset, "header");
     def.max_columns = r.u16(f.tdef_max_columns_offset, "header");
     def.var_columns = r.u16(f.tdef_var_columns_offset, "header");

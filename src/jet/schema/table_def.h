@@ -101,6 +101,9 @@ struct LongValueMaps {                      // usage maps of one Memo/OLE column
     std::uint32_t free_map = 0;
 };
 
+// ACE: where a tdef keeps the last key given to the values of its complex columns (all share it).
+inline constexpr std::size_t kTdefComplexKeyOffset = 28;
+
 struct TableDef;
 // Definitions are shared: the database keeps each one parsed while its bytes stand.
 using TableDefPtr = std::shared_ptr<const TableDef>;

@@ -75,6 +75,13 @@ public:
                        "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'.");
     }
 
+    // A lone expression: it runs to the end of the text.
+    Expr lone_expression() {
+        Expr e = condition();
+        if (!at_end()) expression_error(0, ExprEnd::Statement, {});
+        return e;
+    }
+
 private:
     const Token& peek() const { return toks_[pos_]; }
     const Token& take() {
@@ -379,6 +386,8 @@ private:
 }  // namespace
 
 Statement parse_sql(std::string_view text) { return Parser(text).statement(); }
+
+Expr parse_expression(std::string_view text) { return Parser(text).lone_expression(); }
 
 const std::string& table_name(const Statement& stmt) {
     return std::visit([](const auto& s) -> const std::string& { return s.table; }, stmt);

@@ -68,6 +68,10 @@ using Statement = std::variant<SelectStmt, UpdateStmt, InsertStmt>;
 
 Statement parse_sql(std::string_view text);
 
+// An expression alone, as a calculated column's Expression property holds it (3075 when it is
+// not one this parser reads).
+Expr parse_expression(std::string_view text);
+
 const std::string& table_name(const Statement& stmt);
 
 }  // namespace jet::sql
