@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 
 namespace {
 
@@ -180,14 +179,7 @@ TEST(AceGeneralSortOrder, TextConditionsSeekThroughTheIndex) {
 TEST(AceRefusals, EncryptionIsRefusedByNumberNamingTheFile) {
     // Access 2007+ encrypts the whole file under a password; the key lies in the masked header.
     const fs::path copy = testsupport::copy_fixture("access/ace/testV2010.accdb", testsupport::fresh_dir("ace_encrypted"));
-    {
-        std::fstream f(copy, std::ios::in | std::ios::out | std::ios::binary);
-        f.seekg(0x3E);
-        char c = 0;
-        f.get(c);
-        f.seekp(0x3E);
-        f.put(static_cast<char>(c ^ 0x5A));
-    }
+    testsupport::flip_byte(copy, 0x3E, 0x5A);
     const jet::JetError e = testsupport::error_of([&] { jet::Database::open(copy.string()); });
     EXPECT_EQ(e.number(), jet::err::PasswordProtected);
     EXPECT_NE(e.description().find(copy.string()), std::string::npos) << e.description();

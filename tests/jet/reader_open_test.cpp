@@ -41,14 +41,7 @@ TEST(ReaderOpen, UnreadableFilesAreRefusedByNumberNamingTheFile) {
         {"truncated", damaged_copy("reader_open_truncated", [](const fs::path& p) { fs::resize_file(p, fs::file_size(p) - 1000); }),
          jet::err::CorruptDatabase, "truncated"},
         // The db key sits in the masked header region; flipping a stored byte makes it non-zero.
-        {"encoded", damaged_copy("reader_open_encoded", [](const fs::path& p) {
-             std::fstream f(p, std::ios::in | std::ios::out | std::ios::binary);
-             f.seekg(0x3E);
-             char c = 0;
-             f.get(c);
-             f.seekp(0x3E);
-             f.put(static_cast<char>(c ^ 0x5A));
-         }),
+        {"encoded", damaged_copy("reader_open_encoded", [](const fs::path& p) { testsupport::flip_byte(p, 0x3E, 0x5A); }),
          jet::err::NotADatabase, "encrypted", false},
     };
     for (const Case& c : cases) {

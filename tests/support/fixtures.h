@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -27,6 +28,16 @@ inline std::vector<std::string> fixture_files(std::initializer_list<const char*>
     }
     std::sort(files.begin(), files.end());
     return files;
+}
+
+// Flips the bits of `mask` in the byte at `at` of a file: damage, or a key where none was.
+inline void flip_byte(const std::filesystem::path& file, std::streamoff at, char mask) {
+    std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekg(at);
+    char c = 0;
+    f.get(c);
+    f.seekp(at);
+    f.put(static_cast<char>(c ^ mask));
 }
 
 }  // namespace testsupport
