@@ -236,6 +236,8 @@ TEST(NewEventCommand, MakesASmallClubEveningByDefault) {
         EXPECT_FALSE(r.err.empty());
         EXPECT_FALSE(fs::exists(dir / "bad.tlw"));
     }
+    EXPECT_EQ(run_process({TLW_PATH, "new-event", (dir / "bad.tlw").string(), "--format", "jet5"}).exit_code, 2)
+        << "a wrong argument";
 }
 
 TEST(NewEventCommand, MakesAnAccess2010EventUnderTheNameGiven) {

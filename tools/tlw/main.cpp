@@ -1,5 +1,6 @@
 // tlw: the command-line tool for Jet databases. Subcommands register themselves through
-// commands.h; errors are printed as "number: description" with exit status 1.
+// commands.h; errors are printed as "number: description" with exit status 1, wrong arguments
+// end with status 2.
 #include "commands.h"
 
 #include "jet/base/error.h"
@@ -15,8 +16,11 @@ int main(int argc, char** argv) {
         if (add) add(app);
     try {
         app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
+    } catch (const CLI::RuntimeError& e) {   // a command that failed, having said why
         return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        // Wrong arguments end with status 2, as in our other programs; --help and --version with 0.
+        return app.exit(e) == 0 ? 0 : 2;
     } catch (const jet::JetError& e) {
         std::fprintf(stderr, "%d: %s\n", e.number(), e.description().c_str());
         return 1;
