@@ -5,7 +5,10 @@
 
 #include "jet/index/text_sort_tables.h"
 
+#include <charconv>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace jet {
 
@@ -101,38 +104,105 @@ bool general97_key(Bytes& out, const std::u32string& chars, bool ascii_only) {
     return true;
 }
 
+// A character's code in the General Legacy style orders, tables and extended range alike.
+struct SortCode {
+    char kind = 'X';   // as in text_sort_tables.h
+    Bytes inline_bytes;
+    Bytes extra;       // accent bytes ('I'), unprintable code ('U'), accent increment ('P')
+};
+
+// Hex digits to bytes (a leading 0 is left out of odd-length strings); nullopt when malformed.
+std::optional<Bytes> hex_bytes(std::string_view hex) {
+    const std::string digits = (hex.size() % 2 ? "0" : "") + std::string(hex);
+    Bytes out;
+    for (std::size_t i = 0; i < digits.size(); i += 2) {
+        unsigned byte = 0;
+        const auto [end, error] = std::from_chars(digits.data() + i, digits.data() + i + 2, byte, 16);
+        if (error != std::errc() || end != digits.data() + i + 2) return std::nullopt;
+        out.push_back(static_cast<std::uint8_t>(byte));
+    }
+    return out;
+}
+
+// One code of the extended tables; what we cannot read counts as 'Z', a code we do not write.
+SortCode parse_extended(std::string_view text) {
+    const char kind = text.empty() ? 'Z' : text[0];
+    const std::string_view rest = text.substr(text.empty() ? 0 : 1);
+    const std::size_t comma = rest.find(',');
+    const auto first = hex_bytes(rest.substr(0, comma));
+    const auto second = hex_bytes(comma == std::string_view::npos ? "" : rest.substr(comma + 1));
+    if (!first || !second) return {'Z', {}, {}};
+    const bool one_part = comma == std::string_view::npos;
+    if (kind == 'X' && rest.empty()) return {'X', {}, {}};
+    if (kind == 'S' && one_part && !first->empty()) return {'S', *first, {}};
+    if (kind == 'I' && !one_part && !first->empty() && !second->empty()) return {'I', *first, *second};
+    if (kind == 'U' && one_part && !first->empty()) return {'U', {}, *first};
+    if (kind == 'P' && one_part && first->size() == 1) return {'P', {}, *first};
+    return {'Z', {}, {}};
+}
+
+std::vector<SortCode> build_codes(const CharCode (&table)[256],
+                                  const char* const (&extended)[text_sort_detail::kExtendedCount]) {
+    std::vector<SortCode> codes;
+    for (const CharCode& c : table) {
+        SortCode code{c.kind, Bytes(c.bytes, c.bytes + c.length), {}};
+        if (c.kind == 'I' || c.kind == 'U') code.extra.push_back(c.extra);
+        codes.push_back(std::move(code));
+    }
+    for (const char* text : extended) codes.push_back(parse_extended(text));
+    return codes;
+}
+
+const std::vector<SortCode>& codes_of(TextCollation collation) {
+    static const std::vector<SortCode> legacy =
+        build_codes(text_sort_detail::kGeneralLegacy, text_sort_detail::kGeneralLegacyExtended);
+    static const std::vector<SortCode> general =
+        build_codes(text_sort_detail::kGeneral, text_sort_detail::kGeneralExtended);
+    return collation == TextCollation::General ? general : legacy;
+}
+
 // Access 2000-2007 "General Legacy", and Access 2010+ "General" with codes of its own: inline
 // codes and 0x01, then the accent stream (0x02 for every earlier character without an accent,
 // trailing 0x00-0x02 dropped), then for unprintable characters 01 01 01 and per character its
-// position code, 0x06 and its own code.
-bool general_legacy_key(Bytes& out, const std::u32string& chars, const CharCode (&codes)[256]) {
+// position code, 0x06 and its own code. A combining mark ('P') raises the accent byte before
+// it; one that comes first starts the stream and does not count in unprintable positions.
+bool general_legacy_key(Bytes& out, const std::u32string& chars, const std::vector<SortCode>& codes) {
     Bytes accents;
     std::size_t accent_chars = 0;
+    std::size_t accent_prefix = 0;
     bool have_accents = false;
     Bytes unprintables;
     std::size_t inline_chars = 0;
     for (char32_t c : chars) {
-        if (c > 0xFF) return false;
-        const CharCode& code = codes[c];
+        if (c >= codes.size() || codes[c].kind == 'Z') return false;
+        const SortCode& code = codes[c];
         const std::size_t position = inline_chars;
-        out.insert(out.end(), code.bytes, code.bytes + code.length);
-        if (code.length > 0) ++inline_chars;
-        if (code.kind == 'I') {
+        out.insert(out.end(), code.inline_bytes.begin(), code.inline_bytes.end());
+        if (!code.inline_bytes.empty()) ++inline_chars;
+        if (code.kind == 'I' || code.kind == 'P') {
             have_accents = true;
             if (accent_chars < position) {
                 accents.insert(accents.end(), position - accent_chars, 0x02);
                 accent_chars = position;
             }
-            accents.push_back(code.extra);
-            ++accent_chars;
+            if (code.kind == 'I') {
+                accents.insert(accents.end(), code.extra.begin(), code.extra.end());
+                ++accent_chars;
+            } else if (!accents.empty()) {
+                accents.back() = static_cast<std::uint8_t>(accents.back() + code.extra[0]);
+            } else {
+                accents.push_back(code.extra[0]);
+                accent_prefix = 1;
+            }
         } else if (code.kind == 'U') {
             // The position counts the accent bytes written so far when an accent stream exists.
-            const std::size_t pos = have_accents ? accents.size() + (position - accent_chars) : position;
+            const std::size_t pos =
+                have_accents ? accents.size() + (position - accent_chars) - accent_prefix : position;
             const auto marker = static_cast<std::uint32_t>((7 + 4 * pos) | 0x8000);
             unprintables.push_back(static_cast<std::uint8_t>(marker >> 8 & 0xFF));
             unprintables.push_back(static_cast<std::uint8_t>(marker & 0xFF));
             unprintables.push_back(0x06);
-            unprintables.push_back(code.extra);
+            unprintables.insert(unprintables.end(), code.extra.begin(), code.extra.end());
         }
     }
     out.push_back(0x01);
@@ -168,8 +238,7 @@ bool append_text_sort_key(Bytes& out, std::string_view utf8, TextCollation colla
     const bool jet3 = collation == TextCollation::General97 || collation == TextCollation::General97Ascii;
     const bool encoded =
         jet3 ? general97_key(out, chars, collation == TextCollation::General97Ascii)
-             : general_legacy_key(out, chars, collation == TextCollation::General ? text_sort_detail::kGeneral
-                                                                                 : text_sort_detail::kGeneralLegacy);
+             : general_legacy_key(out, chars, codes_of(collation));
     if (!encoded) {
         out.resize(start);
         return false;

@@ -1,9 +1,17 @@
-// The per-character code tables behind text_sort.cpp (one entry per code U+0000..U+00FF).
-// Kinds: 'S' inline bytes only (up to four); 'G' inline bytes, counted as a base letter by the Access 97
-// accent stream; 'I' inline bytes plus an accent code; 'U' no inline bytes, the code goes to
-// the "unprintable" stream; 'X' ignored.
+// The per-character code tables behind text_sort.cpp.
+//
+// U+0000..U+00FF, one entry per code. Kinds: 'S' inline bytes only (up to four); 'G' inline
+// bytes, counted as a base letter by the Access 97 accent stream; 'I' inline bytes plus an
+// accent code; 'U' no inline bytes, the code goes to the "unprintable" stream; 'X' ignored.
+//
+// U+0100..U+052F (Latin Extended-A and -B, IPA, spacing and combining marks, Greek, Cyrillic)
+// for the two General Legacy style orders, one string per code in the notation of the
+// Jackcess code tables: the kind letter, the inline bytes in hex, after a comma the accent
+// bytes. Beyond 'S', 'I', 'U' and 'X' these use 'P', a mark whose byte adds to the accent of
+// the character before it, and 'Z', codes we do not write.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace jet::text_sort_detail {
@@ -18,5 +26,11 @@ struct CharCode {
 extern const CharCode kGeneral97[256];
 extern const CharCode kGeneralLegacy[256];
 extern const CharCode kGeneral[256];   // Access 2010+ "General"
+
+constexpr char32_t kExtendedFirst = 0x0100;
+constexpr char32_t kExtendedLast = 0x052F;
+constexpr std::size_t kExtendedCount = kExtendedLast - kExtendedFirst + 1;
+extern const char* const kGeneralLegacyExtended[kExtendedCount];
+extern const char* const kGeneralExtended[kExtendedCount];
 
 }  // namespace jet::text_sort_detail
