@@ -3,6 +3,7 @@
 #include "db/database.h"
 #include "jet/base/error.h"
 #include "support/child_process.h"
+#include "support/fixtures.h"
 #include "support/jet_errors.h"
 
 #include <gtest/gtest.h>
@@ -14,14 +15,11 @@
 
 namespace {
 
+using testsupport::file_bytes;
+
 namespace fs = std::filesystem;
 
 constexpr const char* kUpdate = "UPDATE Tables SET LogOnOff = 1 WHERE Section = 1 And Table = 1";
-
-std::string contents(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // `tlw sql FILE UPDATE` as a user the permissions hold for (root is let through anything).
 testsupport::ProcessResult update_as_a_user(const fs::path& file) {
@@ -34,7 +32,7 @@ testsupport::ProcessResult update_as_a_user(const fs::path& file) {
 TEST(FileAccess, ReadOnlyDatabaseOrFolderIsANumberedErrorAndTheFileStaysAsItWas) {
     const fs::path dir = testsupport::fresh_dir("file-access-read-only");
     const fs::path file = testsupport::copy_fixture("scoring/club-evening.tlw", dir);
-    const std::string before = contents(file);
+    const std::string before = file_bytes(file);
 
     fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     testsupport::ProcessResult r = update_as_a_user(file);
@@ -52,7 +50,7 @@ TEST(FileAccess, ReadOnlyDatabaseOrFolderIsANumberedErrorAndTheFileStaysAsItWas)
     EXPECT_EQ(r.exit_code, 1) << r.err;
     EXPECT_EQ(r.err.rfind("3045: ", 0), 0u) << r.err;
     EXPECT_NE(r.err.find("folder"), std::string::npos) << r.err;
-    EXPECT_EQ(contents(file), before);
+    EXPECT_EQ(file_bytes(file), before);
 }
 
 TEST(FileAccess, DatabaseCutShortByAnotherProgramIsNamedAtTheNextStatement) {
@@ -61,7 +59,7 @@ TEST(FileAccess, DatabaseCutShortByAnotherProgramIsNamedAtTheNextStatement) {
     db::Database database = db::Database::open(file.string());
     EXPECT_EQ(database.execute(kUpdate), 1);
     fs::resize_file(file, fs::file_size(file) / 2);
-    const std::string cut = contents(file);
+    const std::string cut = file_bytes(file);
 
     const jet::JetError e = testsupport::error_of([&] {
         database.execute("UPDATE ReceivedData SET Processed1 = True");
@@ -69,7 +67,7 @@ TEST(FileAccess, DatabaseCutShortByAnotherProgramIsNamedAtTheNextStatement) {
     });
     EXPECT_EQ(e.number(), 3049) << e.description();
     EXPECT_NE(e.description().find(file.string()), std::string::npos) << e.description();
-    EXPECT_EQ(contents(file), cut);
+    EXPECT_EQ(file_bytes(file), cut);
 }
 
 }  // namespace

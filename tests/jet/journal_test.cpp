@@ -1,6 +1,7 @@
 // A write that dies or fails before it is committed must leave no trace; one that dies inside
 // its commit is undone from its journal, but only onto the file it was made to.
 #include "jet/storage/page_file.h"
+#include "support/fixtures.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -15,6 +16,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using testsupport::file_bytes;
+
 struct Copy {
     fs::path dir, file;
     explicit Copy(const char* fixture) {
@@ -28,11 +31,6 @@ struct Copy {
 };
 
 jet::Bytes filled(std::uint32_t size, std::uint8_t byte) { return jet::Bytes(size, byte); }
-
-std::string file_bytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // What a writer killed inside its commit leaves: its journal saved and marked unfinished, its
 // change to page 3 written, its change to page 5 not yet.

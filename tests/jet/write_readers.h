@@ -5,6 +5,7 @@
 #include "jet/check.h"
 #include "jet/schema/table_design.h"
 #include "support/child_process.h"
+#include "support/fixtures.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -20,6 +21,7 @@
 namespace writetest {
 
 namespace fs = std::filesystem;
+using testsupport::file_bytes;
 
 inline jet::ColumnDesign column_spec(std::string name, jet::ColumnType type, std::uint16_t size = 50,
                                    bool autonumber = false, bool required = false) {
@@ -46,11 +48,6 @@ inline void for_each_indexed_copy(const std::string& dir_name, const std::functi
         SCOPED_TRACE(fixture);
         test(testsupport::copy_fixture(fixture, dir));
     }
-}
-
-inline std::string file_bytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 inline void expect_check_passes(const fs::path& file) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,12 @@ inline std::vector<std::string> fixture_files(std::initializer_list<const char*>
     }
     std::sort(files.begin(), files.end());
     return files;
+}
+
+// A file's bytes, empty when it cannot be read.
+inline std::string file_bytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // Flips the bits of `mask` in the byte at `at` of a file: damage, or a key where none was.
