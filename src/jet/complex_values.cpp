@@ -77,7 +77,8 @@ const ComplexValue& ComplexColumnValues::of(std::int32_t key) const {
     return it == by_key.end() ? none : it->second;
 }
 
-ComplexColumnValues read_complex_column(Database& db, const TableDef& table, const Column& column) {
+ComplexColumnValues read_complex_column(Database& db, const TableDef& table, const Column& column,
+                                        AttachmentFiles files) {
     const HiddenTables hidden = hidden_tables(db, table, column);
     const TableDef& flat = *hidden.flat;
     const FlatColumns roles = flat_columns(*hidden.type, flat, db.path());
@@ -98,12 +99,14 @@ ComplexColumnValues read_complex_column(Database& db, const TableDef& table, con
             value.versions.push_back({at(row, roles.value), at(row, roles.modified)});
             break;
         case ComplexKind::Attachment: {
-            Attachment a{text_or_empty(at(row, roles.file_name)), text_or_empty(at(row, roles.file_type)), 0};
+            Attachment a{text_or_empty(at(row, roles.file_name)), text_or_empty(at(row, roles.file_type)), 0, {}};
             const Value& data = at(row, roles.file_data);
-            if (data.kind() == ValueKind::Binary)
-                a.size = attachment_file(data.as_binary(), fmt::format("'{}' of column '{}' of table '{}' in '{}'",
-                                                                       a.name, column.name, table.name, db.path()))
-                             .size();
+            if (data.kind() == ValueKind::Binary) {
+                Bytes file = attachment_file(data.as_binary(), fmt::format("'{}' of column '{}' of table '{}' in '{}'",
+                                                                           a.name, column.name, table.name, db.path()));
+                a.size = file.size();
+                if (files == AttachmentFiles::Contents) a.contents = std::move(file);
+            }
             value.attachments.push_back(std::move(a));
             break;
         }

@@ -3,6 +3,7 @@
 // holds only a key (read as a Long); these are the values behind it.
 #pragma once
 
+#include "jet/base/bytes.h"
 #include "jet/database.h"
 #include "jet/schema/complex_column.h"
 
@@ -16,7 +17,11 @@ namespace jet {
 struct Attachment {
     std::string name, type;     // file name and extension, as Access keeps them
     std::uint64_t size = 0;     // bytes of the file
+    Bytes contents;             // the file itself, only when read with AttachmentFiles::Contents
 };
+
+// Listings need only the sizes; the files themselves are read when asked for.
+enum class AttachmentFiles { SizeOnly, Contents };
 
 struct MemoVersion {
     Value text;
@@ -39,6 +44,7 @@ struct ComplexColumnValues {
 
 // Every value of `column`, a complex column of `table`, read from its hidden table. 3049 naming
 // the table and column when MSysComplexColumns does not lead to a hidden table for it.
-ComplexColumnValues read_complex_column(Database& db, const TableDef& table, const Column& column);
+ComplexColumnValues read_complex_column(Database& db, const TableDef& table, const Column& column,
+                                        AttachmentFiles files = AttachmentFiles::SizeOnly);
 
 }  // namespace jet

@@ -1,4 +1,4 @@
-// `tlw info`, `tlw dump` and `tlw sql` as scripts use them: the JSON object's shape and value
+// `tlw info`, `tlw dump`, `tlw sql` and `tlw attachment` as scripts use them: the JSON object's shape and value
 // types, CSV, rows in a record set's order, and errors as
 // "number: description" with exit status 1.
 #include "support/fixtures.h"
@@ -60,6 +60,32 @@ TEST(TlwDump, MissingTableAndFileAreJetErrors) {
     r = tlw({"info", "/no/such.mdb"});
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_NE(r.err.find("3024: Could not find file '/no/such.mdb'."), std::string::npos);
+}
+
+// Attachments are listed by row; one is written out whole, a name two rows share needs --row,
+// and an existing file is kept unless --force.
+TEST(TlwAttachment, ListsAndWritesOutFiles) {
+    const std::string file = fixture("access/ace/attachmentsV2016.accdb");
+    auto r = tlw({"attachment", file, "table1", "Attachments"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out, "row 2: attachment1.txt (txt, 12 bytes)\nrow 3: attachment1.txt (txt, 12 bytes)\n"
+                     "row 3: attachment2.txt (txt, 12 bytes)\nrow 3: attachment3.txt (txt, 12 bytes)\n");
+    r = tlw({"attachment", file, "Table1", "Attachments", "attachment2.txt"});
+    EXPECT_EQ(r.out, "Attachment 2");
+    r = tlw({"attachment", file, "Table1", "Attachments", "attachment1.txt"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("rows 2, 3 of column 'Attachments'"), std::string::npos) << r.err;
+
+    const std::filesystem::path out = testsupport::fresh_dir("tlw-attachment") / "a.txt";
+    r = tlw({"attachment", file, "Table1", "Attachments", "attachment1.txt", "--row", "3", "-o", out.string()});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(testsupport::file_bytes(out), "Attachment 1");
+    r = tlw({"attachment", file, "Table1", "Attachments", "attachment3.txt", "-o", out.string()});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(testsupport::file_bytes(out), "Attachment 1");
+    r = tlw({"attachment", file, "Table1", "ID"});
+    EXPECT_NE(r.err.find("column 'ID' of table 'Table1' in '" + file + "' is not an attachment column."),
+              std::string::npos);
 }
 
 // Rows stored in descending rounds come back in the primary key's order, as a record set on the

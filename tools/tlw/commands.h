@@ -9,6 +9,7 @@
 
 TLW_COMMAND void add_info_command(CLI::App& app);       // info.cpp
 TLW_COMMAND void add_dump_command(CLI::App& app);       // dump.cpp
+TLW_COMMAND void add_attachment_command(CLI::App& app); // attachment.cpp
 TLW_COMMAND void add_sql_command(CLI::App& app);        // sql.cpp
 TLW_COMMAND void add_check_command(CLI::App& app);      // check.cpp
 TLW_COMMAND void add_new_db_command(CLI::App& app);     // new_db.cpp

@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
     CLI::App app{"tlw - inspect and prepare Jet (Access) databases"};
     app.set_version_flag("--version", "tlw " TALLIMO_VERSION);
     app.require_subcommand(1);
-    for (auto add : {add_info_command, add_dump_command, add_sql_command, add_check_command, add_new_db_command,
+    for (auto add : {add_info_command, add_dump_command, add_attachment_command, add_sql_command, add_check_command, add_new_db_command,
                      add_new_event_command})
         if (add) add(app);
     try {
