@@ -55,7 +55,7 @@ TEST(TextSortKeys, AccentsSortAfterTheBaseLetter) {
     }
 }
 
-// Beyond U+00FF (Latin Extended, Greek, Cyrillic) the letters follow the rules of the Latin-1
+// Beyond U+00FF (Latin Extended, Greek, Cyrillic, Hebrew, Arabic) the letters follow the rules of the Latin-1
 // ones, and a combining mark raises the accent of the letter before it to that of the
 // precomposed letter.
 TEST(TextSortKeys, ExtendedLettersSortLikeLatin1Ones) {
@@ -67,6 +67,8 @@ TEST(TextSortKeys, ExtendedLettersSortLikeLatin1Ones) {
         EXPECT_LT(key("Dvořák", c), key("Dvoraks", c));
         EXPECT_LT(key("Zeus", c), key("Αθήνα", c));
         EXPECT_LT(key("Αθήνα", c), key("Дмитрий", c));
+        EXPECT_LT(key("אבי", c), key("אברהם", c));
+        EXPECT_LT(key("سعيد", c), key("سلمى", c));
     }
 }
 

@@ -4,11 +4,11 @@
 // bytes, counted as a base letter by the Access 97 accent stream; 'I' inline bytes plus an
 // accent code; 'U' no inline bytes, the code goes to the "unprintable" stream; 'X' ignored.
 //
-// U+0100..U+052F (Latin Extended-A and -B, IPA, spacing and combining marks, Greek, Cyrillic)
-// for the two General Legacy style orders, one string per code in the notation of the
-// Jackcess code tables: the kind letter, the inline bytes in hex, after a comma the accent
-// bytes. Beyond 'S', 'I', 'U' and 'X' these use 'P', a mark whose byte adds to the accent of
-// the character before it, and 'Z', codes we do not write.
+// U+0100..U+06FF (Latin Extended-A and -B, IPA, spacing and combining marks, Greek, Cyrillic,
+// Armenian, Hebrew, Arabic) for the two General Legacy style orders, one string per code in
+// the notation of the Jackcess code tables: the kind letter, the inline bytes in hex, after a
+// comma the accent bytes. Beyond 'S', 'I', 'U' and 'X' these use 'P', a mark whose byte adds
+// to the accent of the character before it, and 'Z', codes we do not write.
 #pragma once
 
 #include <cstddef>
@@ -28,7 +28,7 @@ extern const CharCode kGeneralLegacy[256];
 extern const CharCode kGeneral[256];   // Access 2010+ "General"
 
 constexpr char32_t kExtendedFirst = 0x0100;
-constexpr char32_t kExtendedLast = 0x052F;
+constexpr char32_t kExtendedLast = 0x06FF;
 constexpr std::size_t kExtendedCount = kExtendedLast - kExtendedFirst + 1;
 extern const char* const kGeneralLegacyExtended[kExtendedCount];
 extern const char* const kGeneralExtended[kExtendedCount];
