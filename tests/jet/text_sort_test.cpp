@@ -55,7 +55,7 @@ TEST(TextSortKeys, AccentsSortAfterTheBaseLetter) {
     }
 }
 
-// Beyond U+00FF (Latin Extended, Greek, Cyrillic, Hebrew, Arabic) the letters follow the rules of the Latin-1
+// Beyond U+00FF (Latin Extended, Greek, Cyrillic, Hebrew, Arabic, Vietnamese) the letters follow the rules of the Latin-1
 // ones, and a combining mark raises the accent of the letter before it to that of the
 // precomposed letter.
 TEST(TextSortKeys, ExtendedLettersSortLikeLatin1Ones) {
@@ -69,13 +69,16 @@ TEST(TextSortKeys, ExtendedLettersSortLikeLatin1Ones) {
         EXPECT_LT(key("Αθήνα", c), key("Дмитрий", c));
         EXPECT_LT(key("אבי", c), key("אברהם", c));
         EXPECT_LT(key("سعيد", c), key("سلمى", c));
+        EXPECT_EQ(key("Nguyễn", c), key("NGUYỄN", c));
+        EXPECT_LT(key("Nguyen", c), key("Nguyễn", c));
+        EXPECT_LT(key("O’Brien", c), key("O’Neill", c));
     }
 }
 
 TEST(TextSortKeys, CharactersBeyondTheTablesAreRefused) {
     Bytes out{0x7F};
     EXPECT_FALSE(jet::append_text_sort_key(out, "漢字", TextCollation::GeneralLegacy, true));
-    EXPECT_FALSE(jet::append_text_sort_key(out, "5 €", TextCollation::General, true));
+    EXPECT_FALSE(jet::append_text_sort_key(out, "5 ⅓", TextCollation::General, true));
     EXPECT_FALSE(jet::append_text_sort_key(out, "Dvořák", TextCollation::General97, true));
     EXPECT_FALSE(jet::append_text_sort_key(out, "\xC3", TextCollation::GeneralLegacy, true));  // cut UTF-8
     EXPECT_EQ(out, Bytes{0x7F});

@@ -141,23 +141,38 @@ SortCode parse_extended(std::string_view text) {
     return {'Z', {}, {}};
 }
 
-std::vector<SortCode> build_codes(const CharCode (&table)[256],
-                                  const char* const (&extended)[text_sort_detail::kExtendedCount]) {
-    std::vector<SortCode> codes;
-    for (const CharCode& c : table) {
-        SortCode code{c.kind, Bytes(c.bytes, c.bytes + c.length), {}};
-        if (c.kind == 'I' || c.kind == 'U') code.extra.push_back(c.extra);
-        codes.push_back(std::move(code));
+// A collation's codes: U+0000..U+00FF and the runs of the extended tables.
+class SortCodes {
+public:
+    SortCodes(const CharCode (&table)[256], std::span<const text_sort_detail::CodeRun> runs) {
+        std::vector<SortCode> latin1;
+        for (const CharCode& c : table) {
+            SortCode code{c.kind, Bytes(c.bytes, c.bytes + c.length), {}};
+            if (c.kind == 'I' || c.kind == 'U') code.extra.push_back(c.extra);
+            latin1.push_back(std::move(code));
+        }
+        runs_.emplace_back(0, std::move(latin1));
+        for (const text_sort_detail::CodeRun& run : runs) {
+            const auto& [first, codes] = runs_.back();
+            if (run.first != first + codes.size()) runs_.emplace_back(run.first, std::vector<SortCode>{});  // else it goes on
+            for (const char* text : run.codes) runs_.back().second.push_back(parse_extended(text));
+        }
     }
-    for (const char* text : extended) codes.push_back(parse_extended(text));
-    return codes;
-}
 
-const std::vector<SortCode>& codes_of(TextCollation collation) {
-    static const std::vector<SortCode> legacy =
-        build_codes(text_sort_detail::kGeneralLegacy, text_sort_detail::kGeneralLegacyExtended);
-    static const std::vector<SortCode> general =
-        build_codes(text_sort_detail::kGeneral, text_sort_detail::kGeneralExtended);
+    // Null for a character outside every run.
+    const SortCode* find(char32_t c) const {
+        for (const auto& [first, codes] : runs_)
+            if (c >= first && c - first < codes.size()) return &codes[c - first];
+        return nullptr;
+    }
+
+private:
+    std::vector<std::pair<char32_t, std::vector<SortCode>>> runs_;
+};
+
+const SortCodes& codes_of(TextCollation collation) {
+    static const SortCodes legacy(text_sort_detail::kGeneralLegacy, text_sort_detail::kGeneralLegacyRuns);
+    static const SortCodes general(text_sort_detail::kGeneral, text_sort_detail::kGeneralRuns);
     return collation == TextCollation::General ? general : legacy;
 }
 
@@ -166,7 +181,7 @@ const std::vector<SortCode>& codes_of(TextCollation collation) {
 // trailing 0x00-0x02 dropped), then for unprintable characters 01 01 01 and per character its
 // position code, 0x06 and its own code. A combining mark ('P') raises the accent byte before
 // it; one that comes first starts the stream and does not count in unprintable positions.
-bool general_legacy_key(Bytes& out, const std::u32string& chars, const std::vector<SortCode>& codes) {
+bool general_legacy_key(Bytes& out, const std::u32string& chars, const SortCodes& codes) {
     Bytes accents;
     std::size_t accent_chars = 0;
     std::size_t accent_prefix = 0;
@@ -174,8 +189,9 @@ bool general_legacy_key(Bytes& out, const std::u32string& chars, const std::vect
     Bytes unprintables;
     std::size_t inline_chars = 0;
     for (char32_t c : chars) {
-        if (c >= codes.size() || codes[c].kind == 'Z') return false;
-        const SortCode& code = codes[c];
+        const SortCode* found = codes.find(c);
+        if (found == nullptr || found->kind == 'Z') return false;
+        const SortCode& code = *found;
         const std::size_t position = inline_chars;
         out.insert(out.end(), code.inline_bytes.begin(), code.inline_bytes.end());
         if (!code.inline_bytes.empty()) ++inline_chars;

@@ -4,15 +4,16 @@
 // bytes, counted as a base letter by the Access 97 accent stream; 'I' inline bytes plus an
 // accent code; 'U' no inline bytes, the code goes to the "unprintable" stream; 'X' ignored.
 //
-// U+0100..U+06FF (Latin Extended-A and -B, IPA, spacing and combining marks, Greek, Cyrillic,
-// Armenian, Hebrew, Arabic) for the two General Legacy style orders, one string per code in
-// the notation of the Jackcess code tables: the kind letter, the inline bytes in hex, after a
-// comma the accent bytes. Beyond 'S', 'I', 'U' and 'X' these use 'P', a mark whose byte adds
-// to the accent of the character before it, and 'Z', codes we do not write.
+// Beyond U+00FF, runs of code points (text_sort_extended_tables.cpp says which) for the two
+// General Legacy style orders, one string per code in the notation of the Jackcess code
+// tables: the kind letter, the inline bytes in hex, after a comma the accent bytes. Beyond
+// 'S', 'I', 'U' and 'X' these use 'P', a mark whose byte adds to the accent of the character
+// before it, and 'Z', codes we do not write.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace jet::text_sort_detail {
 
@@ -27,10 +28,13 @@ extern const CharCode kGeneral97[256];
 extern const CharCode kGeneralLegacy[256];
 extern const CharCode kGeneral[256];   // Access 2010+ "General"
 
-constexpr char32_t kExtendedFirst = 0x0100;
-constexpr char32_t kExtendedLast = 0x06FF;
-constexpr std::size_t kExtendedCount = kExtendedLast - kExtendedFirst + 1;
-extern const char* const kGeneralLegacyExtended[kExtendedCount];
-extern const char* const kGeneralExtended[kExtendedCount];
+// A run of consecutive code points of the extended tables, from `first` on.
+struct CodeRun {
+    char32_t first;
+    std::span<const char* const> codes;
+};
+
+extern const std::span<const CodeRun> kGeneralLegacyRuns;
+extern const std::span<const CodeRun> kGeneralRuns;
 
 }  // namespace jet::text_sort_detail
