@@ -75,6 +75,21 @@ TEST(TextSortKeys, ExtendedLettersSortLikeLatin1Ones) {
     }
 }
 
+// Every code our extended tables carry reads: a mistyped one would refuse its character.
+TEST(TextSortKeys, EveryCharacterOfTheExtendedTablesEncodes) {
+    auto utf8 = [](char32_t c) {
+        if (c < 0x800) return std::string{static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
+        return std::string{static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)),
+                           static_cast<char>(0x80 | (c & 0x3F))};
+    };
+    for (auto c : {TextCollation::GeneralLegacy, TextCollation::General})
+        for (auto [first, last] : {std::pair<char32_t, char32_t>{0x0100, 0x06FF}, {0x1E00, 0x20CF}})
+            for (char32_t ch = first; ch <= last; ++ch) {
+                Bytes out;
+                EXPECT_TRUE(jet::append_text_sort_key(out, "a" + utf8(ch), c, true)) << std::hex << static_cast<std::uint32_t>(ch);
+            }
+}
+
 TEST(TextSortKeys, CharactersBeyondTheTablesAreRefused) {
     Bytes out{0x7F};
     EXPECT_FALSE(jet::append_text_sort_key(out, "漢字", TextCollation::GeneralLegacy, true));
