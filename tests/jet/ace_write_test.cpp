@@ -17,11 +17,11 @@ namespace {
 using jet::Value;
 using namespace writetest;
 
-// Names with accents, apostrophes, hyphens and other punctuation, Greek and Cyrillic, each key
-// unique.
+// Names with accents, apostrophes, hyphens and other punctuation, Greek, Cyrillic and
+// Japanese, each key unique.
 std::string name_of(int i) {
     static const char* const kNames[] = {"Hélène O'Brien-Sørensen", "Çelik, Анна", "Ærø (Ζωή)", "Dvořák & Łoś",
-                                         "Ñuñez #", "éa", "Ea", "o'neil", "O-Neil", "Ünal. Ürün"};
+                                         "Ñuñez #", "éa", "Ea", "o'neil", "O-Neil", "Ünal. 山田はなこ"};
     return fmt::format("{} {:04}", kNames[i % 10], i);
 }
 

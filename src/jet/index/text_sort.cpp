@@ -108,7 +108,8 @@ bool general97_key(Bytes& out, const std::u32string& chars, bool ascii_only) {
 struct SortCode {
     char kind = 'X';   // as in text_sort_tables.h
     Bytes inline_bytes;
-    Bytes extra;       // accent bytes ('I'), unprintable code ('U'), accent increment ('P')
+    Bytes extra;       // accent bytes ('I', 'Z'), unprintable code ('U'), accent increment ('P')
+    std::uint8_t flag = 0;  // 'Z': its two-bit code in the flag stream
 };
 
 // Hex digits to bytes (a leading 0 is left out of odd-length strings); nullopt when malformed.
@@ -124,27 +125,37 @@ std::optional<Bytes> hex_bytes(std::string_view hex) {
     return out;
 }
 
-// One code of the extended tables; what we cannot read counts as 'Z', a code we do not write.
+// One code of the extended tables; what we cannot read counts as '?', a code we do not write.
 SortCode parse_extended(std::string_view text) {
-    const char kind = text.empty() ? 'Z' : text[0];
-    const std::string_view rest = text.substr(text.empty() ? 0 : 1);
-    const std::size_t comma = rest.find(',');
-    const auto first = hex_bytes(rest.substr(0, comma));
-    const auto second = hex_bytes(comma == std::string_view::npos ? "" : rest.substr(comma + 1));
-    if (!first || !second) return {'Z', {}, {}};
-    const bool one_part = comma == std::string_view::npos;
-    if (kind == 'X' && rest.empty()) return {'X', {}, {}};
-    if (kind == 'S' && one_part && !first->empty()) return {'S', *first, {}};
-    if (kind == 'I' && !one_part && !first->empty() && !second->empty()) return {'I', *first, *second};
-    if (kind == 'U' && one_part && !first->empty()) return {'U', {}, *first};
-    if (kind == 'P' && one_part && first->size() == 1) return {'P', {}, *first};
-    return {'Z', {}, {}};
+    const SortCode unreadable{'?', {}, {}, 0};
+    if (text.empty()) return unreadable;
+    std::vector<Bytes> parts;
+    for (std::string_view rest = text.substr(1);;) {
+        const std::size_t comma = rest.find(',');
+        const std::optional<Bytes> part = hex_bytes(rest.substr(0, comma));
+        if (!part) return unreadable;
+        parts.push_back(*part);
+        if (comma == std::string_view::npos) break;
+        rest.remove_prefix(comma + 1);
+    }
+    const char kind = text[0];
+    const std::size_t n = parts.size();
+    const Bytes& first = parts[0];
+    if (kind == 'X' && n == 1 && first.empty()) return {'X', {}, {}, 0};
+    if (kind == 'S' && n == 1 && !first.empty()) return {'S', first, {}, 0};
+    if (kind == 'U' && n == 1 && !first.empty()) return {'U', {}, first, 0};
+    if (kind == 'P' && n == 1 && first.size() == 1) return {'P', {}, first, 0};
+    if (kind == 'I' && n == 2 && !first.empty() && !parts[1].empty()) return {'I', first, parts[1], 0};
+    if (kind == 'Z' && n == 3 && !first.empty())
+        return {'Z', first, parts[1], static_cast<std::uint8_t>(text.ends_with(",1") ? 2 : 3)};
+    return unreadable;
 }
 
 // A collation's codes: U+0000..U+00FF and the runs of the extended tables.
 class SortCodes {
 public:
-    SortCodes(const CharCode (&table)[256], std::span<const text_sort_detail::CodeRun> runs) {
+    SortCodes(const CharCode (&table)[256], std::span<const text_sort_detail::CodeRun> runs,
+              const text_sort_detail::IdeographCodes& ideographs) {
         std::vector<SortCode> latin1;
         for (const CharCode& c : table) {
             SortCode code{c.kind, Bytes(c.bytes, c.bytes + c.length), {}};
@@ -157,6 +168,7 @@ public:
             if (run.first != first + codes.size()) runs_.emplace_back(run.first, std::vector<SortCode>{});  // else it goes on
             for (const char* text : run.codes) runs_.back().second.push_back(parse_extended(text));
         }
+        runs_.emplace_back(text_sort_detail::kFirstIdeograph, ideograph_codes(ideographs));
     }
 
     // Null for a character outside every run.
@@ -167,19 +179,54 @@ public:
     }
 
 private:
+    static std::vector<SortCode> ideograph_codes(const text_sort_detail::IdeographCodes& ideographs) {
+        // The count in steps of one, its low byte 02..FF.
+        auto step = [](std::uint16_t code) { return static_cast<unsigned>(code >> 8) * 254 + (code & 0xFF) - 2; };
+        unsigned count = step(ideographs.first_code);
+        auto skipped = ideographs.skipped.begin();
+        std::vector<SortCode> codes;
+        for (char32_t c = text_sort_detail::kFirstIdeograph; c <= ideographs.last; ++c, ++count) {
+            while (skipped != ideographs.skipped.end() && step(*skipped) <= count) {
+                if (step(*skipped) == count) ++count;
+                ++skipped;
+            }
+            SortCode code{'S', Bytes(ideographs.prefix.begin(), ideographs.prefix.end()), {}, 0};
+            code.inline_bytes.push_back(static_cast<std::uint8_t>(count / 254));
+            code.inline_bytes.push_back(static_cast<std::uint8_t>(count % 254 + 2));
+            codes.push_back(std::move(code));
+        }
+        return codes;
+    }
+
     std::vector<std::pair<char32_t, std::vector<SortCode>>> runs_;
 };
 
 const SortCodes& codes_of(TextCollation collation) {
-    static const SortCodes legacy(text_sort_detail::kGeneralLegacy, text_sort_detail::kGeneralLegacyRuns);
-    static const SortCodes general(text_sort_detail::kGeneral, text_sort_detail::kGeneralRuns);
+    static const SortCodes legacy(text_sort_detail::kGeneralLegacy, text_sort_detail::kGeneralLegacyRuns,
+                                  text_sort_detail::kGeneralLegacyIdeographs);
+    static const SortCodes general(text_sort_detail::kGeneral, text_sort_detail::kGeneralRuns,
+                                   text_sort_detail::kGeneralIdeographs);
     return collation == TextCollation::General ? general : legacy;
+}
+
+// The flags of 'Z' characters (kana among them): trailing 3s dropped, the rest packed three to
+// a byte after 0x80, then a fixed suffix that comes even when no flag is left.
+void append_flags(Bytes& out, Bytes flags) {
+    while (!flags.empty() && flags.back() == 0x03) flags.pop_back();
+    for (std::size_t i = 0; i < flags.size(); i += 3) {
+        std::uint8_t byte = 0x80;
+        for (std::size_t k = 0; k < 3 && i + k < flags.size(); ++k)
+            byte = static_cast<std::uint8_t>(byte | flags[i + k] << (2 * (2 - k)));
+        out.push_back(byte);
+    }
+    out.insert(out.end(), {0xFF, 0x02, 0x80, 0xFF, 0x80});
 }
 
 // Access 2000-2007 "General Legacy", and Access 2010+ "General" with codes of its own: inline
 // codes and 0x01, then the accent stream (0x02 for every earlier character without an accent,
-// trailing 0x00-0x02 dropped), then for unprintable characters 01 01 01 and per character its
-// position code, 0x06 and its own code. A combining mark ('P') raises the accent byte before
+// trailing 0x00-0x02 dropped); then, when there are flags or unprintable characters, 01 01,
+// the flags (and 0xFF when unprintables follow), and for unprintable characters 01 and per
+// character its position code, 0x06 and its own code. A combining mark ('P') raises the accent byte before
 // it; one that comes first starts the stream and does not count in unprintable positions.
 bool general_legacy_key(Bytes& out, const std::u32string& chars, const SortCodes& codes) {
     Bytes accents;
@@ -187,21 +234,23 @@ bool general_legacy_key(Bytes& out, const std::u32string& chars, const SortCodes
     std::size_t accent_prefix = 0;
     bool have_accents = false;
     Bytes unprintables;
+    Bytes flags;
     std::size_t inline_chars = 0;
     for (char32_t c : chars) {
         const SortCode* found = codes.find(c);
-        if (found == nullptr || found->kind == 'Z') return false;
+        if (found == nullptr || found->kind == '?') return false;
         const SortCode& code = *found;
         const std::size_t position = inline_chars;
         out.insert(out.end(), code.inline_bytes.begin(), code.inline_bytes.end());
         if (!code.inline_bytes.empty()) ++inline_chars;
-        if (code.kind == 'I' || code.kind == 'P') {
+        if (code.kind == 'Z') flags.push_back(code.flag);
+        if (code.kind == 'I' || code.kind == 'P' || (code.kind == 'Z' && !code.extra.empty())) {
             have_accents = true;
             if (accent_chars < position) {
                 accents.insert(accents.end(), position - accent_chars, 0x02);
                 accent_chars = position;
             }
-            if (code.kind == 'I') {
+            if (code.kind != 'P') {
                 accents.insert(accents.end(), code.extra.begin(), code.extra.end());
                 ++accent_chars;
             } else if (!accents.empty()) {
@@ -224,8 +273,14 @@ bool general_legacy_key(Bytes& out, const std::u32string& chars, const SortCodes
     out.push_back(0x01);
     while (!accents.empty() && accents.back() <= 0x02) accents.pop_back();
     out.insert(out.end(), accents.begin(), accents.end());
+    if (flags.empty() && unprintables.empty()) return true;
+    out.insert(out.end(), {0x01, 0x01});
+    if (!flags.empty()) {
+        append_flags(out, flags);
+        if (!unprintables.empty()) out.push_back(0xFF);
+    }
     if (!unprintables.empty()) {
-        out.insert(out.end(), {0x01, 0x01, 0x01});
+        out.push_back(0x01);
         out.insert(out.end(), unprintables.begin(), unprintables.end());
     }
     return true;

@@ -1,7 +1,9 @@
-// Sort codes of U+0100..U+06FF, U+1E00..U+20CF for "General Legacy" (Access 2000-2007) and
-// "General" (Access 2010 and later, sort version 1), as text_sort_tables.h describes. Copied
-// from the public code tables of the Jackcess project (index_codes_ext_genleg.txt,
-// index_codes_ext_gen.txt), which were taken from index entries Access wrote.
+// Sort codes of "General Legacy" (Access 2000-2007) and "General" (Access 2010 and later, sort
+// version 1) for U+0100..U+06FF, U+1E00..U+20CF, U+3040..U+30FF and the CJK ideographs, as text_sort_tables.h
+// describes. Copied from the public code tables of the Jackcess project
+// (index_codes_ext_genleg.txt, index_codes_ext_gen.txt), which were taken from index entries
+// Access wrote; the ideographs' codes are a count, given here by where it starts and, for
+// General Legacy, the codes it passes over.
 #include "jet/index/text_sort_tables.h"
 
 namespace jet::text_sort_detail {
@@ -295,7 +297,34 @@ const char* const kGeneralLegacyU1E00_20CF[] = {
     "X", "X", "X", "X", "X", "X", "X", "X",  // 20C8
 };
 
-const CodeRun kGeneralLegacyRunList[] = {{0x0100, kGeneralLegacyU0100_06FF}, {0x1E00, kGeneralLegacyU1E00_20CF}};
+const char* const kGeneralLegacyU3040_30FF[] = {
+    "X", "Z7F02,,1", "Z7F02,,", "Z7F03,,1", "Z7F03,,", "Z7F04,,1", "Z7F04,,", "Z7F05,,1",  // 3040
+    "Z7F05,,", "Z7F06,,1", "Z7F06,,", "Z7F0A,,", "Z7F0A,3,", "Z7F0B,,", "Z7F0B,3,", "Z7F0C,,",  // 3048
+    "Z7F0C,3,", "Z7F0D,,", "Z7F0D,3,", "Z7F0E,,", "Z7F0E,3,", "Z7F12,,", "Z7F12,3,", "Z7F13,,",  // 3050
+    "Z7F13,3,", "Z7F14,,", "Z7F14,3,", "Z7F15,,", "Z7F15,3,", "Z7F16,,", "Z7F16,3,", "Z7F1A,,",  // 3058
+    "Z7F1A,3,", "Z7F1B,,", "Z7F1B,3,", "Z7F1C,,1", "Z7F1C,,", "Z7F1C,3,", "Z7F1D,,", "Z7F1D,3,",  // 3060
+    "Z7F1E,,", "Z7F1E,3,", "Z7F22,,", "Z7F23,,", "Z7F24,,", "Z7F25,,", "Z7F26,,", "Z7F2A,,",  // 3068
+    "Z7F2A,3,", "Z7F2A,4,", "Z7F2B,,", "Z7F2B,3,", "Z7F2B,4,", "Z7F2C,,", "Z7F2C,3,", "Z7F2C,4,",  // 3070
+    "Z7F2D,,", "Z7F2D,3,", "Z7F2D,4,", "Z7F2E,,", "Z7F2E,3,", "Z7F2E,4,", "Z7F32,,", "Z7F33,,",  // 3078
+    "Z7F34,,", "Z7F35,,", "Z7F36,,", "Z7F3A,,1", "Z7F3A,,", "Z7F3C,,1", "Z7F3C,,", "Z7F3E,,1",  // 3080
+    "Z7F3E,,", "Z7F42,,", "Z7F43,,", "Z7F44,,", "Z7F45,,", "Z7F46,,", "Z7F4A,,1", "Z7F4A,,",  // 3088
+    "Z7F4B,,", "Z7F4D,,", "Z7F4E,,", "Z7F80,,", "Z7F04,3,", "X", "X", "X",  // 3090
+    "X", "P1", "P2", "P1", "P2", "S4A", "I4A,3", "X",  // 3098
+    "X", "Z7F02,,1", "Z7F02,,", "Z7F03,,1", "Z7F03,,", "Z7F04,,1", "Z7F04,,", "Z7F05,,1",  // 30A0
+    "Z7F05,,", "Z7F06,,1", "Z7F06,,", "Z7F0A,,", "Z7F0A,3,", "Z7F0B,,", "Z7F0B,3,", "Z7F0C,,",  // 30A8
+    "Z7F0C,3,", "Z7F0D,,", "Z7F0D,3,", "Z7F0E,,", "Z7F0E,3,", "Z7F12,,", "Z7F12,3,", "Z7F13,,",  // 30B0
+    "Z7F13,3,", "Z7F14,,", "Z7F14,3,", "Z7F15,,", "Z7F15,3,", "Z7F16,,", "Z7F16,3,", "Z7F1A,,",  // 30B8
+    "Z7F1A,3,", "Z7F1B,,", "Z7F1B,3,", "Z7F1C,,1", "Z7F1C,,", "Z7F1C,3,", "Z7F1D,,", "Z7F1D,3,",  // 30C0
+    "Z7F1E,,", "Z7F1E,3,", "Z7F22,,", "Z7F23,,", "Z7F24,,", "Z7F25,,", "Z7F26,,", "Z7F2A,,",  // 30C8
+    "Z7F2A,3,", "Z7F2A,4,", "Z7F2B,,", "Z7F2B,3,", "Z7F2B,4,", "Z7F2C,,", "Z7F2C,3,", "Z7F2C,4,",  // 30D0
+    "Z7F2D,,", "Z7F2D,3,", "Z7F2D,4,", "Z7F2E,,", "Z7F2E,3,", "Z7F2E,4,", "Z7F32,,", "Z7F33,,",  // 30D8
+    "Z7F34,,", "Z7F35,,", "Z7F36,,", "Z7F3A,,1", "Z7F3A,,", "Z7F3C,,1", "Z7F3C,,", "Z7F3E,,1",  // 30E0
+    "Z7F3E,,", "Z7F42,,", "Z7F43,,", "Z7F44,,", "Z7F45,,", "Z7F46,,", "Z7F4A,,1", "Z7F4A,,",  // 30E8
+    "Z7F4B,,", "Z7F4D,,", "Z7F4E,,", "Z7F80,,", "Z7F04,3,", "Z7F0A,,1", "Z7F0D,,1", "Z7F4A,3,",  // 30F0
+    "Z7F4B,3,", "Z7F4D,3,", "Z7F4E,3,", "S34B2", "S4A", "S4A", "I4A,3", "X",  // 30F8
+};
+
+const CodeRun kGeneralLegacyRunList[] = {{0x0100, kGeneralLegacyU0100_06FF}, {0x1E00, kGeneralLegacyU1E00_20CF}, {0x3040, kGeneralLegacyU3040_30FF}};
 
 const char* const kGeneralU0100_06FF[] = {
     "IE02,17", "IE02,17", "IE02,15", "IE02,15", "IE02,1B", "IE02,1B", "IE0A,E", "IE0A,E",  // 0100
@@ -585,11 +614,58 @@ const char* const kGeneralU1E00_20CF[] = {
     "X", "X", "X", "X", "X", "X", "X", "X",  // 20C8
 };
 
-const CodeRun kGeneralRunList[] = {{0x0100, kGeneralU0100_06FF}, {0x1E00, kGeneralU1E00_20CF}};
+const char* const kGeneralU3040_30FF[] = {
+    "X", "Z7F02,,1", "Z7F02,,", "Z7F03,,1", "Z7F03,,", "Z7F04,,1", "Z7F04,,", "Z7F05,,1",  // 3040
+    "Z7F05,,", "Z7F06,,1", "Z7F06,,", "Z7F0A,,", "Z7F0A,3,", "Z7F0B,,", "Z7F0B,3,", "Z7F0C,,",  // 3048
+    "Z7F0C,3,", "Z7F0D,,", "Z7F0D,3,", "Z7F0E,,", "Z7F0E,3,", "Z7F12,,", "Z7F12,3,", "Z7F13,,",  // 3050
+    "Z7F13,3,", "Z7F14,,", "Z7F14,3,", "Z7F15,,", "Z7F15,3,", "Z7F16,,", "Z7F16,3,", "Z7F1A,,",  // 3058
+    "Z7F1A,3,", "Z7F1B,,", "Z7F1B,3,", "Z7F1C,,1", "Z7F1C,,", "Z7F1C,3,", "Z7F1D,,", "Z7F1D,3,",  // 3060
+    "Z7F1E,,", "Z7F1E,3,", "Z7F22,,", "Z7F23,,", "Z7F24,,", "Z7F25,,", "Z7F26,,", "Z7F2A,,",  // 3068
+    "Z7F2A,3,", "Z7F2A,4,", "Z7F2B,,", "Z7F2B,3,", "Z7F2B,4,", "Z7F2C,,", "Z7F2C,3,", "Z7F2C,4,",  // 3070
+    "Z7F2D,,", "Z7F2D,3,", "Z7F2D,4,", "Z7F2E,,", "Z7F2E,3,", "Z7F2E,4,", "Z7F32,,", "Z7F33,,",  // 3078
+    "Z7F34,,", "Z7F35,,", "Z7F36,,", "Z7F3A,,1", "Z7F3A,,", "Z7F3C,,1", "Z7F3C,,", "Z7F3E,,1",  // 3080
+    "Z7F3E,,", "Z7F42,,", "Z7F43,,", "Z7F44,,", "Z7F45,,", "Z7F46,,", "Z7F4A,,1", "Z7F4A,,",  // 3088
+    "Z7F4B,,", "Z7F4D,,", "Z7F4E,,", "Z7F80,,", "Z7F04,3,", "Z7F0A,,1", "Z7F0D,,1", "X",  // 3090
+    "X", "P01", "P02", "P01", "P02", "SE02", "IE02,3", "S33E0343",  // 3098
+    "SE02", "Z7F02,,1", "Z7F02,,", "Z7F03,,1", "Z7F03,,", "Z7F04,,1", "Z7F04,,", "Z7F05,,1",  // 30A0
+    "Z7F05,,", "Z7F06,,1", "Z7F06,,", "Z7F0A,,", "Z7F0A,3,", "Z7F0B,,", "Z7F0B,3,", "Z7F0C,,",  // 30A8
+    "Z7F0C,3,", "Z7F0D,,", "Z7F0D,3,", "Z7F0E,,", "Z7F0E,3,", "Z7F12,,", "Z7F12,3,", "Z7F13,,",  // 30B0
+    "Z7F13,3,", "Z7F14,,", "Z7F14,3,", "Z7F15,,", "Z7F15,3,", "Z7F16,,", "Z7F16,3,", "Z7F1A,,",  // 30B8
+    "Z7F1A,3,", "Z7F1B,,", "Z7F1B,3,", "Z7F1C,,1", "Z7F1C,,", "Z7F1C,3,", "Z7F1D,,", "Z7F1D,3,",  // 30C0
+    "Z7F1E,,", "Z7F1E,3,", "Z7F22,,", "Z7F23,,", "Z7F24,,", "Z7F25,,", "Z7F26,,", "Z7F2A,,",  // 30C8
+    "Z7F2A,3,", "Z7F2A,4,", "Z7F2B,,", "Z7F2B,3,", "Z7F2B,4,", "Z7F2C,,", "Z7F2C,3,", "Z7F2C,4,",  // 30D0
+    "Z7F2D,,", "Z7F2D,3,", "Z7F2D,4,", "Z7F2E,,", "Z7F2E,3,", "Z7F2E,4,", "Z7F32,,", "Z7F33,,",  // 30D8
+    "Z7F34,,", "Z7F35,,", "Z7F36,,", "Z7F3A,,1", "Z7F3A,,", "Z7F3C,,1", "Z7F3C,,", "Z7F3E,,1",  // 30E0
+    "Z7F3E,,", "Z7F42,,", "Z7F43,,", "Z7F44,,", "Z7F45,,", "Z7F46,,", "Z7F4A,,1", "Z7F4A,,",  // 30E8
+    "Z7F4B,,", "Z7F4D,,", "Z7F4E,,", "Z7F80,,", "Z7F04,3,", "Z7F0A,,1", "Z7F0D,,1", "Z7F4A,3,",  // 30F0
+    "Z7F4B,3,", "Z7F4D,3,", "Z7F4E,3,", "SA0E", "SE02", "SE02", "IE02,3", "S30E031E",  // 30F8
+};
+
+const CodeRun kGeneralRunList[] = {{0x0100, kGeneralU0100_06FF}, {0x1E00, kGeneralU1E00_20CF}, {0x3040, kGeneralU3040_30FF}};
 
 }  // namespace
 
 const std::span<const CodeRun> kGeneralLegacyRuns = kGeneralLegacyRunList;
 const std::span<const CodeRun> kGeneralRuns = kGeneralRunList;
+
+namespace {
+
+const std::uint16_t kGeneralLegacyCompatibilityCodes[] = {
+    0x9F03, 0x9F04, 0x9F05, 0x9F07, 0x9F0A, 0x9F0B, 0x9F12, 0x9F13, 0x9F14, 0x9F16, 0x9F17, 0x9F19,
+    0x9F1A, 0x9F29, 0x9F3E, 0x9F3F, 0x9F6C, 0x9F71, 0x9F72, 0x9FA2, 0x9FA3, 0x9FA4, 0x9FAD, 0x9FAE,
+    0x9FD5, 0x9FF9, 0xA002, 0xA021, 0xA022, 0xA033, 0xA034, 0xA252, 0xA294, 0xA295, 0xA298, 0xA299,
+    0xA40F, 0xA410, 0xA474, 0xA475, 0xA489, 0xA48A, 0xA4A7, 0xA52D, 0xA548, 0xA549, 0xA5B9, 0xA81F,
+    0xA820, 0xA821, 0xA866, 0xA867, 0xA879, 0xAA6A, 0xAA76, 0xAA79, 0xAAC4, 0xACCE, 0xACCF, 0xACEF,
+    0xAD46, 0xAF46, 0xAFD4, 0xB757, 0xB758, 0xB782, 0xB7A2, 0xB880, 0xB881, 0xB883, 0xB884, 0xB8A4,
+    0xB8A5, 0xB9AA, 0xB9AB, 0xB9AC, 0xBCEC, 0xBDC0, 0xBDC1, 0xBE78, 0xC204, 0xC205, 0xC418, 0xC419,
+    0xC6D7, 0xC6DD, 0xC88E, 0xC88F, 0xCAEF, 0xCAF0, 0xCB12, 0xCB13, 0xCB24, 0xCB90, 0xD3B3, 0xD3BD,
+    0xDE82, 0xDE83, 0xDEAA, 0xDEAB, 0xE256, 0xE39B, 0xE3C2, 0xE3C3, 0xEA06,
+};
+const std::uint8_t kGeneralIdeographPrefix[] = {0xFD, 0xFF};
+
+}  // namespace
+
+const IdeographCodes kGeneralLegacyIdeographs{0x9FA5, {}, 0x9F02, kGeneralLegacyCompatibilityCodes};
+const IdeographCodes kGeneralIdeographs{0x9FBB, kGeneralIdeographPrefix, 0x3C6A, {}};
 
 }  // namespace jet::text_sort_detail

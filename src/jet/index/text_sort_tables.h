@@ -8,7 +8,7 @@
 // General Legacy style orders, one string per code in the notation of the Jackcess code
 // tables: the kind letter, the inline bytes in hex, after a comma the accent bytes. Beyond
 // 'S', 'I', 'U' and 'X' these use 'P', a mark whose byte adds to the accent of the character
-// before it, and 'Z', codes we do not write.
+// before it, and 'Z' (kana among them): inline bytes, accent bytes or none, and a flag, 1 or 2.
 #pragma once
 
 #include <cstddef>
@@ -36,5 +36,20 @@ struct CodeRun {
 
 extern const std::span<const CodeRun> kGeneralLegacyRuns;
 extern const std::span<const CodeRun> kGeneralRuns;
+
+// CJK Unified Ideographs, U+4E00 to `last`: inline bytes `prefix`, then a two-byte count that
+// starts at `first_code` and goes up one per character, its low byte running 02..FF. It passes
+// over `skipped`: codes that General Legacy gives the circled, parenthesized and other
+// compatibility forms of an ideograph, right after it.
+struct IdeographCodes {
+    char32_t last;
+    std::span<const std::uint8_t> prefix;
+    std::uint16_t first_code;
+    std::span<const std::uint16_t> skipped;
+};
+
+constexpr char32_t kFirstIdeograph = 0x4E00;
+extern const IdeographCodes kGeneralLegacyIdeographs;
+extern const IdeographCodes kGeneralIdeographs;
 
 }  // namespace jet::text_sort_detail
