@@ -55,9 +55,9 @@ TEST(TextSortKeys, AccentsSortAfterTheBaseLetter) {
     }
 }
 
-// Beyond U+00FF (Latin Extended, Greek, Cyrillic, Hebrew, Arabic, Vietnamese) the letters follow the rules of the Latin-1
-// ones, and a combining mark raises the accent of the letter before it to that of the
-// precomposed letter.
+// Beyond U+00FF (Latin Extended, Greek, Cyrillic, Hebrew, Arabic, Vietnamese, fullwidth) the
+// letters follow the rules of the Latin-1 ones, and a combining mark raises the accent of the
+// letter before it to that of the precomposed letter.
 TEST(TextSortKeys, ExtendedLettersSortLikeLatin1Ones) {
     for (auto c : {TextCollation::GeneralLegacy, TextCollation::General}) {
         EXPECT_EQ(key("Łukasz Dvořák", c), key("ŁUKASZ DVOŘÁK", c));
@@ -72,6 +72,7 @@ TEST(TextSortKeys, ExtendedLettersSortLikeLatin1Ones) {
         EXPECT_EQ(key("Nguyễn", c), key("NGUYỄN", c));
         EXPECT_LT(key("Nguyen", c), key("Nguyễn", c));
         EXPECT_LT(key("O’Brien", c), key("O’Neill", c));
+        EXPECT_EQ(key("Ｙａｍａｄａ １２", c), key("yamada 12", c));  // fullwidth letters and digits
     }
 }
 
@@ -83,8 +84,8 @@ TEST(TextSortKeys, EveryCharacterOfTheExtendedTablesEncodes) {
                            static_cast<char>(0x80 | (c & 0x3F))};
     };
     for (auto c : {TextCollation::GeneralLegacy, TextCollation::General})
-        for (auto [first, last] : {std::pair<char32_t, char32_t>{0x0100, 0x06FF}, {0x1E00, 0x20CF}, {0x3040, 0x30FF},
-                                   {0x4E00, 0x9FA5}})
+        for (auto [first, last] : {std::pair<char32_t, char32_t>{0x0100, 0x06FF}, {0x1E00, 0x20CF}, {0x3000, 0x30FF},
+                                   {0x4E00, 0x9FA5}, {0xFF00, 0xFFEF}})
             for (char32_t ch = first; ch <= last; ++ch) {
                 Bytes out;
                 EXPECT_TRUE(jet::append_text_sort_key(out, "a" + utf8(ch), c, true)) << std::hex << static_cast<std::uint32_t>(ch);

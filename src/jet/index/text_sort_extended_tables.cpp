@@ -1,9 +1,10 @@
 // Sort codes of "General Legacy" (Access 2000-2007) and "General" (Access 2010 and later, sort
-// version 1) for U+0100..U+06FF, U+1E00..U+20CF, U+3040..U+30FF and the CJK ideographs, as text_sort_tables.h
-// describes. Copied from the public code tables of the Jackcess project
-// (index_codes_ext_genleg.txt, index_codes_ext_gen.txt), which were taken from index entries
-// Access wrote; the ideographs' codes are a count, given here by where it starts and, for
-// General Legacy, the codes it passes over.
+// version 1), as text_sort_tables.h describes, for
+// U+0100..U+06FF, U+1E00..U+20CF, U+3000..U+30FF, U+FF00..U+FFEF and the CJK ideographs.
+// Copied from the public code tables of the Jackcess project (index_codes_ext_genleg.txt,
+// index_codes_ext_gen.txt), which were taken from index entries Access wrote; the ideographs'
+// codes are a count, given here by where it starts and, for General Legacy, the codes it
+// passes over.
 #include "jet/index/text_sort_tables.h"
 
 namespace jet::text_sort_detail {
@@ -297,7 +298,15 @@ const char* const kGeneralLegacyU1E00_20CF[] = {
     "X", "X", "X", "X", "X", "X", "X", "X",  // 20C8
 };
 
-const char* const kGeneralLegacyU3040_30FF[] = {
+const char* const kGeneralLegacyU3000_30FF[] = {
+    "S7", "S1B03", "S1D02", "S2B97", "S34D1", "I4A,5", "S2B98", "X",  // 3000
+    "S2B51", "S2B53", "S2B55", "S2B57", "S2B59", "S2B5B", "S2B5D", "S2B5F",  // 3008
+    "S2B61", "S2B63", "S34CC", "S34CD", "S2B66", "S2B69", "S2B6B", "S2B6C",  // 3010
+    "S2B6D", "S2B6E", "S2B6F", "S2B70", "U8D", "S2B71", "S2B72", "S2B73",  // 3018
+    "S34CE", "I3911,4E", "I3B11,4E", "I3D11,4E", "I3F11,4E", "I4112,4E", "I4311,4E", "I4511,4E",  // 3020
+    "I4711,4E", "I4911,4E", "P7", "P8", "P9", "PB", "P7", "P8",  // 3028
+    "U8E", "S4A", "I4A,3", "X", "X", "X", "S34CF", "X",  // 3030
+    "X", "X", "X", "X", "X", "X", "X", "S34D0",  // 3038
     "X", "Z7F02,,1", "Z7F02,,", "Z7F03,,1", "Z7F03,,", "Z7F04,,1", "Z7F04,,", "Z7F05,,1",  // 3040
     "Z7F05,,", "Z7F06,,1", "Z7F06,,", "Z7F0A,,", "Z7F0A,3,", "Z7F0B,,", "Z7F0B,3,", "Z7F0C,,",  // 3048
     "Z7F0C,3,", "Z7F0D,,", "Z7F0D,3,", "Z7F0E,,", "Z7F0E,3,", "Z7F12,,", "Z7F12,3,", "Z7F13,,",  // 3050
@@ -324,7 +333,45 @@ const char* const kGeneralLegacyU3040_30FF[] = {
     "Z7F4B,3,", "Z7F4D,3,", "Z7F4E,3,", "S34B2", "S4A", "S4A", "I4A,3", "X",  // 30F8
 };
 
-const CodeRun kGeneralLegacyRunList[] = {{0x0100, kGeneralLegacyU0100_06FF}, {0x1E00, kGeneralLegacyU1E00_20CF}, {0x3040, kGeneralLegacyU3040_30FF}};
+const char* const kGeneralLegacyUFF00_FFEF[] = {
+    "X", "S9", "SA", "SC", "SE", "S10", "S12", "U80",  // FF00
+    "S14", "S16", "S18", "S2C", "S1A", "U82", "S1C", "S1E",  // FF08
+    "S36", "S38", "S3A", "S3C", "S3E", "S40", "S42", "S44",  // FF10
+    "S46", "S48", "S20", "S22", "S2E", "S30", "S32", "S24",  // FF18
+    "S26", "S4A", "S4C", "S4D", "S4F", "S51", "S53", "S55",  // FF20
+    "S57", "S59", "S5B", "S5C", "S5E", "S60", "S62", "S64",  // FF28
+    "S66", "S68", "S69", "S6B", "S6D", "S6F", "S71", "S73",  // FF30
+    "S75", "S76", "S78", "S27", "S29", "S2A", "S2B02", "S2B03",  // FF38
+    "S2B07", "S4A", "S4C", "S4D", "S4F", "S51", "S53", "S55",  // FF40
+    "S57", "S59", "S5B", "S5C", "S5E", "S60", "S62", "S64",  // FF48
+    "S66", "S68", "S69", "S6B", "S6D", "S6F", "S71", "S73",  // FF50
+    "S75", "S76", "S78", "S2B09", "S2B0B", "S2B0D", "S2B0F", "X",  // FF58
+    "X", "S1D02", "S2B59", "S2B5B", "S1B03", "S34B2", "Z7F4E,,", "Z7F02,,1",  // FF60
+    "Z7F03,,1", "Z7F04,,1", "Z7F05,,1", "Z7F06,,1", "Z7F3A,,1", "Z7F3C,,1", "Z7F3E,,1", "Z7F1C,,1",  // FF68
+    "S4A", "Z7F02,,", "Z7F03,,", "Z7F04,,", "Z7F05,,", "Z7F06,,", "Z7F0A,,", "Z7F0B,,",  // FF70
+    "Z7F0C,,", "Z7F0D,,", "Z7F0E,,", "Z7F12,,", "Z7F13,,", "Z7F14,,", "Z7F15,,", "Z7F16,,",  // FF78
+    "Z7F1A,,", "Z7F1B,,", "Z7F1C,,", "Z7F1D,,", "Z7F1E,,", "Z7F22,,", "Z7F23,,", "Z7F24,,",  // FF80
+    "Z7F25,,", "Z7F26,,", "Z7F2A,,", "Z7F2B,,", "Z7F2C,,", "Z7F2D,,", "Z7F2E,,", "Z7F32,,",  // FF88
+    "Z7F33,,", "Z7F34,,", "Z7F35,,", "Z7F36,,", "Z7F3A,,", "Z7F3C,,", "Z7F3E,,", "Z7F42,,",  // FF90
+    "Z7F43,,", "Z7F44,,", "Z7F45,,", "Z7F46,,", "Z7F4A,,", "Z7F80,,", "P1", "P2",  // FF98
+    "SADC8", "S8102", "S8353", "S85A5", "S85A7", "S87FE", "S8802", "S8803",  // FFA0
+    "S8A55", "S8CA7", "S8EF8", "S8EFE", "S8F03", "S8F07", "S8F0A", "S8F0B",  // FFA8
+    "S8F0D", "S8F10", "S916A", "S93BF", "S9612", "S961F", "S9879", "S9AD5",  // FFB0
+    "S9D7B", "S9FCE", "SA224", "SA479", "SA6CA", "SA91D", "SAB70", "X",  // FFB8
+    "X", "X", "S9AD6", "S9AD7", "S9AD8", "S9AD9", "S9ADA", "S9ADB",  // FFC0
+    "X", "X", "S9ADC", "S9ADD", "S9ADE", "S9ADF", "S9AE0", "S9AE1",  // FFC8
+    "X", "X", "S9AE2", "S9AE3", "S9AE4", "S9AE5", "S9AE6", "S9AE7",  // FFD0
+    "X", "X", "S9AE8", "S9AE9", "S9AEA", "X", "X", "X",  // FFD8
+    "S34A6", "S34A7", "S34AC", "S2B13", "S2B11", "S34A9", "S34C9", "X",  // FFE0
+    "I348F,3", "I3486,3", "I3480,3", "I3482,3", "I3484,3", "I3463,3", "I3470,3", "X",  // FFE8
+};
+
+const CodeRun kGeneralLegacyRunList[] = {
+    {0x0100, kGeneralLegacyU0100_06FF},
+    {0x1E00, kGeneralLegacyU1E00_20CF},
+    {0x3000, kGeneralLegacyU3000_30FF},
+    {0xFF00, kGeneralLegacyUFF00_FFEF},
+};
 
 const char* const kGeneralU0100_06FF[] = {
     "IE02,17", "IE02,17", "IE02,15", "IE02,15", "IE02,1B", "IE02,1B", "IE0A,E", "IE0A,E",  // 0100
@@ -614,7 +661,15 @@ const char* const kGeneralU1E00_20CF[] = {
     "X", "X", "X", "X", "X", "X", "X", "X",  // 20C8
 };
 
-const char* const kGeneralU3040_30FF[] = {
+const char* const kGeneralU3000_30FF[] = {
+    "S702", "S731", "S734", "S7D9", "SA2D", "IE02,5", "S7DA", "ID17,E7",  // 3000
+    "S793", "S795", "S797", "S799", "S79B", "S79D", "S79F", "S7A1",  // 3008
+    "S7A3", "S7A5", "SA28", "SA29", "S7A8", "S7AB", "S7AD", "S7AE",  // 3010
+    "S7AF", "S7B0", "S7B1", "S7B2", "U93", "S7B3", "S7B4", "S7B5",  // 3018
+    "SA2A", "ID19,E7", "ID1A,E7", "ID1B,E7", "ID1C,E7", "ID1D,E7", "ID1E,E7", "ID1F,E7",  // 3020
+    "ID20,E7", "ID21,E7", "P07", "P08", "P09", "P0B", "P07", "P08",  // 3028
+    "U94", "SE02", "IE02,3", "SE02", "IE02,3", "SE02", "SA2B", "SCAE",  // 3030
+    "ID22,E7", "ID2C,E7", "ID36,E7", "IE02,5", "P01", "P01", "P01", "SA2C",  // 3038
     "X", "Z7F02,,1", "Z7F02,,", "Z7F03,,1", "Z7F03,,", "Z7F04,,1", "Z7F04,,", "Z7F05,,1",  // 3040
     "Z7F05,,", "Z7F06,,1", "Z7F06,,", "Z7F0A,,", "Z7F0A,3,", "Z7F0B,,", "Z7F0B,3,", "Z7F0C,,",  // 3048
     "Z7F0C,3,", "Z7F0D,,", "Z7F0D,3,", "Z7F0E,,", "Z7F0E,3,", "Z7F12,,", "Z7F12,3,", "Z7F13,,",  // 3050
@@ -641,7 +696,45 @@ const char* const kGeneralU3040_30FF[] = {
     "Z7F4B,3,", "Z7F4D,3,", "Z7F4E,3,", "SA0E", "SE02", "SE02", "IE02,3", "S30E031E",  // 30F8
 };
 
-const CodeRun kGeneralRunList[] = {{0x0100, kGeneralU0100_06FF}, {0x1E00, kGeneralU1E00_20CF}, {0x3040, kGeneralU3040_30FF}};
+const char* const kGeneralUFF00_FFEF[] = {
+    "X", "S71C", "S71D", "S71F", "S721", "S723", "S725", "U80",  // FF00
+    "S727", "S72A", "S72D", "S803", "S72F", "U82", "S733", "S735",  // FF08
+    "SD17", "SD19", "SD1A", "SD1B", "SD1C", "SD1D", "SD1E", "SD1F",  // FF10
+    "SD20", "SD21", "S737", "S73A", "S80E", "S812", "S814", "S73C",  // FF18
+    "S73E", "SE02", "SE09", "SE0A", "SE1A", "SE21", "SE23", "SE25",  // FF20
+    "SE2C", "SE32", "SE35", "SE36", "SE48", "SE51", "SE70", "SE7C",  // FF28
+    "SE7E", "SE89", "SE8A", "SE91", "SE99", "SE9F", "SEA2", "SEA4",  // FF30
+    "SEA6", "SEA7", "SEA9", "S73F", "S741", "S742", "S743", "S744",  // FF38
+    "S748", "SE02", "SE09", "SE0A", "SE1A", "SE21", "SE23", "SE25",  // FF40
+    "SE2C", "SE32", "SE35", "SE36", "SE48", "SE51", "SE70", "SE7C",  // FF48
+    "SE7E", "SE89", "SE8A", "SE91", "SE99", "SE9F", "SEA2", "SEA4",  // FF50
+    "SEA6", "SEA7", "SEA9", "S74A", "S74C", "S74E", "S750", "I70B,43",  // FF58
+    "I70C,43", "S734", "S79B", "S79D", "S731", "SA0E", "Z7F4E,,", "Z7F02,,1",  // FF60
+    "Z7F03,,1", "Z7F04,,1", "Z7F05,,1", "Z7F06,,1", "Z7F3A,,1", "Z7F3C,,1", "Z7F3E,,1", "Z7F1C,,1",  // FF68
+    "SE02", "Z7F02,,", "Z7F03,,", "Z7F04,,", "Z7F05,,", "Z7F06,,", "Z7F0A,,", "Z7F0B,,",  // FF70
+    "Z7F0C,,", "Z7F0D,,", "Z7F0E,,", "Z7F12,,", "Z7F13,,", "Z7F14,,", "Z7F15,,", "Z7F16,,",  // FF78
+    "Z7F1A,,", "Z7F1B,,", "Z7F1C,,", "Z7F1D,,", "Z7F1E,,", "Z7F22,,", "Z7F23,,", "Z7F24,,",  // FF80
+    "Z7F25,,", "Z7F26,,", "Z7F2A,,", "Z7F2B,,", "Z7F2C,,", "Z7F2D,,", "Z7F2E,,", "Z7F32,,",  // FF88
+    "Z7F33,,", "Z7F34,,", "Z7F35,,", "Z7F36,,", "Z7F3A,,", "Z7F3C,,", "Z7F3E,,", "Z7F42,,",  // FF90
+    "Z7F43,,", "Z7F44,,", "Z7F45,,", "Z7F46,,", "Z7F4A,,", "Z7F80,,", "P01", "P02",  // FF98
+    "SED9F", "SC002", "SC255", "SC4A7", "SC4A9", "SC704", "SC706", "SC707",  // FFA0
+    "SC961", "SCBB3", "SCE06", "SCE0C", "SCE0F", "SCE13", "SCE17", "SCE18",  // FFA8
+    "SCE19", "SCE1C", "SD076", "SD2CC", "SD51F", "SD52C", "SD786", "SD9E4",  // FFB0
+    "SDC48", "SDE9F", "SE0F4", "SE34C", "SE59D", "SE7EF", "SEA46", "X",  // FFB8
+    "X", "X", "SEDA0", "SEDA3", "SEDA4", "SEDA7", "SEDA8", "SEDAC",  // FFC0
+    "X", "X", "SEDAD", "SEDB0", "SEDB1", "SEDB2", "SEDB3", "SEDB9",  // FFC8
+    "X", "X", "SEDBA", "SEDC0", "SEDC3", "SEDC5", "SEDC8", "SEDC9",  // FFD0
+    "X", "X", "SEDD1", "SEDD5", "SEDD7", "X", "X", "X",  // FFD8
+    "S797", "S798", "SA08", "S754", "S752", "S79A", "S7A4", "X",  // FFE0
+    "I9E8,3", "I9DF,3", "I9D9,3", "I9DB,3", "I9DD,3", "I9BC,3", "I9C9,3", "X",  // FFE8
+};
+
+const CodeRun kGeneralRunList[] = {
+    {0x0100, kGeneralU0100_06FF},
+    {0x1E00, kGeneralU1E00_20CF},
+    {0x3000, kGeneralU3000_30FF},
+    {0xFF00, kGeneralUFF00_FFEF},
+};
 
 }  // namespace
 
