@@ -85,27 +85,32 @@ TEST(TextSortKeys, EveryCharacterOfTheExtendedTablesEncodes) {
     };
     for (auto c : {TextCollation::GeneralLegacy, TextCollation::General})
         for (auto [first, last] : {std::pair<char32_t, char32_t>{0x0100, 0x06FF}, {0x1E00, 0x20CF}, {0x3000, 0x30FF},
-                                   {0x4E00, 0x9FA5}, {0xFF00, 0xFFEF}})
+                                   {0x4E00, 0x9FA5}, {0xAC00, 0xD7A3}, {0xFF00, 0xFFEF}})
             for (char32_t ch = first; ch <= last; ++ch) {
                 Bytes out;
                 EXPECT_TRUE(jet::append_text_sort_key(out, "a" + utf8(ch), c, true)) << std::hex << static_cast<std::uint32_t>(ch);
             }
 }
 
-// The ideographs' codes are a count; these are codes the Jackcess tables list, the last ones
-// after every code General Legacy's count passes over.
-TEST(TextSortKeys, IdeographsCountAsTheCodeTablesList) {
+// The codes of ideographs and Hangul syllables are counts; these are codes the Jackcess tables
+// list: first, last, and after codes the counts pass over.
+TEST(TextSortKeys, IdeographsAndHangulCountAsTheCodeTablesList) {
     EXPECT_EQ(key("仮", TextCollation::GeneralLegacy), (Bytes{0xA0, 0x0D, 0x01, 0x00}));
     EXPECT_EQ(key("丁", TextCollation::GeneralLegacy), (Bytes{0x9F, 0x06, 0x01, 0x00}));
     EXPECT_EQ(key("\u9B24", TextCollation::GeneralLegacy), (Bytes{0xED, 0x2B, 0x01, 0x00}));
     EXPECT_EQ(key("\u9FA5", TextCollation::GeneralLegacy), (Bytes{0xF1, 0xB4, 0x01, 0x00}));
     EXPECT_EQ(key("仮", TextCollation::General), (Bytes{0xFD, 0xFF, 0x3D, 0x5A, 0x01, 0x00}));
     EXPECT_EQ(key("\u9FBB", TextCollation::General), (Bytes{0xFD, 0xFF, 0x8E, 0xC9, 0x01, 0x00}));
+    EXPECT_EQ(key("가한힣", TextCollation::GeneralLegacy),
+              (Bytes{0x81, 0x03, 0xAB, 0x75, 0xAD, 0xC0, 0x01, 0x00}));
+    EXPECT_EQ(key("가국한힣", TextCollation::General),
+              (Bytes{0xC0, 0x03, 0xC1, 0x73, 0xEA, 0x4C, 0xEC, 0x98, 0x01, 0x00}));
+    EXPECT_EQ(key("다", TextCollation::General), (Bytes{0xC7, 0x08, 0x01, 0x03, 0x00}));  // listed with an accent
 }
 
 TEST(TextSortKeys, CharactersBeyondTheTablesAreRefused) {
     Bytes out{0x7F};
-    EXPECT_FALSE(jet::append_text_sort_key(out, "한국", TextCollation::GeneralLegacy, true));
+    EXPECT_FALSE(jet::append_text_sort_key(out, "㐀", TextCollation::GeneralLegacy, true));  // CJK Extension A
     EXPECT_FALSE(jet::append_text_sort_key(out, "Ann 😀", TextCollation::General, true));
     EXPECT_FALSE(jet::append_text_sort_key(out, "5 ⅓", TextCollation::General, true));
     EXPECT_FALSE(jet::append_text_sort_key(out, "Dvořák", TextCollation::General97, true));

@@ -155,7 +155,7 @@ SortCode parse_extended(std::string_view text) {
 class SortCodes {
 public:
     SortCodes(const CharCode (&table)[256], std::span<const text_sort_detail::CodeRun> runs,
-              const text_sort_detail::IdeographCodes& ideographs) {
+              std::span<const text_sort_detail::CountedBlock> counted) {
         std::vector<SortCode> latin1;
         for (const CharCode& c : table) {
             SortCode code{c.kind, Bytes(c.bytes, c.bytes + c.length), {}};
@@ -168,10 +168,10 @@ public:
             if (run.first != first + codes.size()) runs_.emplace_back(run.first, std::vector<SortCode>{});  // else it goes on
             for (const char* text : run.codes) runs_.back().second.push_back(parse_extended(text));
         }
-        runs_.emplace_back(text_sort_detail::kFirstIdeograph, ideograph_codes(ideographs));
+        for (const text_sort_detail::CountedBlock& block : counted) runs_.emplace_back(block.first, counted_codes(block));
     }
 
-    // Null for a character outside every run.
+    // Null for a character outside every run; the first run that holds it decides.
     const SortCode* find(char32_t c) const {
         for (const auto& [first, codes] : runs_)
             if (c >= first && c - first < codes.size()) return &codes[c - first];
@@ -179,18 +179,19 @@ public:
     }
 
 private:
-    static std::vector<SortCode> ideograph_codes(const text_sort_detail::IdeographCodes& ideographs) {
-        // The count in steps of one, its low byte 02..FF.
+    static std::vector<SortCode> counted_codes(const text_sort_detail::CountedBlock& block) {
         auto step = [](std::uint16_t code) { return static_cast<unsigned>(code >> 8) * 254 + (code & 0xFF) - 2; };
-        unsigned count = step(ideographs.first_code);
-        auto skipped = ideographs.skipped.begin();
+        auto skipped = block.skipped.begin();
+        unsigned count = 0;
         std::vector<SortCode> codes;
-        for (char32_t c = text_sort_detail::kFirstIdeograph; c <= ideographs.last; ++c, ++count) {
-            while (skipped != ideographs.skipped.end() && step(*skipped) <= count) {
+        for (char32_t c = block.first; c <= block.last; ++c, ++count) {
+            const std::size_t at = c - block.first;
+            if (at % block.group_size == 0) count = step(block.starts[at / block.group_size]);
+            while (skipped != block.skipped.end() && step(*skipped) <= count) {
                 if (step(*skipped) == count) ++count;
                 ++skipped;
             }
-            SortCode code{'S', Bytes(ideographs.prefix.begin(), ideographs.prefix.end()), {}, 0};
+            SortCode code{'S', Bytes(block.prefix.begin(), block.prefix.end()), {}, 0};
             code.inline_bytes.push_back(static_cast<std::uint8_t>(count / 254));
             code.inline_bytes.push_back(static_cast<std::uint8_t>(count % 254 + 2));
             codes.push_back(std::move(code));
@@ -203,9 +204,9 @@ private:
 
 const SortCodes& codes_of(TextCollation collation) {
     static const SortCodes legacy(text_sort_detail::kGeneralLegacy, text_sort_detail::kGeneralLegacyRuns,
-                                  text_sort_detail::kGeneralLegacyIdeographs);
+                                  text_sort_detail::kGeneralLegacyCounted);
     static const SortCodes general(text_sort_detail::kGeneral, text_sort_detail::kGeneralRuns,
-                                   text_sort_detail::kGeneralIdeographs);
+                                   text_sort_detail::kGeneralCounted);
     return collation == TextCollation::General ? general : legacy;
 }
 

@@ -1,10 +1,11 @@
 // Sort codes of "General Legacy" (Access 2000-2007) and "General" (Access 2010 and later, sort
 // version 1), as text_sort_tables.h describes, for
-// U+0100..U+06FF, U+1E00..U+20CF, U+3000..U+30FF, U+FF00..U+FFEF and the CJK ideographs.
+// U+0100..U+06FF, U+1E00..U+20CF, U+3000..U+30FF, U+FF00..U+FFEF,
+// the CJK ideographs and Hangul syllables.
 // Copied from the public code tables of the Jackcess project (index_codes_ext_genleg.txt,
-// index_codes_ext_gen.txt), which were taken from index entries Access wrote; the ideographs'
-// codes are a count, given here by where it starts and, for General Legacy, the codes it
-// passes over.
+// index_codes_ext_gen.txt), which were taken from index entries Access wrote; the codes of
+// ideographs and Hangul syllables are counts, given here by where they start and the codes
+// they pass over.
 #include "jet/index/text_sort_tables.h"
 
 namespace jet::text_sort_detail {
@@ -373,6 +374,12 @@ const CodeRun kGeneralLegacyRunList[] = {
     {0xFF00, kGeneralLegacyUFF00_FFEF},
 };
 
+const char* const kGeneralUB2E4[] = {"IC708,3"};  // in place of its counted code
+
+const char* const kGeneralUD1A9[] = {"IE689,5"};  // in place of its counted code
+
+const char* const kGeneralUD6CD[] = {"IEBC0,A"};  // in place of its counted code
+
 const char* const kGeneralU0100_06FF[] = {
     "IE02,17", "IE02,17", "IE02,15", "IE02,15", "IE02,1B", "IE02,1B", "IE0A,E", "IE0A,E",  // 0100
     "IE0A,12", "IE0A,12", "IE0A,10", "IE0A,10", "IE0A,14", "IE0A,14", "IE1A,14", "IE1A,14",  // 0108
@@ -734,6 +741,9 @@ const CodeRun kGeneralRunList[] = {
     {0x1E00, kGeneralU1E00_20CF},
     {0x3000, kGeneralU3000_30FF},
     {0xFF00, kGeneralUFF00_FFEF},
+    {0xB2E4, kGeneralUB2E4},
+    {0xD1A9, kGeneralUD1A9},
+    {0xD6CD, kGeneralUD6CD},
 };
 
 }  // namespace
@@ -743,7 +753,9 @@ const std::span<const CodeRun> kGeneralRuns = kGeneralRunList;
 
 namespace {
 
-const std::uint16_t kGeneralLegacyCompatibilityCodes[] = {
+// The codes General Legacy gives the circled, parenthesized and other compatibility forms of
+// an ideograph, right after it.
+const std::uint16_t kGeneralLegacyIdeographSkips[] = {
     0x9F03, 0x9F04, 0x9F05, 0x9F07, 0x9F0A, 0x9F0B, 0x9F12, 0x9F13, 0x9F14, 0x9F16, 0x9F17, 0x9F19,
     0x9F1A, 0x9F29, 0x9F3E, 0x9F3F, 0x9F6C, 0x9F71, 0x9F72, 0x9FA2, 0x9FA3, 0x9FA4, 0x9FAD, 0x9FAE,
     0x9FD5, 0x9FF9, 0xA002, 0xA021, 0xA022, 0xA033, 0xA034, 0xA252, 0xA294, 0xA295, 0xA298, 0xA299,
@@ -754,11 +766,36 @@ const std::uint16_t kGeneralLegacyCompatibilityCodes[] = {
     0xC6D7, 0xC6DD, 0xC88E, 0xC88F, 0xCAEF, 0xCAF0, 0xCB12, 0xCB13, 0xCB24, 0xCB90, 0xD3B3, 0xD3BD,
     0xDE82, 0xDE83, 0xDEAA, 0xDEAB, 0xE256, 0xE39B, 0xE3C2, 0xE3C3, 0xEA06,
 };
+// Hangul syllables count from one start per initial consonant.
+const std::uint16_t kGeneralLegacyHangulStarts[] = {
+    0x8103, 0x8354, 0x85A8, 0x8804, 0x8A57, 0x8CA8, 0x8F11, 0x916B, 0x93C0, 0x9622,
+    0x987D, 0x9B1B, 0x9D7E, 0x9FD1, 0xA227, 0xA47A, 0xA6CB, 0xA91E, 0xAB71,
+};
+const std::uint16_t kGeneralIdeographStart[] = {0x3C6A};
+const std::uint16_t kGeneralLegacyIdeographStart[] = {0x9F02};
+const std::uint16_t kGeneralHangulStarts[] = {
+    0xC003, 0xC256, 0xC4AA, 0xC708, 0xC962, 0xCBB4, 0xCE1D, 0xD077, 0xD2CD, 0xD52D,
+    0xD787, 0xD9E5, 0xDC49, 0xDEA0, 0xE0F5, 0xE34D, 0xE59E, 0xE7F0, 0xEA47,
+};
+const std::uint16_t kGeneralHangulSkips[] = {
+    0xC172, 0xC239, 0xC4DC, 0xC709, 0xC71F, 0xC77C, 0xC77D, 0xC77E, 0xC77F, 0xC780, 0xC781, 0xD2AC,
+    0xD52E, 0xD69D, 0xDBC6, 0xDCBE, 0xDCD7, 0xDD2E, 0xDDBB, 0xDDBC, 0xE168, 0xE724, 0xE806, 0xE8D4,
+    0xEA49, 0xEB2B,
+};
 const std::uint8_t kGeneralIdeographPrefix[] = {0xFD, 0xFF};
+
+const CountedBlock kGeneralLegacyCountedList[] = {
+    {0x4E00, 0x9FA5, 0x9FA6 - 0x4E00, kGeneralLegacyIdeographStart, {}, kGeneralLegacyIdeographSkips},
+    {0xAC00, 0xD7A3, 588, kGeneralLegacyHangulStarts, {}, {}},
+};
+const CountedBlock kGeneralCountedList[] = {
+    {0x4E00, 0x9FBB, 0x9FBC - 0x4E00, kGeneralIdeographStart, kGeneralIdeographPrefix, {}},
+    {0xAC00, 0xD7A3, 588, kGeneralHangulStarts, {}, kGeneralHangulSkips},
+};
 
 }  // namespace
 
-const IdeographCodes kGeneralLegacyIdeographs{0x9FA5, {}, 0x9F02, kGeneralLegacyCompatibilityCodes};
-const IdeographCodes kGeneralIdeographs{0x9FBB, kGeneralIdeographPrefix, 0x3C6A, {}};
+const std::span<const CountedBlock> kGeneralLegacyCounted = kGeneralLegacyCountedList;
+const std::span<const CountedBlock> kGeneralCounted = kGeneralCountedList;
 
 }  // namespace jet::text_sort_detail

@@ -37,19 +37,20 @@ struct CodeRun {
 extern const std::span<const CodeRun> kGeneralLegacyRuns;
 extern const std::span<const CodeRun> kGeneralRuns;
 
-// CJK Unified Ideographs, U+4E00 to `last`: inline bytes `prefix`, then a two-byte count that
-// starts at `first_code` and goes up one per character, its low byte running 02..FF. It passes
-// over `skipped`: codes that General Legacy gives the circled, parenthesized and other
-// compatibility forms of an ideograph, right after it.
-struct IdeographCodes {
-    char32_t last;
+// Blocks whose codes are a count (CJK ideographs, Hangul syllables): inline bytes `prefix`,
+// then a two-byte count, its low byte running 02..FF, that goes up one per character and
+// passes over `skipped` (codes other characters take). The block is cut into groups of
+// `group_size` characters, each counting from its own entry of `starts` (Hangul syllables by
+// their first consonant). A code of the runs above takes the place of a counted one.
+struct CountedBlock {
+    char32_t first, last;
+    std::size_t group_size;
+    std::span<const std::uint16_t> starts;
     std::span<const std::uint8_t> prefix;
-    std::uint16_t first_code;
     std::span<const std::uint16_t> skipped;
 };
 
-constexpr char32_t kFirstIdeograph = 0x4E00;
-extern const IdeographCodes kGeneralLegacyIdeographs;
-extern const IdeographCodes kGeneralIdeographs;
+extern const std::span<const CountedBlock> kGeneralLegacyCounted;
+extern const std::span<const CountedBlock> kGeneralCounted;
 
 }  // namespace jet::text_sort_detail
