@@ -32,7 +32,7 @@ struct Kind {
 };
 
 constexpr Kind kinds[] = {
-    {"append", "Small"},          {"append-new-page", "Small"},  {"leaf-split", "Keys"},
+    {"append", "Small"},          {"append-new-page", "Small"},  {"records-new-page", "Small"}, {"leaf-split", "Keys"},
     {"root-split", "Keys"},       {"memo", "Notes"},             {"update-in-place", "Small"},
     {"update-moves-row", "Small", true}, {"new-table", "Added"},
 };

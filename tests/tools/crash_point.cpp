@@ -95,6 +95,11 @@ void append_key(jet::Database& db, long n) { jet::append_record(db, "Keys", {{"K
 const std::map<std::string, std::function<void(jet::Database&)>> statements = {
     {"append", [](jet::Database& db) { append_small(db, 7); }},
     {"append-new-page", [](jet::Database& db) { append_small(db, 7); }},
+    {"records-new-page", [](jet::Database& db) {   // three records in one write, on one new page
+         std::vector<jet::Fields> records;
+         for (int n = 7; n < 10; ++n) records.push_back({{"Score", Value::long_(n)}, {"Label", Value::text("row")}});
+         jet::append_records(db, "Small", records);
+     }},
     {"leaf-split", [](jet::Database& db) { append_key(db, 999); }},
     {"root-split", [](jet::Database& db) { append_key(db, 999); }},
     {"memo", [](jet::Database& db) {
@@ -166,7 +171,7 @@ bool more_leaves_alone(const PageTypes& a, const PageTypes& b) {
 void setup(const std::string& file, const std::string& kind) {
     create(file);
     long n = 100;
-    if (kind == "append-new-page" || kind == "update-moves-row")   // the page full
+    if (kind == "append-new-page" || kind == "records-new-page" || kind == "update-moves-row")   // the page full
         grow_until(file, n, append_small, more_data_pages);
     if (kind == "root-split") grow_until(file, n, append_key, more_index_nodes);
     if (kind == "leaf-split") {

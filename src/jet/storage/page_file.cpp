@@ -282,12 +282,14 @@ void PageFile::begin_atomic() {
     in_write_ = true;
 }
 
-// The journal gets the old bytes of what changed, then the file gets the new ones: appended
-// pages first (nothing names them yet), then the other pages in the order they were last
-// staged (writers stage what is pointed to before what points to it), each in the writes
-// add_page_changes gives. A kill cannot stop a write half-way, and no saved range spans two
-// writes, so every range the journal saves holds either its old or its new bytes. Appended
-// pages need no saving (undoing cuts them).
+// The journal gets the old bytes of what changed, then the file gets the new ones: new pages
+// first, appended ones and those taken from the empty pages kept in reserve at the end of the
+// file (nothing names them yet, and a page that names one may have been staged before it
+// last was); then the other pages in the order they were last staged (writers stage what is
+// pointed to before what points to it), each in the writes add_page_changes gives. A kill
+// cannot stop a write half-way, and no saved range spans two writes, so every range the
+// journal saves holds either its old or its new bytes. Appended pages need no saving
+// (undoing cuts them).
 void PageFile::commit_atomic(bool flush) {
     in_write_ = false;
     if (write_order_.empty()) return;
@@ -296,12 +298,15 @@ void PageFile::commit_atomic(bool flush) {
     saved_.clear();
     for (std::uint32_t page = pages_before_; page < pages_before_ + appended_; ++page)
         changes_.push_back({page, 0, static_cast<std::uint16_t>(ps)});
-    for (std::uint32_t page : write_order_) {
-        if (page >= pages_before_) continue;
+    auto was_empty = [&](std::uint32_t page) {
         const std::uint8_t* old = file_image(page);
-        const std::uint8_t* now = staged_.at(page).data();
-        add_page_changes(*format_, page, old, now, saved_, changes_);
-    }
+        return std::all_of(old, old + ps, [](std::uint8_t b) { return b == 0; });
+    };
+    for (const bool new_pages : {true, false})
+        for (std::uint32_t page : write_order_) {
+            if (page >= pages_before_ || was_empty(page) != new_pages) continue;
+            add_page_changes(*format_, page, file_image(page), staged_.at(page).data(), saved_, changes_);
+        }
     journal_.save(
         saved_, ps, std::uint64_t{pages_before_} * ps, std::uint64_t{pages_before_ + appended_} * ps,
         [this](std::uint32_t page) { return file_image(page); },
