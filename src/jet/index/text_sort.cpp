@@ -114,7 +114,8 @@ struct SortCode {
 
 // Hex digits to bytes (a leading 0 is left out of odd-length strings); nullopt when malformed.
 std::optional<Bytes> hex_bytes(std::string_view hex) {
-    const std::string digits = (hex.size() % 2 ? "0" : "") + std::string(hex);
+    std::string digits(hex.size() % 2, '0');
+    digits += hex;
     Bytes out;
     for (std::size_t i = 0; i < digits.size(); i += 2) {
         unsigned byte = 0;
