@@ -5,7 +5,9 @@
 
 #include "jet/index/text_sort_tables.h"
 
+#include <array>
 #include <charconv>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -104,11 +106,26 @@ bool general97_key(Bytes& out, const std::u32string& chars, bool ascii_only) {
     return true;
 }
 
+// A few bytes kept in place: the codes number tens of thousands, none longer than eight bytes.
+struct ShortBytes {
+    std::uint8_t size = 0;
+    std::array<std::uint8_t, 8> bytes{};
+
+    static ShortBytes of(std::span<const std::uint8_t> from) {   // callers keep to eight bytes
+        ShortBytes b;
+        for (std::uint8_t byte : from) b.bytes[b.size++] = byte;
+        return b;
+    }
+    const std::uint8_t* begin() const { return bytes.data(); }
+    const std::uint8_t* end() const { return bytes.data() + size; }
+    bool empty() const { return size == 0; }
+};
+
 // A character's code in the General Legacy style orders, tables and extended range alike.
 struct SortCode {
     char kind = 'X';   // as in text_sort_tables.h
-    Bytes inline_bytes;
-    Bytes extra;       // accent bytes ('I', 'Z'), unprintable code ('U'), accent increment ('P')
+    ShortBytes inline_bytes;
+    ShortBytes extra;  // accent bytes ('I', 'Z'), unprintable code ('U'), accent increment ('P')
     std::uint8_t flag = 0;  // 'Z': its two-bit code in the flag stream
 };
 
@@ -134,21 +151,22 @@ SortCode parse_extended(std::string_view text) {
     for (std::string_view rest = text.substr(1);;) {
         const std::size_t comma = rest.find(',');
         const std::optional<Bytes> part = hex_bytes(rest.substr(0, comma));
-        if (!part) return unreadable;
+        if (!part || part->size() > 8) return unreadable;
         parts.push_back(*part);
         if (comma == std::string_view::npos) break;
         rest.remove_prefix(comma + 1);
     }
     const char kind = text[0];
     const std::size_t n = parts.size();
-    const Bytes& first = parts[0];
+    const ShortBytes first = ShortBytes::of(parts[0]);
+    const ShortBytes second = n > 1 ? ShortBytes::of(parts[1]) : ShortBytes{};
     if (kind == 'X' && n == 1 && first.empty()) return {'X', {}, {}, 0};
     if (kind == 'S' && n == 1 && !first.empty()) return {'S', first, {}, 0};
     if (kind == 'U' && n == 1 && !first.empty()) return {'U', {}, first, 0};
-    if (kind == 'P' && n == 1 && first.size() == 1) return {'P', {}, first, 0};
-    if (kind == 'I' && n == 2 && !first.empty() && !parts[1].empty()) return {'I', first, parts[1], 0};
+    if (kind == 'P' && n == 1 && first.size == 1) return {'P', {}, first, 0};
+    if (kind == 'I' && n == 2 && !first.empty() && !second.empty()) return {'I', first, second, 0};
     if (kind == 'Z' && n == 3 && !first.empty())
-        return {'Z', first, parts[1], static_cast<std::uint8_t>(text.ends_with(",1") ? 2 : 3)};
+        return {'Z', first, second, static_cast<std::uint8_t>(text.ends_with(",1") ? 2 : 3)};
     return unreadable;
 }
 
@@ -159,8 +177,8 @@ public:
               std::span<const text_sort_detail::CountedBlock> counted) {
         std::vector<SortCode> latin1;
         for (const CharCode& c : table) {
-            SortCode code{c.kind, Bytes(c.bytes, c.bytes + c.length), {}};
-            if (c.kind == 'I' || c.kind == 'U') code.extra.push_back(c.extra);
+            SortCode code{c.kind, ShortBytes::of(std::span(c.bytes, c.length)), {}, 0};
+            if (c.kind == 'I' || c.kind == 'U') code.extra = ShortBytes::of(std::span(&c.extra, 1));
             latin1.push_back(std::move(code));
         }
         runs_.emplace_back(0, std::move(latin1));
@@ -192,9 +210,10 @@ private:
                 if (step(*skipped) == count) ++count;
                 ++skipped;
             }
-            SortCode code{'S', Bytes(block.prefix.begin(), block.prefix.end()), {}, 0};
-            code.inline_bytes.push_back(static_cast<std::uint8_t>(count / 254));
-            code.inline_bytes.push_back(static_cast<std::uint8_t>(count % 254 + 2));
+            Bytes bytes(block.prefix.begin(), block.prefix.end());
+            bytes.push_back(static_cast<std::uint8_t>(count / 254));
+            bytes.push_back(static_cast<std::uint8_t>(count % 254 + 2));
+            SortCode code{'S', ShortBytes::of(bytes), {}, 0};
             codes.push_back(std::move(code));
         }
         return codes;
@@ -256,9 +275,9 @@ bool general_legacy_key(Bytes& out, const std::u32string& chars, const SortCodes
                 accents.insert(accents.end(), code.extra.begin(), code.extra.end());
                 ++accent_chars;
             } else if (!accents.empty()) {
-                accents.back() = static_cast<std::uint8_t>(accents.back() + code.extra[0]);
+                accents.back() = static_cast<std::uint8_t>(accents.back() + code.extra.bytes[0]);
             } else {
-                accents.push_back(code.extra[0]);
+                accents.push_back(code.extra.bytes[0]);
                 accent_prefix = 1;
             }
         } else if (code.kind == 'U') {
