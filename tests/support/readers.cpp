@@ -66,4 +66,9 @@ ProcessResult tlw_check(const std::string& file) {
     return run_process({TLW_PATH, "check", file});
 }
 
+void expect_tlw_check_passes(const std::string& file) {
+    const ProcessResult check = tlw_check(file);
+    EXPECT_EQ(check.exit_code, 0) << file << ": " << check.out << check.err;
+}
+
 }  // namespace testsupport

@@ -24,5 +24,7 @@ std::map<std::string, std::vector<TextRow>> mdb_reader_tables(const std::string&
 
 // `tlw check FILE`; the result's out/err hold the report.
 ProcessResult tlw_check(const std::string& file);
+// Fails the current test, with the report, when `tlw check FILE` finds a problem.
+void expect_tlw_check_passes(const std::string& file);
 
 }  // namespace testsupport
