@@ -3,35 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 namespace simtest {
-
-namespace fs = std::filesystem;
-
-ScratchDir::ScratchDir() {
-    std::string pattern = (fs::temp_directory_path() / "sim-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a scratch folder");
-    path_ = pattern;
-}
-
-ScratchDir::~ScratchDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-}
 
 event::EventRequest small_event() {
     event::EventRequest r;
     r.movement = {event::MovementKind::Mitchell, 3, 2, 2, false};
     return r;
-}
-
-std::string ScratchDir::copy_fixture(const std::string& relative) const {
-    const fs::path from = fs::path(TALLIMO_FIXTURES) / relative;
-    const fs::path to = fs::path(path_) / from.filename();
-    fs::copy_file(from, to, fs::copy_options::overwrite_existing);
-    fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
-    return to.string();
 }
 
 SimRun::SimRun(const std::string& database, const std::string& program_folder) {

@@ -6,6 +6,7 @@
 #include "db/database.h"
 #include "event/event_builder.h"
 #include "run/simulator.h"
+#include "support/child_process.h"
 
 #include <gtest/gtest.h>
 
@@ -60,22 +61,22 @@ public:
     }
 };
 
-// A temporary folder, removed with its contents at the end of the test.
+// A fresh folder for one test's files.
 class ScratchDir {
 public:
-    ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    std::string path() const { return dir_.string(); }
+    std::string file(const std::string& name) const { return (dir_ / name).string(); }
     // Copies tests/fixtures/<relative> here; returns the copy's path.
-    std::string copy_fixture(const std::string& relative) const;
+    std::string copy_fixture(const std::string& relative) const {
+        return testsupport::copy_fixture(relative, dir_).string();
+    }
 
 private:
-    std::string path_;
+    inline static int made_ = 0;
+    std::filesystem::path dir_ = testsupport::fresh_dir("sim-" + std::to_string(++made_));
 };
+
+inline std::string headless_path() { return std::string(TALLIMO_BIN_DIR) + "/tallimo-sim-headless"; }
 
 // The event most tests run, before they change it: one section of 3 tables, 2 rounds of 2
 // boards, a Mitchell.

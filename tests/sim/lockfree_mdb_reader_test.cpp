@@ -1,7 +1,7 @@
 // Scoring programs on Linux read the file through libraries that take no locks of ours, while
 // the simulator writes it. mdb-reader, reading every table over and over through a whole event
 // played at full speed, must never fail.
-#include "support/child_process.h"
+#include "harness.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -24,7 +24,7 @@ TEST(LockFreeMdbReader, ReadsEveryTableWithoutErrorThroughAWholeEvent) {
 
     testsupport::ChildProcess reader({"node", std::string(TALLIMO_NODE_DIR) + "/read_loop.mjs", event.string(),
                                       stop.string()});
-    const auto run = run_process({std::string(TALLIMO_BIN_DIR) + "/tallimo-sim-headless", "/f:[" + event.string() + "]",
+    const auto run = run_process({simtest::headless_path(), "/f:[" + event.string() + "]",
                                   "--pace", "0", "--seed", "7", "--exit-when-done"});
     std::ofstream{stop};
     ASSERT_EQ(reader.wait(), 0);

@@ -8,22 +8,19 @@
 namespace simtest {
 namespace {
 
-class RunControls : public ::testing::Test {
+class RunControls : public EventTest {
 protected:
     void SetUp() override {
         auto shape = small_event();
         shape.member_numbers = false;
-        event::build_event(db, shape);
+        build(shape);
     }
-    ScratchDir dir;
-    std::string db = dir.file("event.tlw");
 };
 
 TEST(PaceList, SecondsBecomeMillisecondsAndZeroBecomesOne) {
     TestHost host;
     sim::Simulator simulator(host);
-    const std::vector<std::pair<double, int>> items{{0, 1}, {0.1, 100}, {0.5, 500}, {1, 1000}, {2, 2000}, {5, 5000}};
-    for (const auto& [seconds, ms] : items) {
+    for (const auto& [seconds, ms] : std::vector<std::pair<double, int>>{{0, 1}, {0.1, 100}, {0.5, 500}, {5, 5000}}) {
         simulator.cboWait_Click(seconds);
         EXPECT_EQ(simulator.PaceMs.value(), ms) << seconds;
     }
@@ -31,54 +28,46 @@ TEST(PaceList, SecondsBecomeMillisecondsAndZeroBecomesOne) {
     EXPECT_FALSE(host.enabled);
 }
 
-TEST_F(RunControls, NewPaceTakesEffectAtTheNextStep) {
-    SimRun run(db, dir.path());
-    run.generate();
-    run.tick();  // Begin
-    run.sim.cboWait_Click(0.5);
-    EXPECT_EQ(run.host.interval, 1);
-    run.tick();  // first log-on
-    EXPECT_EQ(run.host.interval, 500);
+TEST_F(RunControls, NewPaceTakesEffectAtTheNextStepButNotWhilePolling) {
+    SimRun& r = start();
+    r.tick();  // Begin
+    r.sim.cboWait_Click(0.5);
+    EXPECT_EQ(r.host.interval, 1);
+    r.tick();  // first log-on
+    EXPECT_EQ(r.host.interval, 500);
+
+    r.run_until_waiting();
+    r.sim.cboWait_Click(3);
+    r.tick();
+    EXPECT_EQ(r.host.interval, 500) << "polling leaves the interval alone";
+    EXPECT_EQ(r.sim.Phase, "UpdateFromRound");
 }
 
 TEST_F(RunControls, StopEndsTheProgramInAnyPhase) {
-    SimRun run(db, dir.path());
-    run.generate();
-    run.run_until_waiting();
-    ASSERT_EQ(run.sim.Phase, "UpdateFromRound");
-    run.sim.cmdPause_Click();
-    run.sim.cmdStop_Click();
-    EXPECT_TRUE(run.host.ended);
-    EXPECT_TRUE(run.sim.ended());
-    const auto lines = run.host.log.size();
-    run.sim.Timer1_Timer();
-    run.sim.cmdGenerate_Click();
-    EXPECT_EQ(run.host.log.size(), lines) << "nothing runs once the program has ended";
-}
-
-TEST_F(RunControls, PollingLeavesTheIntervalAlone) {
-    SimRun run(db, dir.path());
-    run.generate();
-    run.run_until_waiting();
-    run.sim.cboWait_Click(3);
-    run.tick();
-    EXPECT_EQ(run.host.interval, 1000);
-    EXPECT_EQ(run.sim.Phase, "UpdateFromRound");
+    SimRun& r = start();
+    r.run_until_waiting();
+    r.sim.cmdPause_Click();
+    r.sim.cmdStop_Click();
+    EXPECT_TRUE(r.host.ended);
+    EXPECT_TRUE(r.sim.ended());
+    const auto lines = r.host.log.size();
+    r.sim.Timer1_Timer();
+    r.sim.cmdGenerate_Click();
+    EXPECT_EQ(r.host.log.size(), lines) << "nothing runs once the program has ended";
 }
 
 // A second Generate reloads and starts again at "Begin"; CurRound keeps the round reached.
 TEST_F(RunControls, SecondGenerateStartsAgainFromBegin) {
-    SimRun run(db, dir.path());
-    run.generate();
-    run.run_until_waiting();
-    ASSERT_EQ(run.sim.CurRound, sim::Integer(3));
-    run.generate();
-    EXPECT_EQ(run.sim.Phase, "Begin");
-    EXPECT_EQ(run.sim.CurRound, sim::Integer(3));
-    EXPECT_EQ(run.sim.TableCount, sim::Integer(3));
-    EXPECT_EQ(run.host.interval, 1);
+    SimRun& r = start();
+    r.run_until_waiting();
+    ASSERT_EQ(r.sim.CurRound, sim::Integer(3));
+    r.generate();
+    EXPECT_EQ(r.sim.Phase, "Begin");
+    EXPECT_EQ(r.sim.CurRound, sim::Integer(3));
+    EXPECT_EQ(r.sim.TableCount, sim::Integer(3));
+    EXPECT_EQ(r.host.interval, 1);
     // No table is logged off before its results: the advance looks from StartRound on.
-    const auto lines = run.lines_of([&] { run.run_until_waiting(); });
+    const auto lines = r.lines_of([&] { r.run_until_waiting(); });
     ASSERT_GE(lines.size(), 4u);
     EXPECT_EQ(lines[3], "Results for Round 1 - Section 1 - Table 1");
     EXPECT_EQ(count(db, "ReceivedData"), 24);

@@ -10,104 +10,91 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-class TypicalEvent : public ::testing::Test {
+class TypicalEvent : public EventTest {
 protected:
     void SetUp() override {
-        event::build_event(db, small_event());
+        build();
         dir.copy_fixture("scoring/TLPlayerDB.mdb");
     }
-
     std::vector<long> log_on_off() {
         std::vector<long> out;
         for (const auto& r : rows(db, "Tables", {"LogOnOff"})) out.push_back(jet::to_long(r[0]));
         return out;
     }
-
-    ScratchDir dir;
-    std::string db = dir.file("event.tlw");
 };
 
 TEST_F(TypicalEvent, EveryTickDoesItsOneStep) {
-    SimRun run(db, dir.path());
-    run.generate();
-    EXPECT_EQ(run.sim.Phase, "Begin");
-    EXPECT_TRUE(run.host.enabled);
-    EXPECT_EQ(run.host.interval, 1);
-    EXPECT_TRUE(run.host.pause_visible);
-    EXPECT_TRUE(run.host.resume_moved);
-    EXPECT_TRUE(run.host.log.empty());
+    SimRun& r = start();
+    const auto step = [&] { return r.lines_of([&] { r.tick(); }); };
+    EXPECT_EQ(r.sim.Phase, "Begin");
+    EXPECT_TRUE(r.host.enabled);
+    EXPECT_EQ(r.host.interval, 1);
+    EXPECT_TRUE(r.host.pause_visible);
+    EXPECT_TRUE(r.host.resume_moved);
+    EXPECT_TRUE(r.host.log.empty());
 
-    EXPECT_EQ(run.lines_of([&] { run.tick(); }), Lines{});
-    EXPECT_EQ(run.sim.Phase, "Tables");
-    EXPECT_EQ(run.host.interval, 1) << "the first log-on follows at once";
+    EXPECT_EQ(step(), Lines{});
+    EXPECT_EQ(r.sim.Phase, "Tables");
+    EXPECT_EQ(r.host.interval, 1) << "the first log-on follows at once";
 
-    EXPECT_EQ(run.lines_of([&] { run.tick(); }), Lines{"Log on Section 1(A) - Table 1"});
+    EXPECT_EQ(step(), Lines{"Log on Section 1(A) - Table 1"});
     EXPECT_EQ(log_on_off(), (std::vector<long>{1, 0, 0}));
-    EXPECT_EQ(run.host.interval, 1000);
-    EXPECT_EQ(run.lines_of([&] { run.tick(); }), Lines{"Log on Section 1(A) - Table 2"});
-    EXPECT_EQ(run.lines_of([&] { run.tick(); }), Lines{"Log on Section 1(A) - Table 3"});
+    EXPECT_EQ(r.host.interval, 1000);
+    EXPECT_EQ(step(), Lines{"Log on Section 1(A) - Table 2"});
+    EXPECT_EQ(step(), Lines{"Log on Section 1(A) - Table 3"});
     EXPECT_EQ(log_on_off(), (std::vector<long>{1, 1, 1}));
-    EXPECT_EQ(run.sim.Phase, "PlayerNumbers");
-    EXPECT_TRUE(run.sim.MemberNames.has_value());
+    EXPECT_EQ(r.sim.Phase, "PlayerNumbers");
+    EXPECT_TRUE(r.sim.MemberNames.has_value());
 
-    EXPECT_EQ(run.lines_of([&] { run.tick(); }), Lines{"Player numbers Section 1(A) - Table 1"});
+    EXPECT_EQ(step(), Lines{"Player numbers Section 1(A) - Table 1"});
     EXPECT_EQ(count(db, "SELECT * FROM PlayerNumbers WHERE Processed = False AND Name <> ''"), 4);
-    EXPECT_EQ(run.lines_of([&] { run.tick(); }), Lines{"Player numbers Section 1(A) - Table 2"});
-    EXPECT_EQ(run.lines_of([&] { run.tick(); }), Lines{"Player numbers Section 1(A) - Table 3"});
-    EXPECT_EQ(run.sim.Phase, "Results") << "the last seats start the round advance";
-    EXPECT_EQ(run.sim.CurRound, sim::Integer(1));
+    EXPECT_EQ(step(), Lines{"Player numbers Section 1(A) - Table 2"});
+    EXPECT_EQ(step(), Lines{"Player numbers Section 1(A) - Table 3"});
+    EXPECT_EQ(r.sim.Phase, "Results") << "the last seats start the round advance";
+    EXPECT_EQ(r.sim.CurRound, sim::Integer(1));
 
-    EXPECT_EQ(run.lines_of([&] { run.tick(); }), Lines{"Results for Round 1 - Section 1 - Table 1"});
+    EXPECT_EQ(step(), Lines{"Results for Round 1 - Section 1 - Table 1"});
     EXPECT_EQ(count(db, "ReceivedData"), 2);
-    EXPECT_EQ(run.lines_of([&] { run.tick(); }), Lines{"Results for Round 1 - Section 1 - Table 2"});
-    EXPECT_EQ(run.lines_of([&] { run.tick(); }), Lines{"Results for Round 1 - Section 1 - Table 3"});
-    EXPECT_EQ(run.sim.CurRound, sim::Integer(2));
+    EXPECT_EQ(step(), Lines{"Results for Round 1 - Section 1 - Table 2"});
+    EXPECT_EQ(step(), Lines{"Results for Round 1 - Section 1 - Table 3"});
+    EXPECT_EQ(r.sim.CurRound, sim::Integer(2));
 
-    EXPECT_EQ(run.lines_of([&] { run.tick(); }),
-              (Lines{"Results for Round 2 - Section 1 - Table 1", "Log off Section 1 - Table 1"}));
+    EXPECT_EQ(step(), (Lines{"Results for Round 2 - Section 1 - Table 1", "Log off Section 1 - Table 1"}));
     EXPECT_EQ(log_on_off(), (std::vector<long>{2, 1, 1}));
-    EXPECT_EQ(run.lines_of([&] { run.tick(); }),
-              (Lines{"Results for Round 2 - Section 1 - Table 2", "Log off Section 1 - Table 2"}));
-    EXPECT_EQ(run.lines_of([&] { run.tick(); }),
-              (Lines{"Results for Round 2 - Section 1 - Table 3", "Log off Section 1 - Table 3", "All Done",
-                     "Waiting for more rounds"}));
+    EXPECT_EQ(step(), (Lines{"Results for Round 2 - Section 1 - Table 2", "Log off Section 1 - Table 2"}));
+    EXPECT_EQ(step(), (Lines{"Results for Round 2 - Section 1 - Table 3", "Log off Section 1 - Table 3", "All Done",
+                             "Waiting for more rounds"}));
     EXPECT_EQ(log_on_off(), (std::vector<long>{2, 2, 2}));
-    EXPECT_EQ(run.sim.Phase, "UpdateFromRound");
-    EXPECT_EQ(run.sim.CurRound, sim::Integer(3));
+    EXPECT_EQ(r.sim.Phase, "UpdateFromRound");
+    EXPECT_EQ(r.sim.CurRound, sim::Integer(3));
     EXPECT_EQ(count(db, "ReceivedData"), 12);
-    EXPECT_TRUE(run.host.messages.empty());
-    EXPECT_FALSE(run.host.ended);
+    EXPECT_TRUE(r.host.messages.empty());
+    EXPECT_FALSE(r.host.ended);
 }
 
 TEST_F(TypicalEvent, SeatsGetMembersInTheirOrderWithNumbersAboveTheIntegerRange) {
-    SimRun run(db, dir.path());
-    run.generate();
-    for (int i = 0; i < 7; ++i) run.tick();
-    ASSERT_EQ(run.sim.Phase, "Results");
-    const auto seats = rows(db, "SELECT * FROM PlayerNumbers WHERE Table = 1",
+    SimRun& r = start();
+    for (int i = 0; i < 7; ++i) r.tick();
+    ASSERT_EQ(r.sim.Phase, "Results");
+    const auto seats = rows(db, "SELECT * FROM PlayerNumbers WHERE Table <= 2",
                             {"Direction", "Number", "Name", "TimeLog", "Processed"});
-    ASSERT_EQ(seats.size(), 4u);
+    ASSERT_EQ(seats.size(), 8u);
     // The first members of the fixture, in its order; 79884 does not fit 16 bits.
-    const std::vector<std::pair<std::string, std::string>> expected{
-        {"32130", "Seán O'Brien"}, {"79884", "Hélène Lefèvre"}, {"32505", "Jürgen Müller"}, {"9093", "Bjørn Sørensen"}};
-    const std::vector<std::string> directions{"N", "S", "E", "W"};
-    for (std::size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(jet::to_text(seats[i][0]), directions[i]);
-        EXPECT_EQ(jet::to_text(seats[i][1]), expected[i].first);
-        EXPECT_EQ(jet::to_text(seats[i][2]), expected[i].second);
+    const std::vector<std::vector<std::string>> expected{{"N", "32130", "Seán O'Brien"},
+                                                         {"S", "79884", "Hélène Lefèvre"},
+                                                         {"E", "32505", "Jürgen Müller"},
+                                                         {"W", "9093", "Bjørn Sørensen"},
+                                                         {"N", "46276", "Mary O'Neill"}};
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        for (std::size_t k = 0; k < 3; ++k) EXPECT_EQ(jet::to_text(seats[i][k]), expected[i][k]) << "seat " << i;
         EXPECT_EQ(jet::to_text(seats[i][3]), "2026-12-06 19:30:15");
         EXPECT_FALSE(jet::to_bool(seats[i][4]));
     }
-    const auto second = rows(db, "SELECT * FROM PlayerNumbers WHERE Table = 2", {"Number", "Name"});
-    EXPECT_EQ(jet::to_text(second[0][0]), "46276");
-    EXPECT_EQ(jet::to_text(second[0][1]), "Mary O'Neill");
-    EXPECT_EQ(jet::to_text(second[1][1]), "Tomasz Dvořák");
+    EXPECT_EQ(jet::to_text(seats[5][2]), "Tomasz Dvořák");
 }
 
 TEST_F(TypicalEvent, ResultRecordsCarryTheTableRoundBoardPairsAndClock) {
-    SimRun run(db, dir.path());
-    run.generate();
-    run.run_until_waiting();
+    start().run_until_waiting();
     const auto records = rows(db, "ReceivedData",
                               {"Section", "Table", "Round", "Board", "PairNS", "PairEW", "Declarer", "NS/EW",
                                "Contract", "Result", "LeadCard", "Remarks", "DateLog", "TimeLog", "Processed",
