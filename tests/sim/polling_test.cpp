@@ -81,15 +81,6 @@ TEST_F(Polling, RoundsAgainFromTheFlaggedRoundWithoutPlayerNumbers) {
     EXPECT_EQ(count(db, "ReceivedData"), before + 6) << "round 2 of every table that plays it";
 }
 
-TEST_F(Polling, CycleRepeats) {
-    for (int pass = 0; pass < 3; ++pass) {
-        flag(1, "1");
-        run->tick();  // the poll
-        run->run_until_waiting();
-    }
-    EXPECT_EQ(count(db, "ReceivedData"), 12 + 3 * 12);
-}
-
 // The scoring program may flag a table while a poll reads the flags: its write waits for the
 // clearing and so survives for the next poll, instead of being cleared untaken.
 TEST_F(Polling, FlagWrittenDuringThePollWaitsForTheClearing) {
