@@ -26,10 +26,6 @@ Rows keyed(const std::vector<TextRow>& rows, const std::string& key) {
     return out;
 }
 
-std::vector<TextRow> mdb_reader_rows(const std::string& file, const std::string& table) {
-    return mdb_reader_tables(file)[table];
-}
-
 // Our own reader, through the simulator's record sets.
 std::vector<TextRow> our_rows(const std::string& file, const std::string& table, const std::vector<std::string>& columns) {
     db::Database database = db::Database::open(file);
@@ -52,7 +48,7 @@ void expect_everyone_sees(const std::string& file, const std::string& table, con
     for (const auto& [name, value] : expected.begin()->second) columns.push_back(name);
     const std::map<std::string, std::vector<TextRow>> readers = {
         {"mdbtools", mdb_export(file, table)},
-        {"mdb-reader", mdb_reader_rows(file, table)},
+        {"mdb-reader", mdb_reader_tables(file)[table]},
         {"our reader", our_rows(file, table, columns)}};
     for (const auto& [reader, rows] : readers) {
         const Rows seen = keyed(rows, key);
@@ -80,11 +76,6 @@ Rows current(const std::string& file, const std::string& table, const std::strin
     return out;
 }
 
-void expect_check_passes(const std::string& file) {
-    const ProcessResult check = tlw_check(file);
-    EXPECT_EQ(check.exit_code, 0) << check.out << check.err;
-}
-
 TEST(ReaderAgreement, ScoringDatabaseAfterAppendsAndUpdates) {
     const std::string file = copy_fixture("scoring/club-evening.tlw", fresh_dir("agree-scoring")).string();
     Rows want_received;
@@ -100,33 +91,26 @@ TEST(ReaderAgreement, ScoringDatabaseAfterAppendsAndUpdates) {
                                        std::to_string(i % 7 + 1) + ", " + std::to_string(i) + ", 'NS', '3NT', '=', '" +
                                        escaped + "', " + (i % 2 ? "True" : "False") + ")"),
                       1);
-            want_received[std::to_string(i)] = {
+            // Boards 1 to 10 are renumbered and flagged below.
+            const std::string board = std::to_string(i <= 10 ? i + 100 : i);
+            want_received[board] = {
                 {"Section", std::to_string(i % 2 + 1)}, {"Table", std::to_string(i % 8 + 1)},
-                {"Round", std::to_string(i % 7 + 1)},   {"Board", std::to_string(i)},
+                {"Round", std::to_string(i % 7 + 1)},   {"Board", board},
                 {"NS/EW", "NS"},                        {"Contract", "3NT"},
                 {"Result", "="},                        {"Remarks", remark},
-                {"Processed", i % 2 ? "1" : "0"},       {"Source", "terminal"},
+                {"Processed", i <= 10 || i % 2 ? "1" : "0"}, {"Source", "terminal"},
                 {"Score", "0"}};
         }
-        // Updates of indexed and unindexed columns, and a row that grows past its space.
+        // Updates of an indexed and an unindexed column.
         for (int i = 1; i <= 10; ++i)
             EXPECT_EQ(database.execute("UPDATE ReceivedData SET Board = " + std::to_string(i + 100) +
                                        ", Processed = True WHERE Board = " + std::to_string(i)),
                       1);
-        EXPECT_EQ(database.execute("UPDATE Tables SET Status = 7, Note = 'moved to the back room' WHERE Section = 2"),
-                  8);
         // Rows that grow twice move twice; the first copy must not linger as a record.
         for (std::size_t length : {120, 200})
             EXPECT_EQ(database.execute("UPDATE RoundData SET Extra = '" + std::string(length, 'x') +
                                        "' WHERE Section = 1 AND Round = 2"),
                       8);
-    }
-    for (int i = 1; i <= 10; ++i) {
-        TextRow row = want_received.at(std::to_string(i));
-        row["Board"] = std::to_string(i + 100);
-        row["Processed"] = "1";
-        want_received.erase(std::to_string(i));
-        want_received[std::to_string(i + 100)] = row;
     }
     // One more record through the tool a scoring program's script would use.
     const ProcessResult tool = run_process(
@@ -134,61 +118,15 @@ TEST(ReaderAgreement, ScoringDatabaseAfterAppendsAndUpdates) {
     EXPECT_EQ(tool.exit_code, 0) << tool.err;
     want_received["999"] = {{"Section", "2"}, {"Table", "8"}, {"Round", "7"}, {"Board", "999"}, {"Source", "terminal"}};
 
-    expect_check_passes(file);
+    expect_tlw_check_passes(file);
     expect_everyone_sees(file, "ReceivedData", "Board", want_received);
-
     for (const auto& [reader, rows] : std::map<std::string, std::vector<TextRow>>{
-             {"mdbtools", mdb_export(file, "Tables")}, {"mdb-reader", mdb_reader_rows(file, "Tables")}}) {
-        int seen = 0;
-        for (const auto& row : rows) {
-            if (row.at("Section") != "2") continue;
-            ++seen;
-            EXPECT_EQ(row.at("Status"), "7") << reader;
-            EXPECT_EQ(row.at("Note"), "moved to the back room") << reader;
-        }
-        EXPECT_EQ(seen, 8) << reader;
-    }
-    for (const auto& [reader, rows] : std::map<std::string, std::vector<TextRow>>{
-             {"mdbtools", mdb_export(file, "RoundData")}, {"mdb-reader", mdb_reader_rows(file, "RoundData")}}) {
+             {"mdbtools", mdb_export(file, "RoundData")}, {"mdb-reader", mdb_reader_tables(file)["RoundData"]}}) {
         EXPECT_EQ(rows.size(), 112u) << reader;
         int grown = 0;
         for (const auto& row : rows)
             if (row.at("Section") == "1" && row.at("Round") == "2") grown += row.at("Extra") == std::string(200, 'x');
         EXPECT_EQ(grown, 8) << reader;
-    }
-}
-
-// An Access table with a non-unique index over 512 rows: hundreds of new keys split its pages.
-TEST(ReaderAgreement, AccessJet4IndexGrowsThroughSplits) {
-    const std::string file = copy_fixture("access/jet4/compIndexTestV2000.mdb", fresh_dir("agree-splits")).string();
-    const std::vector<std::string> columns = {"CD_AGENTE", "RS_AGENTE", "DC_AGENTE"};
-    // The existing rows repeat their values, so they are compared by count only.
-    const std::size_t before = mdb_export(file, "Table1").size();
-    {
-        db::Database database = db::Database::open(file);
-        for (int i = 0; i < 400; ++i) {
-            const std::string name = "agent " + std::to_string(i);
-            EXPECT_EQ(database.execute("INSERT INTO Table1 (CD_AGENTE, RS_AGENTE, DC_AGENTE) VALUES (" +
-                                       std::to_string((i * 7919) % 100000) + ", '" + name + "', 'Sørensen')"),
-                      1);
-        }
-        EXPECT_EQ(database.execute("UPDATE Table1 SET DC_AGENTE = 'Hélène' WHERE RS_AGENTE = 'agent 7'"), 1);
-    }
-    expect_check_passes(file);
-    for (const auto& [reader, rows] : std::map<std::string, std::vector<TextRow>>{
-             {"mdbtools", mdb_export(file, "Table1")}, {"mdb-reader", mdb_reader_rows(file, "Table1")},
-             {"our reader", our_rows(file, "Table1", columns)}}) {
-        EXPECT_EQ(rows.size(), before + 400) << reader;
-        int ours = 0;
-        for (const auto& row : rows) {
-            const std::string& name = row.at("RS_AGENTE");
-            if (name.rfind("agent ", 0) != 0) continue;
-            const int i = std::stoi(name.substr(6));
-            ++ours;
-            EXPECT_EQ(row.at("CD_AGENTE"), std::to_string((i * 7919) % 100000)) << reader << " " << name;
-            EXPECT_EQ(row.at("DC_AGENTE"), i == 7 ? "Hélène" : "Sørensen") << reader << " " << name;
-        }
-        EXPECT_EQ(ours, 400) << reader;
     }
 }
 
@@ -218,7 +156,7 @@ TEST_P(AccessIndexedTables, AppendedAndUpdatedRecordsAreSeenByEveryReader) {
     want.erase("baz11-2");
     want["renamed"] = renamed;
 
-    expect_check_passes(file);
+    expect_tlw_check_passes(file);
     expect_everyone_sees(file, "Table1", "data", want);
 }
 
