@@ -1,5 +1,7 @@
-// A database we may not write, in a folder we may not write, or cut short by another program:
-// each is a numbered error naming the file, the file is left as it was, and nothing crashes.
+// A database we may not write, in a folder we may not write, cut short, deleted or replaced by
+// another program (as a compacting scoring program renames a new file over it) while we have it
+// open: each is a numbered error naming the file, the file is left as it was, and nothing
+// crashes or writes on into a file nobody reads.
 #include "db/database.h"
 #include "jet/base/error.h"
 #include "support/child_process.h"
@@ -9,8 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <unistd.h>
 
 namespace {
@@ -21,6 +21,10 @@ namespace fs = std::filesystem;
 
 constexpr const char* kUpdate = "UPDATE Tables SET LogOnOff = 1 WHERE Section = 1 And Table = 1";
 
+fs::path club_copy(const std::string& name) {
+    return testsupport::copy_fixture("scoring/club-evening.tlw", testsupport::fresh_dir(name));
+}
+
 // `tlw sql FILE UPDATE` as a user the permissions hold for (root is let through anything).
 testsupport::ProcessResult update_as_a_user(const fs::path& file) {
     std::vector<std::string> argv = {TLW_PATH, "sql", file.string(), kUpdate};
@@ -30,8 +34,7 @@ testsupport::ProcessResult update_as_a_user(const fs::path& file) {
 }
 
 TEST(FileAccess, ReadOnlyDatabaseOrFolderIsANumberedErrorAndTheFileStaysAsItWas) {
-    const fs::path dir = testsupport::fresh_dir("file-access-read-only");
-    const fs::path file = testsupport::copy_fixture("scoring/club-evening.tlw", dir);
+    const fs::path file = club_copy("file-access-read-only"), dir = file.parent_path();
     const std::string before = file_bytes(file);
 
     fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
@@ -41,10 +44,8 @@ TEST(FileAccess, ReadOnlyDatabaseOrFolderIsANumberedErrorAndTheFileStaysAsItWas)
     EXPECT_NE(r.err.find(file.string()), std::string::npos) << r.err;
 
     fs::permissions(file, fs::perms::all);
-    fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                             fs::perms::others_read | fs::perms::others_exec);
-    fs::permissions(dir, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                    fs::perm_options::remove);
+    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                             fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
     r = update_as_a_user(file);
     fs::permissions(dir, fs::perms::owner_all);
     EXPECT_EQ(r.exit_code, 1) << r.err;
@@ -54,8 +55,7 @@ TEST(FileAccess, ReadOnlyDatabaseOrFolderIsANumberedErrorAndTheFileStaysAsItWas)
 }
 
 TEST(FileAccess, DatabaseCutShortByAnotherProgramIsNamedAtTheNextStatement) {
-    const fs::path dir = testsupport::fresh_dir("file-access-truncated");
-    const fs::path file = testsupport::copy_fixture("scoring/club-evening.tlw", dir);
+    const fs::path file = club_copy("file-access-truncated");
     db::Database database = db::Database::open(file.string());
     EXPECT_EQ(database.execute(kUpdate), 1);
     fs::resize_file(file, fs::file_size(file) / 2);
@@ -68,6 +68,33 @@ TEST(FileAccess, DatabaseCutShortByAnotherProgramIsNamedAtTheNextStatement) {
     EXPECT_EQ(e.number(), 3049) << e.description();
     EXPECT_NE(e.description().find(file.string()), std::string::npos) << e.description();
     EXPECT_EQ(file_bytes(file), cut);
+}
+
+TEST(FileSwap, FileRenamedOverTheDatabaseIsNeverWrittenTo) {
+    const fs::path file = club_copy("file-swap-renamed");
+    db::Database database = db::Database::open(file.string());
+    EXPECT_EQ(database.execute(kUpdate), 1);
+
+    const fs::path compacted = file.parent_path() / "compacted.tlw";
+    fs::copy_file(file, compacted);
+    fs::rename(compacted, file);
+    const std::string before = file_bytes(file);
+    const auto written = fs::last_write_time(file);
+
+    const jet::JetError e = testsupport::error_of([&] { database.execute(kUpdate); });
+    EXPECT_EQ(e.number(), 3420) << e.description();
+    EXPECT_NE(e.description().find(file.string()), std::string::npos) << e.description();
+    EXPECT_EQ(file_bytes(file), before);
+    EXPECT_EQ(fs::last_write_time(file), written);
+}
+
+TEST(FileSwap, DeletedDatabaseIsNamedAtTheNextStatement) {
+    const fs::path file = club_copy("file-swap-deleted");
+    db::Database database = db::Database::open(file.string());
+    fs::remove(file);
+    const jet::JetError e = testsupport::error_of([&] { database.open_recordset("RoundData"); });
+    EXPECT_EQ(e.number(), 3024) << e.description();
+    EXPECT_NE(e.description().find("deleted or moved"), std::string::npos) << e.description();
 }
 
 }  // namespace
