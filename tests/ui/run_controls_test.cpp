@@ -81,23 +81,29 @@ TEST_F(WindowRun, ClosingTheWindowWhilePausedEndsTheProgram) {
     EXPECT_FALSE(form.Timer1->isActive());
 }
 
+// The text of the next message box, which must offer only OK, and how often the program had
+// ended when it was shown; OK closes it.
+struct MessageBoxSeen {
+    QString text;
+    int endedBefore = -1;
+    explicit MessageBoxSeen(QSignalSpy& ended) {
+        uitest::whenModalOpens<QMessageBox>([this, &ended](QMessageBox* box) {
+            text = box->text();
+            EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+            endedBefore = int(ended.count());
+            box->button(QMessageBox::Ok)->click();
+        });
+    }
+};
+
 TEST(Failure, ErrorIsShownWithOnlyOkThenTheProgramEnds) {
     frmGenerate form({QStringLiteral("/f:[/nonexistent/club.tlw]")});
     QSignalSpy ended(&form, &frmGenerate::programEnded);
-    QString text;
-    QMessageBox::StandardButtons buttons;
-    int endedWhileShown = -1;
-    uitest::whenModalOpens<QMessageBox>([&](QMessageBox* box) {
-        text = box->text();
-        buttons = box->standardButtons();
-        endedWhileShown = int(ended.count());
-        box->button(QMessageBox::Ok)->click();
-    });
+    MessageBoxSeen box(ended);
     form.cmdGenerate->click();
-    EXPECT_TRUE(text.startsWith(QStringLiteral("3024: "))) << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("/nonexistent/club.tlw"))) << text.toStdString();
-    EXPECT_EQ(buttons, QMessageBox::Ok);
-    EXPECT_EQ(endedWhileShown, 0) << "the end comes when the box is closed";
+    EXPECT_TRUE(box.text.startsWith(QStringLiteral("3024: "))) << box.text.toStdString();
+    EXPECT_TRUE(box.text.contains(QStringLiteral("/nonexistent/club.tlw"))) << box.text.toStdString();
+    EXPECT_EQ(box.endedBefore, 0) << "the end comes when the box is closed";
     EXPECT_EQ(ended.count(), 1);
     EXPECT_FALSE(form.Timer1->isActive());
 }
@@ -108,18 +114,11 @@ TEST(Failure, MissingMemberDatabaseIsShownAfterTheLastLogOnThenTheProgramEnds) {
     const QString members = copy.folder() + QStringLiteral("/gone/TLPlayerDB.mdb");
     form.run().MemberDatabaseOverride = members.toStdString();
     QSignalSpy ended(&form, &frmGenerate::programEnded);
-    QString text;
-    QMessageBox::StandardButtons buttons;
-    uitest::whenModalOpens<QMessageBox>([&](QMessageBox* box) {
-        text = box->text();
-        buttons = box->standardButtons();
-        box->button(QMessageBox::Ok)->click();
-    });
+    MessageBoxSeen box(ended);
     form.cboWait->setCurrentIndex(0);
     form.cmdGenerate->click();
     ASSERT_TRUE(uitest::waitFor([&] { return ended.count() == 1; }, 10000));
-    EXPECT_EQ(text, QStringLiteral("Cannot find the Tallimo database of members' names - \n") + members);
-    EXPECT_EQ(buttons, QMessageBox::Ok);
+    EXPECT_EQ(box.text, QStringLiteral("Cannot find the Tallimo database of members' names - \n") + members);
     EXPECT_EQ(form.lstLog->count(), 16) << "every table logged on, no player numbers";
     EXPECT_FALSE(form.Timer1->isActive());
 }

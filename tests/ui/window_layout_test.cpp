@@ -42,16 +42,12 @@ TEST(WindowLayout, CaptionsAndTitleFitAndAreLegible) {
 
 TEST(WindowLayout, StatesAndTabOrderAtStartUp) {
     frmGenerate form({});
-    EXPECT_FALSE(form.cmdFile->isHidden());
-    EXPECT_TRUE(form.cmdFile->isEnabled());
-    EXPECT_FALSE(form.cmdGenerate->isHidden());
+    for (QWidget* shown : std::initializer_list<QWidget*>{form.cmdFile, form.cmdGenerate, form.cmdStop, form.Label1})
+        EXPECT_FALSE(shown->isHidden()) << shown->objectName().toStdString();
+    EXPECT_TRUE(form.cmdPause->isHidden() && form.cmdResume->isHidden());
+    EXPECT_TRUE(form.cmdFile->isEnabled() && form.cmdStop->isEnabled());
     EXPECT_FALSE(form.cmdGenerate->isEnabled());
     EXPECT_EQ(form.lstLog->count(), 0);
-    EXPECT_TRUE(form.cmdPause->isHidden());
-    EXPECT_TRUE(form.cmdResume->isHidden());
-    EXPECT_FALSE(form.cmdStop->isHidden());
-    EXPECT_TRUE(form.cmdStop->isEnabled());
-    EXPECT_FALSE(form.Label1->isHidden());
     EXPECT_FALSE(form.cboWait->isEditable());
     EXPECT_FALSE(form.Timer1->isActive());
     EXPECT_EQ(form.Timer1->interval(), 0);

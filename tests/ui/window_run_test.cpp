@@ -1,7 +1,6 @@
 // A whole club evening run through the window's own timer on a copy of a real scoring
-// database: the log lines in the list in their order, the records in the database, the
-// run left waiting for more rounds; and a picture of the window mid-run for anyone to see.
-#include "db/database.h"
+// database: the log lines in the list, the run left waiting for more rounds; and a picture of
+// the window mid-run for anyone to see. The records written are the headless runner's test's.
 #include "window_support.h"
 
 #include <QSignalSpy>
@@ -9,13 +8,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-long receivedRecords(const QString& database) {
-    db::Database scoring = db::Database::open(database.toStdString());
-    long records = 0;
-    for (db::RecordSet rows = scoring.open_recordset("ReceivedData"); !rows.at_end(); rows.move_next()) ++records;
-    return records;
-}
 
 TEST(WholeEvent, ClubEveningFromLogOnToWaitingForMoreRounds) {
     uitest::ScoringCopy copy;
@@ -42,9 +34,6 @@ TEST(WholeEvent, ClubEveningFromLogOnToWaitingForMoreRounds) {
     EXPECT_TRUE(form.Timer1->isActive()) << "polling for added rounds";
     EXPECT_TRUE(form.cmdPause->isVisible());
     EXPECT_EQ(ended.count(), 0);
-    form.cmdPause->click();
-    // 2 sections x 8 tables x 7 rounds x 3 boards, as a second reader of the file sees it.
-    EXPECT_EQ(receivedRecords(copy.database()), 336);
 }
 
 }  // namespace
