@@ -3,7 +3,8 @@
 // taken over, and the last of our users to close removes it.
 #include "jet/database.h"
 #include "jet/storage/lock_file.h"
-#include "write_readers.h"
+#include "support/child_process.h"
+#include "support/fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -12,48 +13,52 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::file_bytes;
+
+struct Club {
+    explicit Club(const std::string& name)
+        : dir(testsupport::fresh_dir(name)), file(testsupport::copy_fixture("scoring/club-evening.tlw", dir).string()) {}
+    std::shared_ptr<jet::Database> open(jet::PageFile::Access access = jet::PageFile::Access::ReadWrite) const {
+        return jet::Database::open(file, access);
+    }
+    fs::path dir;
+    std::string file;
+    fs::path ldb = dir / "club-evening.ldb";
+};
 
 TEST(LockFile, LivesWhileOpenForWritingAndHoldsOneEntryPerUser) {
-    const fs::path dir = testsupport::fresh_dir("lock_file_users");
-    const fs::path file = testsupport::copy_fixture("scoring/club-evening.tlw", dir);
-    const fs::path ldb = dir / "club-evening.ldb";
-    EXPECT_EQ(jet::LockFile::lock_path_for(file.string()), ldb.string());
+    const Club club("lock_file_users");
+    EXPECT_EQ(jet::LockFile::lock_path_for(club.file), club.ldb.string());
     {
-        auto reader = jet::Database::open(file.string(), jet::PageFile::Access::ReadOnly);
-        EXPECT_FALSE(fs::exists(ldb)) << "reading alone leaves no lock file";
+        auto reader = club.open(jet::PageFile::Access::ReadOnly);
+        EXPECT_FALSE(fs::exists(club.ldb)) << "reading alone leaves no lock file";
     }
     {
-        auto first = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
-        ASSERT_TRUE(fs::exists(ldb));
+        auto first = club.open();
         {
-            auto second = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
-            const std::string bytes = writetest::file_bytes(ldb);
+            auto second = club.open();
+            const std::string bytes = file_bytes(club.ldb);
             ASSERT_EQ(bytes.size(), 128u);
             EXPECT_EQ(bytes.substr(32, 6), std::string("Admin\0", 6));
             EXPECT_EQ(bytes.substr(96, 6), std::string("Admin\0", 6));
             EXPECT_NE(bytes[0], '\0') << "computer name";
         }
-        EXPECT_TRUE(fs::exists(ldb)) << "the first user is still there";
+        EXPECT_TRUE(fs::exists(club.ldb)) << "the first user is still there";
     }
-    EXPECT_FALSE(fs::exists(ldb));
+    EXPECT_FALSE(fs::exists(club.ldb));
 }
 
 TEST(LockFile, StaleFileFromACrashIsTakenOverAndRemoved) {
-    const fs::path dir = testsupport::fresh_dir("lock_file_stale");
-    const fs::path file = testsupport::copy_fixture("scoring/club-evening.tlw", dir);
-    const fs::path ldb = dir / "club-evening.ldb";
+    const Club club("lock_file_stale");
+    std::string entry(64, '\0');
+    entry.replace(0, 6, "OTHER1");
+    entry.replace(32, 5, "Admin");
+    std::ofstream(club.ldb, std::ios::binary) << entry;
     {
-        std::ofstream stale(ldb, std::ios::binary);
-        std::string entry(64, '\0');
-        entry.replace(0, 6, "OTHER1");
-        entry.replace(32, 5, "Admin");
-        stale << entry;
+        auto db = club.open();
+        EXPECT_EQ(file_bytes(club.ldb).size(), 64u) << "slot 1 is free: its entry is ours now";
     }
-    {
-        auto db = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
-        EXPECT_EQ(writetest::file_bytes(ldb).size(), 64u) << "slot 1 is free: its entry is ours now";
-    }
-    EXPECT_FALSE(fs::exists(ldb));
+    EXPECT_FALSE(fs::exists(club.ldb));
 }
 
 }  // namespace
