@@ -19,9 +19,10 @@ namespace fs = std::filesystem;
 
 using testsupport::fixture;
 
-// A copy of a Jet 4 fixture in a fresh directory, changed by `damage`.
-std::string damaged_copy(const std::string& name, const std::function<void(const fs::path&)>& damage) {
-    const fs::path copy = testsupport::copy_fixture("access/jet4/testV2000.mdb", testsupport::fresh_dir(name));
+// A copy of a fixture in a fresh directory, changed by `damage`.
+std::string damaged_copy(const std::string& name, const std::function<void(const fs::path&)>& damage,
+                         const std::string& fixture = "access/jet4/testV2000.mdb") {
+    const fs::path copy = testsupport::copy_fixture(fixture, testsupport::fresh_dir(name));
     damage(copy);
     return copy.string();
 }
@@ -34,6 +35,7 @@ TEST(ReaderOpen, UnreadableFilesAreRefusedByNumberNamingTheFile) {
         const char* says;
         bool names_file = true;
     };
+    const auto flip_key = [](const fs::path& p) { testsupport::flip_byte(p, 0x3E, 0x5A); };
     const std::vector<Case> cases = {
         {"password", fixture("access/jet4/passwordV2000.mdb"), jet::err::PasswordProtected, "password"},
         {"not Jet", damaged_copy("reader_open_not_jet", [](const fs::path& p) { std::ofstream(p) << std::string(8192, 'x'); }),
@@ -41,8 +43,11 @@ TEST(ReaderOpen, UnreadableFilesAreRefusedByNumberNamingTheFile) {
         {"truncated", damaged_copy("reader_open_truncated", [](const fs::path& p) { fs::resize_file(p, fs::file_size(p) - 1000); }),
          jet::err::CorruptDatabase, "truncated"},
         // The db key sits in the masked header region; flipping a stored byte makes it non-zero.
-        {"encoded", damaged_copy("reader_open_encoded", [](const fs::path& p) { testsupport::flip_byte(p, 0x3E, 0x5A); }),
+        {"encoded", damaged_copy("reader_open_encoded", flip_key),
          jet::err::NotADatabase, "encrypted", false},
+        // Access 2007+ encrypts the whole file under a password; the key lies in the masked header.
+        {"ace encrypted", damaged_copy("reader_open_ace", flip_key, "access/ace/testV2010.accdb"),
+         jet::err::PasswordProtected, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
