@@ -9,13 +9,14 @@
 #include "jet/index/index.h"
 #include "jet/storage/page_file.h"
 #include "support/child_process.h"
+#include "support/fixtures.h"
+#include "support/lines.h"
 #include "support/jet_errors.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -27,11 +28,6 @@ using jet::Bytes;
 using jet::ColumnType;
 using jet::RowId;
 using jet::Value;
-
-Bytes file_bytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
 
 struct ColumnDesign {
     ColumnType type;
@@ -148,9 +144,7 @@ std::string text_of(std::size_t i, std::mt19937& rng, std::size_t length) {
 // The index holds exactly the expected rows, structurally sound, and walks them in key order.
 void expect_consistent(ScratchIndex& ix, const Expected& expected) {
     const auto problems = ix.verify(expected);
-    std::string text;
-    for (const auto& p : problems) text += p + "\n";
-    ASSERT_TRUE(problems.empty()) << text;
+    ASSERT_TRUE(problems.empty()) << testsupport::joined(problems);
     std::vector<std::pair<Bytes, RowId>> sorted;
     for (const auto& [id, row] : expected) sorted.emplace_back(ix.key(row).bytes, id);
     std::sort(sorted.begin(), sorted.end());
@@ -212,7 +206,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(IndexDuplicates, RefusedWithError3022AndNothingWritten) {
     ScratchIndex ix("jet4/bigIndexTestV2000.mdb", {{ColumnType::Text, true}}, jet::index_flags::Unique);
     for (std::size_t i = 0; i < 600; ++i) ix.insert({Value::text("name " + std::to_string(i))}, row_id(i));
-    const Bytes before = file_bytes(ix.path());
+    const std::string before = testsupport::file_bytes(ix.path());
 
     jet::IndexEdit edit(ix.file(), ix.table_, ix.index_);
     EXPECT_TRUE(edit.insert(ix.key({Value::text("new name")}), row_id(900)));
@@ -221,7 +215,7 @@ TEST(IndexDuplicates, RefusedWithError3022AndNothingWritten) {
     EXPECT_EQ(e.number(), jet::err::DuplicateKey);
     EXPECT_NE(e.description().find("would create duplicate values in the index, primary key, or relationship"),
               std::string::npos);
-    EXPECT_EQ(file_bytes(ix.path()), before);
+    EXPECT_EQ(testsupport::file_bytes(ix.path()), before);
 }
 
 TEST(IndexDuplicates, NonUniqueIndexKeepsEveryRowAndReportsKnownKeys) {
@@ -318,11 +312,7 @@ TEST(IndexPageCache, APageRewrittenByAnotherProgramIsReadAfresh) {
     const auto before = jet::parse_index_page(f, first_leaf, ix.file().read_page(first_leaf), "scratch");
     ASSERT_EQ(before.entries.front().row, row_id(0));
     ASSERT_EQ(before.entries.front().key.size(), 5u);
-    {
-        std::fstream out(ix.path(), std::ios::in | std::ios::out | std::ios::binary);
-        out.seekp(static_cast<std::streamoff>(first_leaf) * f.page_size + f.index_first_entry_offset + 8);
-        out.put(0x77);
-    }
+    testsupport::flip_byte(ix.path(), static_cast<std::streamoff>(first_leaf) * f.page_size + f.index_first_entry_offset + 8, 0x77);
     EXPECT_EQ(ix.rows().front(), (RowId{row_id(0).page, 0x77}));
     jet::IndexEdit edit(ix.file(), ix.table_, ix.index_);
     EXPECT_THROW(edit.remove(ix.key({Value::long_(0)}), row_id(0)), jet::JetError);
