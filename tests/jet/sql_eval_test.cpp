@@ -48,13 +48,6 @@ JetError validation_error(std::string_view sql) {
 
 }  // namespace
 
-TEST(SqlWhere, RoundAdvanceQuerySelectsTheLaterRoundsOfOneTable) {
-    EXPECT_EQ(count(rd, "Section = 1 And Table = 2 And Round > 3 AND NSPair > 0 AND EWPair > 0"), 4u);
-    EXPECT_EQ(count(rd, "Round = 3 AND NSPair > 0 AND EWPair > 0"), 16u);
-    EXPECT_EQ(count(rd, "Table = 1 AND Section = 2"), 7u);
-    EXPECT_EQ(count(rd, "Section = 1 And Table = 2 And Round > 7"), 0u);
-}
-
 TEST(SqlWhere, KeywordsTableAndColumnNamesIgnoreCaseAndATrailingSemicolonIsAccepted) {
     EXPECT_EQ(open_set(rd.file, "select * from roundDATA where SECTION = 1 and round > 2 oR nspair Is nULL;")->record_count(), 40u);
 }
