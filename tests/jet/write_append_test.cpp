@@ -7,6 +7,7 @@
 #include "jet/database.h"
 #include "jet/execute.h"
 #include "jet/recordset.h"
+#include "jet/storage/usage_map_write.h"
 #include "write_readers.h"
 
 #include <gtest/gtest.h>
@@ -86,6 +87,24 @@ TEST(WriteAppend, ManyRecordsGrowTheFileAndKeepEveryIndex) {
 
 // Inside one statement scope cached definitions are checked once, but every commit of ours
 // must show: the row count after each append, a table created meanwhile.
+// A table's usage map keeps every page it lists: when a page past its inline window moves the
+// window (600), in the window (601), and when a page too far for any window turns it into
+// bitmap pages (3000, then 100000 in a second bitmap page).
+TEST(UsageMaps, KeepEveryPageWhenTheWindowMovesAndWhenBitmapPagesTakeOver) {
+    const fs::path file = testsupport::fresh_dir("usage_map_growth") / "maps.mdb";
+    jet::create_database(file.string(), jet::FileVersion::Jet4);
+    auto db = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
+    const std::uint32_t map = db->table_def("MSysQueries")->owned_map;
+    std::vector<std::uint32_t> expected = jet::usage_map_pages(db->file(), map);
+    ASSERT_TRUE(expected.empty());
+    jet::AtomicWrite write(db->file());
+    for (std::uint32_t page : {600u, 601u, 3000u, 100000u}) {
+        jet::usage_map_add(db->file(), map, page);
+        expected.push_back(page);
+        EXPECT_EQ(jet::usage_map_pages(db->file(), map), expected) << "after adding page " << page;
+    }
+}
+
 TEST(WriteAppend, OneScopeSeesEachOfItsOwnCommits) {
     const fs::path file = club_evening_copy("write_append_scope");
     auto db = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
