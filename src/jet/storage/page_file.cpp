@@ -298,15 +298,15 @@ void PageFile::commit_atomic(bool flush) {
     saved_.clear();
     for (std::uint32_t page = pages_before_; page < pages_before_ + appended_; ++page)
         changes_.push_back({page, 0, static_cast<std::uint16_t>(ps)});
-    auto was_empty = [&](std::uint32_t page) {
+    std::vector<std::uint32_t> used_before;   // written after the pages that were empty
+    for (std::uint32_t page : write_order_) {
+        if (page >= pages_before_) continue;
         const std::uint8_t* old = file_image(page);
-        return std::all_of(old, old + ps, [](std::uint8_t b) { return b == 0; });
-    };
-    for (const bool new_pages : {true, false})
-        for (std::uint32_t page : write_order_) {
-            if (page >= pages_before_ || was_empty(page) != new_pages) continue;
-            add_page_changes(*format_, page, file_image(page), staged_.at(page).data(), saved_, changes_);
-        }
+        if (std::any_of(old, old + ps, [](std::uint8_t b) { return b != 0; })) used_before.push_back(page);
+        else add_page_changes(*format_, page, old, staged_.at(page).data(), saved_, changes_);
+    }
+    for (std::uint32_t page : used_before)
+        add_page_changes(*format_, page, file_image(page), staged_.at(page).data(), saved_, changes_);
     journal_.save(
         saved_, ps, std::uint64_t{pages_before_} * ps, std::uint64_t{pages_before_ + appended_} * ps,
         [this](std::uint32_t page) { return file_image(page); },
