@@ -72,16 +72,6 @@ Located locate(const PageFile& file, const TableDef& table, RowId id) {
     return l;
 }
 
-// A header row's content once its data moved: [row][3-byte page], zeros to its old length.
-Bytes pointer_stub(std::size_t length, std::uint32_t page, std::uint8_t row) {
-    Bytes stub(length, 0);
-    stub[0] = row;
-    stub[1] = static_cast<std::uint8_t>(page);
-    stub[2] = static_cast<std::uint8_t>(page >> 8);
-    stub[3] = static_cast<std::uint8_t>(page >> 16);
-    return stub;
-}
-
 bool is_autonumber_long(const Column& c) { return (c.flags & column_flags::AutoLong) != 0 && c.type == ColumnType::Long; }
 bool is_autonumber_guid(const Column& c) { return (c.flags & column_flags::AutoGuid) != 0; }
 
@@ -93,10 +83,11 @@ struct TableWrite::Staged {
     std::vector<Value> values;
     std::vector<FieldImage> fields;
     std::vector<Bytes> long_values;          // per column: data still to be stored out of line
-    std::vector<std::optional<IndexKey>> keys;   // per real index: the key inserted for an append
+    std::vector<std::optional<IndexKey>> keys;   // per real index: the record's key once written
     std::optional<RowSpace> space;           // appends: where the row was expected to go
     Bytes row;                               // appends: the row image, until long values change it
     std::size_t length = 0;                  // the row image's length
+    bool long_value_changed = false;         // changes: a Memo or OLE column is given a value
 };
 
 TableWrite::TableWrite(Database& db, std::string_view table)
@@ -264,6 +255,8 @@ void TableWrite::change(RowId id, const std::vector<Value>& current, const NewVa
         changed[i] = true;
     }
     for (std::size_t k : calculated_.compute(s.values, &changed)) effective[k] = s.values[k];
+    for (std::size_t i = 0; i < effective.size(); ++i)
+        if (effective[i] && is_long_value(table_.columns[i].type)) s.long_value_changed = true;
     check(s.values);
     // Unchanged columns keep their stored bytes (long values keep their pages).
     const Located l = locate(file_, table_, id);
@@ -277,13 +270,14 @@ void TableWrite::change(RowId id, const std::vector<Value>& current, const NewVa
     }
     s.fields = images(s.values, &stored, &effective, s.long_values);
     s.length = build_row(table_, format, s.fields).size();
+    s.keys.resize(table_.real_indexes.size());
     for (std::size_t i = 0; i < table_.real_indexes.size(); ++i) {
         const RealIndex& index = table_.real_indexes[i];
         IndexKey before = encode_index_key(format, table_, index, current);
-        IndexKey after = encode_index_key(format, table_, index, s.values);
-        if (before.bytes == after.bytes) continue;
+        s.keys[i] = encode_index_key(format, table_, index, s.values);
+        if (before.bytes == s.keys[i]->bytes) continue;
         edit(i).remove(before, id);
-        if (edit(i).insert(after, id)) ++new_distinct_keys_[i];
+        if (edit(i).insert(*s.keys[i], id)) ++new_distinct_keys_[i];
     }
     staged_.push_back(std::move(s));
 }
@@ -312,57 +306,51 @@ void TableWrite::write_appended(Staged& s) {
     }
 }
 
-// A row that no longer fits where it is: stored elsewhere with the moved-row flag, then the
-// header row turned into a pointer to it (the header keeps its length and its row id).
-void TableWrite::place_moved_row(Staged& s, const Bytes& image) {
+// A reader that takes no lock may read a page's row table and, a moment later, the rows it
+// names. A row rewritten in place while it reads is decodable whatever mix of old and new bytes
+// it meets (offsets and lengths stay inside the row), unless a long-value pointer is among them;
+// and no row it may be decoding can become a pointer to a moved row. So a changed record
+// stays in place when its new image fits there and no Memo or OLE value changes; otherwise it
+// goes into a new row, the old one is marked deleted with its bytes left as they were, and the
+// record's index entries follow it to its new row id. A row moved by an earlier writer (a
+// pointer and its target) is replaced the same way.
+void TableWrite::write_changed(Staged& s) {
     const Format& format = file_.format();
-    Located l = locate(file_, table_, s.id);
-    if (l.header.length() < 4)
-        throw JetError(err::Unsupported, fmt::format("Row {} of page {} of table '{}' is too short to point to its new "
-                                                     "place.", s.id.row, s.id.page, table_.name));
+    const Located l = locate(file_, table_, s.id);
+    const std::optional<Bytes> padded = build_row_padded(table_, format, s.fields, l.bounds.length());
+    if (padded && !s.long_value_changed) {
+        Bytes image = l.image;
+        data_page_replace_row(image, format, l.page, l.row, *padded, l.bounds.flags);
+        file_.write_page(l.page, image);
+        return;
+    }
+    const Bytes row = build_row(table_, format, s.fields);
     RowSpace space;
-    if (data_page_fits(l.header_image, format, image.size())) {
-        space.page = l.header_page;
-        space.image = l.header_image;
-    } else {
-        space = find_row_space(file_, table_.tdef_page, table_.free_map, image.size());
+    space.page = l.header_page;
+    space.image = l.header_image;
+    if (!data_page_fits(space.image, format, row.size()))
+        space = find_row_space(file_, table_.tdef_page, table_.free_map, row.size());
+    const std::uint8_t number = data_page_add_row(space.image, format, row);
+    store_row_space(file_, space);   // a new page gets its number here
+    const RowId moved_to{space.page, number};
+    register_row_space(file_, space, table_.owned_map, table_.free_map);
+    mark_deleted(l.header_page, l.header_row);
+    if (l.moved()) mark_deleted(l.page, l.row);
+    for (std::size_t i = 0; i < s.keys.size(); ++i) {
+        edit(i).remove(*s.keys[i], s.id);
+        edit(i).insert(*s.keys[i], moved_to);
     }
-    const std::uint8_t number = data_page_add_row(space.image, format, image, row_flags::Deleted);
-    if (space.page == s.id.page) {
-        data_page_replace_row(space.image, format, s.id.page, s.id.row, pointer_stub(l.header.length(), space.page, number),
-                              row_flags::Overflow);
-        store_row_space(file_, space);
-    } else {
-        store_row_space(file_, space);   // a new page gets its number here
-        register_row_space(file_, space, table_.owned_map, table_.free_map);
-        const Bytes stub = pointer_stub(l.header.length(), space.page, number);
-        Bytes header_page = file_.read_page(s.id.page);
-        data_page_replace_row(header_page, format, s.id.page, s.id.row, stub, row_flags::Overflow);
-        file_.write_page(s.id.page, header_page);
-    }
-    if (l.moved()) delete_superseded_copy(l.page, l.row);
+    s.id = moved_to;
 }
 
-// The copy an earlier move left: nothing points to it any more, and readers that scan pages
-// (mdbtools, mdb-reader) would take it for a record unless it is marked deleted.
-void TableWrite::delete_superseded_copy(std::uint32_t page, std::uint8_t row) {
+// Deleted as Access and Jackcess mark it: both flags, so that every reader skips it.
+void TableWrite::mark_deleted(std::uint32_t page, std::uint8_t row) {
     const Format& format = file_.format();
     Bytes image = file_.read_page(page);
     const std::size_t entry = format.data_first_row_offset + 2u * row;
     put_u16(image, entry, static_cast<std::uint16_t>((get_u16(image, entry) & row_flags::OffsetMask) |
                                                      row_flags::Deleted | row_flags::Overflow));
     file_.write_page(page, image);
-}
-
-void TableWrite::write_changed(Staged& s) {
-    const Format& format = file_.format();
-    Located l = locate(file_, table_, s.id);
-    if (auto padded = build_row_padded(table_, format, s.fields, l.bounds.length())) {
-        data_page_replace_row(l.image, format, l.page, l.row, *padded, l.bounds.flags);
-        file_.write_page(l.page, l.image);
-        return;
-    }
-    place_moved_row(s, build_row(table_, format, s.fields));
 }
 
 std::vector<RowId> TableWrite::commit() {

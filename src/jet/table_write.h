@@ -52,8 +52,7 @@ private:
     IndexEdit& edit(std::size_t real_index);
     void write_appended(Staged& s);
     void write_changed(Staged& s);
-    void place_moved_row(Staged& s, const Bytes& image);
-    void delete_superseded_copy(std::uint32_t page, std::uint8_t row);
+    void mark_deleted(std::uint32_t page, std::uint8_t row);
 
     PageFile& file_;
     TableDefPtr def_;

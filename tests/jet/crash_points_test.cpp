@@ -3,16 +3,21 @@
 // The file it leaves must be readable by mdbtools and mdb-reader as it stands (they know nothing
 // of our journal), showing the table as it was before the statement or after it, and so must
 // the file with only the first half of write N made (what a reader that takes no lock may read
-// while that write is under way); once our engine has opened the file, `tlw check` passes and
-// the table is exactly as before or after. The same
+// while that write is under way), and the file as a reader sees it that read each data page's
+// header and row table before the statement and the rows after that stop; once our engine has
+// opened the file, `tlw check` passes and the table is exactly as before or after. The same
 // program fails each change with a full disk, an I/O error or a short write instead: the
 // statement is refused with a numbered error and the file keeps the records before it.
+#include "jet/base/bytes.h"
+#include "jet/storage/format.h"
 #include "support/readers.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,16 +30,16 @@ namespace {
 struct Kind {
     const char* name;
     const char* table;   // the table the statement changes (or makes)
-    // A row that moves to another page is shown twice, old and new, by readers that scan pages
-    // between the write that places the copy and the one that turns the old row into its
-    // pointer: two pages cannot change at one instant, and twice is chosen over not at all.
+    // A record that moves to a new row is shown twice, old and new, by readers that scan pages
+    // between the write that places the new row and the one that marks the old deleted: two
+    // places cannot change at one instant, and twice is chosen over not at all.
     bool may_show_both = false;
 };
 
 constexpr Kind kinds[] = {
     {"append", "Small"},          {"append-new-page", "Small"},  {"records-new-page", "Small"}, {"leaf-split", "Keys"},
     {"root-split", "Keys"},       {"memo", "Notes"},             {"update-in-place", "Small"},
-    {"update-moves-row", "Small", true}, {"new-table", "Added"},
+    {"update-grows-row", "Small", true}, {"update-moves-row", "Small", true}, {"new-table", "Added"},
 };
 
 ProcessResult crash_point(std::vector<std::string> args) {
@@ -85,6 +90,26 @@ std::string seen_by_us(const fs::path& file, const std::string& table) {
 
 std::string place(const Kind& kind, long n) { return std::string(kind.name) + ", stopped at change " + std::to_string(n); }
 
+std::string bytes_of(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// `stopped` as read by a reader that took each data page's header and row table from `before`
+// and the rest of the page from `stopped`.
+void write_stale_read(const fs::path& before, const fs::path& stopped, const fs::path& out) {
+    const jet::Format& format = jet::Format::jet4_format();
+    const std::string old = bytes_of(before);
+    std::string now = bytes_of(stopped);
+    for (std::size_t at = 0; at + format.page_size <= std::min(old.size(), now.size()); at += format.page_size) {
+        const auto* page = reinterpret_cast<const std::uint8_t*>(old.data() + at);
+        if (page[0] != 0x01 || now[at] != 0x01) continue;
+        const std::size_t table_end = format.data_first_row_offset + 2u * jet::get_u16(page + format.data_row_count_offset);
+        now.replace(at, table_end, old, at, table_end);
+    }
+    std::ofstream(out, std::ios::binary) << now;
+}
+
 fs::path set_up(const Kind& kind, const fs::path& dir) {
     const fs::path base = dir / "base.tlw";
     const ProcessResult r = crash_point({"setup", base.string(), kind.name});
@@ -122,6 +147,10 @@ TEST(CrashPoints, EveryStopLeavesTheTableBeforeOrAfterToEveryReader) {
             readable(torn, place(kind, n) + ", half of it written");
             fs::remove(torn);
             fs::remove(torn.string() + "-journal");
+            const fs::path stale = dir / ("stale-" + std::to_string(n) + ".tlw");
+            write_stale_read(base, file, stale);
+            readable(stale, place(kind, n) + ", read with the row tables of before");
+            fs::remove(stale);
 
             const ProcessResult check = tlw_check(file.string());
             EXPECT_EQ(check.exit_code, 0) << place(kind, n) << ":\n" << check.out << check.err;

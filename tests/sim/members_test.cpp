@@ -89,7 +89,7 @@ TEST_F(Members, NumberThatCannotBeStoredEndsTheRun) {
         ASSERT_EQ(r.host.messages.size(), 1u);
         EXPECT_EQ(r.host.messages[0], message);
         EXPECT_TRUE(r.host.ended);
-        EXPECT_EQ(jet::to_text(seats()[0][3]), "One");
+        EXPECT_EQ(count(db, "SELECT * FROM PlayerNumbers WHERE Name = 'One' AND Direction = 'N'"), 1);
     }
 }
 

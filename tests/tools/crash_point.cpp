@@ -106,6 +106,9 @@ const std::map<std::string, std::function<void(jet::Database&)>> statements = {
          jet::append_record(db, "Notes", {{"Note", Value::text(std::string(6000, 'm'))}});
      }},
     {"update-in-place", [](jet::Database& db) { jet::execute(db, "UPDATE Small SET Score = 42 WHERE ID = 2"); }},
+    {"update-grows-row", [](jet::Database& db) {   // to a new row on its own page
+         jet::execute(db, "UPDATE Small SET Label = '" + std::string(250, 'x') + "' WHERE ID = 2");
+     }},
     {"update-moves-row", [](jet::Database& db) {
          jet::execute(db, "UPDATE Small SET Label = '" + std::string(250, 'x') + "' WHERE ID = 2");
      }},

@@ -104,28 +104,34 @@ std::string recover_from_journal(const std::string& path) {
 // What takes a page from `old` to `now`: the ranges whose old bytes the journal saves, and the
 // writes, in their order. Each write covers its page from its first changed byte to its last;
 // a kill cannot stop it half-way, so every saved range inside holds all its old or all its new
-// bytes. A data page takes two: first its row-offset table and rows (an entry past the row
-// count is read by nobody, and within one write an entry is stored before the row bytes above
-// it), then its header (row count, free space), which makes them count. A reader that takes no
-// lock reads a page from its start: once it has read the new row count, what the count names
-// is in place. Any other page (table definitions, index pages, whose entries move when one is
-// inserted) goes in one write.
+// bytes. A data page takes up to three: first the new rows and their row-offset entries (an
+// entry past the row count is read by nobody, and within one write an entry is stored before
+// the row bytes above it); then its header (row count, free space), which makes them count;
+// last the entries of rows that were there before, where a row is marked deleted once the
+// record's new row counts. A reader that takes no lock reads a page from its start: once it
+// has read the new row count, what the count names is in place. Any other page (table
+// definitions, index pages, whose entries move when one is inserted) goes in one write.
 void add_page_changes(const Format& format, std::uint32_t page, const std::uint8_t* old, const std::uint8_t* now,
                       std::vector<JournalRange>& saved, std::vector<JournalRange>& writes) {
     const std::size_t first = saved.size();
-    const std::size_t header_end = now[0] == DataPageType ? format.data_first_row_offset : 0;
-    add_changed_ranges(page, old, now, format.page_size, {header_end, 0}, saved);
-    // Last range first: the body's ranges, then the header's.
-    const auto body_end = std::find_if(saved.begin() + static_cast<std::ptrdiff_t>(first), saved.end(),
-                                       [&](const JournalRange& r) { return r.at < header_end; });
-    const auto span = [&](auto from, auto to) {
-        if (from == to) return;
-        const std::size_t end = from->at + std::size_t{from->length};
-        const JournalRange& low = *(to - 1);
-        writes.push_back({page, low.at, static_cast<std::uint16_t>(end - low.at)});
+    const bool data = now[0] == DataPageType;
+    const std::size_t header_end = data ? format.data_first_row_offset : 0;
+    const std::size_t old_entries_end =
+        data && old[0] == DataPageType ? header_end + 2u * get_u16(old + format.data_row_count_offset) : header_end;
+    add_changed_ranges(page, old, now, format.page_size, {header_end, old_entries_end}, saved);
+    // Ranges are listed last first, so each region's are consecutive.
+    const auto in = [&](std::size_t from, std::size_t to) {
+        const auto begin = saved.begin() + static_cast<std::ptrdiff_t>(first);
+        const auto low = std::find_if(begin, saved.end(), [&](const JournalRange& r) { return r.at < to; });
+        const auto high = std::find_if(low, saved.end(), [&](const JournalRange& r) { return r.at < from; });
+        if (low == high) return;
+        const JournalRange& last = *low;
+        const JournalRange& lowest = *(high - 1);
+        writes.push_back({page, lowest.at, static_cast<std::uint16_t>(last.at + std::size_t{last.length} - lowest.at)});
     };
-    span(saved.begin() + static_cast<std::ptrdiff_t>(first), body_end);
-    span(body_end, saved.end());
+    in(old_entries_end, format.page_size);
+    in(0, header_end);
+    in(header_end, old_entries_end);
 }
 
 }  // namespace
