@@ -296,14 +296,7 @@ void TableWrite::write_appended(Staged& s) {
     store_row_space(file_, space);
     register_row_space(file_, space, table_.owned_map, table_.free_map);
     last_row_page_ = space.page;
-    const RowId actual{space.page, number};
-    if (actual != s.id) {
-        for (std::size_t i = 0; i < s.keys.size(); ++i) {
-            edit(i).remove(*s.keys[i], s.id);
-            edit(i).insert(*s.keys[i], actual);
-        }
-        s.id = actual;
-    }
+    if (const RowId actual{space.page, number}; actual != s.id) move_index_entries(s, actual);
 }
 
 // A reader that takes no lock may read a page's row table and, a moment later, the rows it
@@ -316,12 +309,11 @@ void TableWrite::write_appended(Staged& s) {
 // pointer and its target) is replaced the same way.
 void TableWrite::write_changed(Staged& s) {
     const Format& format = file_.format();
-    const Located l = locate(file_, table_, s.id);
+    Located l = locate(file_, table_, s.id);
     const std::optional<Bytes> padded = build_row_padded(table_, format, s.fields, l.bounds.length());
     if (padded && !s.long_value_changed) {
-        Bytes image = l.image;
-        data_page_replace_row(image, format, l.page, l.row, *padded, l.bounds.flags);
-        file_.write_page(l.page, image);
+        data_page_replace_row(l.image, format, l.page, l.row, *padded, l.bounds.flags);
+        file_.write_page(l.page, l.image);
         return;
     }
     const Bytes row = build_row(table_, format, s.fields);
@@ -336,11 +328,16 @@ void TableWrite::write_changed(Staged& s) {
     register_row_space(file_, space, table_.owned_map, table_.free_map);
     mark_deleted(l.header_page, l.header_row);
     if (l.moved()) mark_deleted(l.page, l.row);
+    move_index_entries(s, moved_to);
+}
+
+// The record's index entries, staged under s.id, go to the row where it was written.
+void TableWrite::move_index_entries(Staged& s, RowId to) {
     for (std::size_t i = 0; i < s.keys.size(); ++i) {
         edit(i).remove(*s.keys[i], s.id);
-        edit(i).insert(*s.keys[i], moved_to);
+        edit(i).insert(*s.keys[i], to);
     }
-    s.id = moved_to;
+    s.id = to;
 }
 
 // Deleted as Access and Jackcess mark it: both flags, so that every reader skips it.

@@ -53,6 +53,7 @@ private:
     void write_appended(Staged& s);
     void write_changed(Staged& s);
     void mark_deleted(std::uint32_t page, std::uint8_t row);
+    void move_index_entries(Staged& s, RowId to);
 
     PageFile& file_;
     TableDefPtr def_;

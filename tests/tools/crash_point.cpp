@@ -91,6 +91,10 @@ void append_small(jet::Database& db, long n) {
 }
 void append_key(jet::Database& db, long n) { jet::append_record(db, "Keys", {{"K", Value::text(long_key(n))}}); }
 
+void grow_record(jet::Database& db) {
+    jet::execute(db, "UPDATE Small SET Label = '" + std::string(250, 'x') + "' WHERE ID = 2");
+}
+
 // The statement each kind runs.
 const std::map<std::string, std::function<void(jet::Database&)>> statements = {
     {"append", [](jet::Database& db) { append_small(db, 7); }},
@@ -106,12 +110,8 @@ const std::map<std::string, std::function<void(jet::Database&)>> statements = {
          jet::append_record(db, "Notes", {{"Note", Value::text(std::string(6000, 'm'))}});
      }},
     {"update-in-place", [](jet::Database& db) { jet::execute(db, "UPDATE Small SET Score = 42 WHERE ID = 2"); }},
-    {"update-grows-row", [](jet::Database& db) {   // to a new row on its own page
-         jet::execute(db, "UPDATE Small SET Label = '" + std::string(250, 'x') + "' WHERE ID = 2");
-     }},
-    {"update-moves-row", [](jet::Database& db) {
-         jet::execute(db, "UPDATE Small SET Label = '" + std::string(250, 'x') + "' WHERE ID = 2");
-     }},
+    {"update-grows-row", grow_record},   // into a new row on its own page
+    {"update-moves-row", grow_record},   // into a new row on another page
     {"new-table", [](jet::Database& db) {
          jet::create_table(db, {"Added",
                                 {column("ID", ColumnType::Long, 0, true), column("Name", ColumnType::Text)},
