@@ -4,6 +4,7 @@
 // crashes or writes on into a file nobody reads.
 #include "db/database.h"
 #include "jet/base/error.h"
+#include "jet/storage/page_file.h"
 #include "support/child_process.h"
 #include "support/fixtures.h"
 #include "support/jet_errors.h"
@@ -68,6 +69,21 @@ TEST(FileAccess, DatabaseCutShortByAnotherProgramIsNamedAtTheNextStatement) {
     EXPECT_EQ(e.number(), 3049) << e.description();
     EXPECT_NE(e.description().find(file.string()), std::string::npos) << e.description();
     EXPECT_EQ(file_bytes(file), cut);
+}
+
+// Inside a statement our lock keeps our own writers out, not another program.
+TEST(FileAccess, DatabaseCutShortInsideAStatementIsAnErrorNotACrash) {
+    const fs::path file = club_copy("file-access-cut-mid-statement");
+    const auto pages = jet::PageFile::open(file.string(), jet::PageFile::Access::ReadOnly);
+    const jet::StatementScope statement(*pages, jet::StatementLock::Mode::Shared);
+    const std::uint32_t last = pages->page_count() - 1;
+    const jet::Bytes page_one = pages->read_page(1);
+    fs::resize_file(file, 2 * pages->page_size());
+
+    EXPECT_EQ(pages->read_page(1), page_one) << "a page read before the cut is still served";
+    const jet::JetError e = testsupport::error_of([&] { pages->read_page(last); });
+    EXPECT_EQ(e.number(), 3049) << e.description();
+    EXPECT_NE(e.description().find("page " + std::to_string(last)), std::string::npos) << e.description();
 }
 
 TEST(FileSwap, FileRenamedOverTheDatabaseIsNeverWrittenTo) {

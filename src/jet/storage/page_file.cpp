@@ -12,7 +12,6 @@
 #include <optional>
 #include <fcntl.h>
 #include <fmt/format.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -183,7 +182,6 @@ void PageFile::check_still_the_database() const {
 }
 
 PageFile::~PageFile() {
-    unmap();
     if (writable()) {
         try {
             StatementLock lock(fd_, StatementLock::Mode::Exclusive);
@@ -207,30 +205,26 @@ std::uint32_t PageFile::page_count() const {
     return file_pages();
 }
 
-void PageFile::unmap() const {
-    if (map_ != nullptr) ::munmap(const_cast<std::uint8_t*>(map_), map_size_);
-    map_ = nullptr;
-    map_size_ = 0;
+// A page the scope already holds, else read now and kept: only for pages the file held when
+// the statement lock was taken (no writer of ours can cut the file while we hold it). Null when
+// the file is shorter than that (another program cut it: read_page says so) or when the scope
+// already holds as many pages as it may keep (a whole-file check of a large file reads the rest
+// into its own buffer).
+const std::uint8_t* PageFile::scope_page(std::uint32_t page) const {
+    if (auto it = scope_read_.find(page); it != scope_read_.end()) return it->second.data();
+    constexpr std::size_t kMaxKeptBytes = std::size_t{64} << 20;
+    if (scope_read_.size() * page_size() >= kMaxKeptBytes) return nullptr;
+    Bytes bytes(page_size());
+    if (!read_all(fd_, bytes.data(), bytes.size(), static_cast<off_t>(page) * page_size())) return nullptr;
+    return scope_read_.emplace(page, std::move(bytes)).first->second.data();
 }
 
-// Only for pages the file holds under the statement lock: no writer of ours can cut the file
-// while we hold it, so no page we touch lies past its end.
-const std::uint8_t* PageFile::mapped_page(std::uint32_t page) const {
-    if (!mappable_) return nullptr;
-    const std::size_t end = (static_cast<std::size_t>(page) + 1) * page_size();
-    if (end > map_size_) {
-        unmap();
-        // Room to grow, so that a file being appended to is not mapped afresh every page.
-        const std::size_t size = end + std::max<std::size_t>(end / 4, std::size_t{1} << 22);
-        void* m = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd_, 0);
-        if (m == MAP_FAILED) {
-            mappable_ = false;  // a file system without mappings: read and written with system calls
-            return nullptr;
-        }
-        map_ = static_cast<const std::uint8_t*>(m);
-        map_size_ = size;
-    }
-    return map_ + static_cast<std::size_t>(page) * page_size();
+// The file changed under the scope (a dead writer's journal undone): the kept pages take what
+// it holds now, in place, since views of them may still be in use. A page the undo cut off
+// keeps its bytes; page_view no longer serves it.
+void PageFile::reread_scope_pages() {
+    for (auto& [page, bytes] : scope_read_)
+        (void)read_all(fd_, bytes.data(), bytes.size(), static_cast<off_t>(page) * page_size());
 }
 
 Bytes PageFile::read_page(std::uint32_t page) const {
@@ -250,9 +244,7 @@ const std::uint8_t* PageFile::page_view(std::uint32_t page) const {
     if (scope_depth_ == 0) return nullptr;
     const std::uint32_t pages = in_write_ ? pages_before_ : page_count();  // appended pages are all staged
     if (page >= pages) return nullptr;
-    // Every page the scope knows at once, so that no later view or read moves the mapping.
-    if (mapped_page(pages - 1) == nullptr) return nullptr;
-    return map_ + static_cast<std::size_t>(page) * page_size();
+    return scope_page(page);
 }
 
 void PageFile::write_page(std::uint32_t page, const Bytes& bytes) {
@@ -279,6 +271,7 @@ void PageFile::begin_atomic() {
         recovery_note_ = describe_recovery(undo, journal_);
         if (undo == Journal::Undo::SetAside) journal_.open();
         scope_pages_.reset();
+        reread_scope_pages();
         ++view_serial_;
     }
     pages_before_ = scope_pages();
@@ -332,13 +325,16 @@ void PageFile::commit_atomic(bool flush) {
     }
     scope_pages_ = pages_before_ + appended_;
     ++view_serial_;
+    for (auto& [page, bytes] : scope_read_) {
+        if (auto it = staged_.find(page); it != staged_.end()) std::copy(it->second.begin(), it->second.end(), bytes.begin());
+    }
     staged_.clear();
     write_order_.clear();
 }
 
 // A page as the file holds it (during a commit, when nothing is staged any more).
 const std::uint8_t* PageFile::file_image(std::uint32_t page) {
-    if (const std::uint8_t* view = mapped_page(page)) return view;
+    if (const std::uint8_t* view = scope_page(page)) return view;
     file_copy_ = read_page(page);
     return file_copy_.data();
 }
@@ -359,7 +355,9 @@ StatementScope::StatementScope(PageFile& file, StatementLock::Mode mode) : file_
 }
 
 StatementScope::~StatementScope() {
-    if (--file_.scope_depth_ == 0) file_.scope_lock_.reset();
+    if (--file_.scope_depth_ > 0) return;
+    file_.scope_read_.clear();
+    file_.scope_lock_.reset();
 }
 
 AtomicWrite::AtomicWrite(PageFile& file)
