@@ -54,7 +54,8 @@ void leave_write_killed_in_its_commit(const fs::path& file) {
 }  // namespace
 
 // An error while pages are staged (a refusal, a failed read) drops them all: nothing may be
-// written, even the pages and file length staged before it.
+// written, even the pages and file length staged before it. The next write is one of its own,
+// not a part of the dropped one that never commits.
 TEST(AtomicWrite, ErrorInsideTheWriteRestoresEveryPage) {
     Copy copy("access/jet3/testV1997.mdb");
     const std::string before = file_bytes(copy.file);
@@ -67,6 +68,13 @@ TEST(AtomicWrite, ErrorInsideTheWriteRestoresEveryPage) {
     } catch (const std::runtime_error&) {
     }
     EXPECT_TRUE(file_bytes(copy.file) == before);
+
+    {
+        jet::AtomicWrite atomic(*file);
+        file->write_page(2, jet::Bytes(file->page_size(), 0x33));
+        atomic.commit();
+    }
+    EXPECT_EQ(file_bytes(copy.file).at(std::size_t{2} * file->page_size()), '\x33');
 }
 
 // A writer that closes removes the finished journal; another writer that still holds the
