@@ -205,30 +205,39 @@ std::uint32_t PageFile::page_count() const {
     return file_pages();
 }
 
-// A page the scope already holds, else read now and kept: only for pages the file held when
-// the statement lock was taken (no writer of ours can cut the file while we hold it). Null when
-// the file is shorter than that (another program cut it: read_page says so) or when the scope
-// already holds as many pages as it may keep (a whole-file check of a large file reads the rest
-// into its own buffer).
-const std::uint8_t* PageFile::scope_page(std::uint32_t page) const {
-    if (auto it = scope_read_.find(page); it != scope_read_.end()) return it->second.data();
-    constexpr std::size_t kMaxKeptBytes = std::size_t{64} << 20;
-    if (scope_read_.size() * page_size() >= kMaxKeptBytes) return nullptr;
-    Bytes bytes(page_size());
-    if (!read_all(fd_, bytes.data(), bytes.size(), static_cast<off_t>(page) * page_size())) return nullptr;
-    return scope_read_.emplace(page, std::move(bytes)).first->second.data();
+// Only for pages the file holds under the statement lock: no writer of ours can cut the file
+// while we hold it, so no page we touch lies past its end unless another program cut it.
+const std::uint8_t* PageFile::mapped_page(std::uint32_t page) const {
+    if (!mappable_) return nullptr;
+    const std::size_t end = (static_cast<std::size_t>(page) + 1) * page_size();
+    if (map_ == nullptr || end > map_->size()) {
+        map_.reset();
+        // Room to grow, so that a file being appended to is not mapped afresh every page.
+        map_ = GuardedMapping::map(fd_, end + std::max<std::size_t>(end / 4, std::size_t{1} << 22));
+        if (map_ == nullptr) {
+            mappable_ = false;  // a file system without mappings: read and written with system calls
+            return nullptr;
+        }
+    }
+    return map_->data() + static_cast<std::size_t>(page) * page_size();
 }
 
-// The file changed under the scope (a dead writer's journal undone): the kept pages take what
-// it holds now, in place, since views of them may still be in use. A page the undo cut off
-// keeps its bytes; page_view no longer serves it.
-void PageFile::reread_scope_pages() {
-    for (auto& [page, bytes] : scope_read_)
-        (void)read_all(fd_, bytes.data(), bytes.size(), static_cast<off_t>(page) * page_size());
+// Another program cut the file short under the mapping: what was read of the pages past the
+// cut since was zeros. The next read maps the file afresh.
+void PageFile::throw_if_cut(std::optional<std::uint32_t> page) const {
+    if (map_ == nullptr || !map_->cut()) return;
+    map_.reset();
+    const std::string what = page ? fmt::format("page {} of '{}'", *page, path_) : fmt::format("'{}'", path_);
+    throw JetError(err::CorruptDatabase,
+                   fmt::format("Cannot read {}: another program cut the file short while it was being read.", what));
 }
 
 Bytes PageFile::read_page(std::uint32_t page) const {
-    if (const std::uint8_t* view = page_view(page)) return Bytes(view, view + page_size());
+    if (const std::uint8_t* view = page_view(page)) {
+        Bytes bytes(view, view + page_size());
+        throw_if_cut(page);
+        return bytes;
+    }
     Bytes bytes(page_size());
     if (!read_all(fd_, bytes.data(), bytes.size(), static_cast<off_t>(page) * page_size()))
         throw JetError(err::CorruptDatabase,
@@ -242,9 +251,12 @@ const std::uint8_t* PageFile::page_view(std::uint32_t page) const {
         if (auto it = staged_.find(page); it != staged_.end()) return it->second.data();
     }
     if (scope_depth_ == 0) return nullptr;
+    throw_if_cut(page);
     const std::uint32_t pages = in_write_ ? pages_before_ : page_count();  // appended pages are all staged
     if (page >= pages) return nullptr;
-    return scope_page(page);
+    // Every page the scope knows at once, so that no later view or read moves the mapping.
+    if (mapped_page(pages - 1) == nullptr) return nullptr;
+    return map_->data() + static_cast<std::size_t>(page) * page_size();
 }
 
 void PageFile::write_page(std::uint32_t page, const Bytes& bytes) {
@@ -271,7 +283,6 @@ void PageFile::begin_atomic() {
         recovery_note_ = describe_recovery(undo, journal_);
         if (undo == Journal::Undo::SetAside) journal_.open();
         scope_pages_.reset();
-        reread_scope_pages();
         ++view_serial_;
     }
     pages_before_ = scope_pages();
@@ -306,6 +317,11 @@ void PageFile::commit_atomic(bool flush) {
     }
     for (std::uint32_t page : used_before)
         add_page_changes(*format_, page, file_image(page), staged_.at(page).data(), saved_, changes_);
+    if (map_ != nullptr && map_->cut()) {   // the old bytes we have are not the file's
+        staged_.clear();
+        write_order_.clear();
+        throw_if_cut(std::nullopt);
+    }
     journal_.save(
         saved_, ps, std::uint64_t{pages_before_} * ps, std::uint64_t{pages_before_ + appended_} * ps,
         [this](std::uint32_t page) { return file_image(page); },
@@ -325,16 +341,13 @@ void PageFile::commit_atomic(bool flush) {
     }
     scope_pages_ = pages_before_ + appended_;
     ++view_serial_;
-    for (auto& [page, bytes] : scope_read_) {
-        if (auto it = staged_.find(page); it != staged_.end()) std::copy(it->second.begin(), it->second.end(), bytes.begin());
-    }
     staged_.clear();
     write_order_.clear();
 }
 
 // A page as the file holds it (during a commit, when nothing is staged any more).
 const std::uint8_t* PageFile::file_image(std::uint32_t page) {
-    if (const std::uint8_t* view = scope_page(page)) return view;
+    if (const std::uint8_t* view = mapped_page(page)) return view;
     file_copy_ = read_page(page);
     return file_copy_.data();
 }
@@ -347,6 +360,7 @@ StatementScope::StatementScope(PageFile& file, StatementLock::Mode mode) : file_
         return;
     }
     file_.check_still_the_database();
+    file_.throw_if_cut(std::nullopt);   // during the last statement
     file_.scope_lock_ = std::make_unique<StatementLock>(file_.fd_, mode);
     file_.scope_pages_.reset();
     ++file_.view_serial_;
@@ -355,9 +369,7 @@ StatementScope::StatementScope(PageFile& file, StatementLock::Mode mode) : file_
 }
 
 StatementScope::~StatementScope() {
-    if (--file_.scope_depth_ > 0) return;
-    file_.scope_read_.clear();
-    file_.scope_lock_.reset();
+    if (--file_.scope_depth_ == 0) file_.scope_lock_.reset();
 }
 
 AtomicWrite::AtomicWrite(PageFile& file)

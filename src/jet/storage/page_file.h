@@ -1,12 +1,12 @@
 // PageFile: the database file as an array of fixed-size pages.
 //
 // Freshness: another program may write the file between two of our statements, so nothing is
-// kept across statements. Inside a StatementScope (which holds the statement lock) each page is
-// read from the file once and kept until the scope ends (a commit puts its new images into
-// what is kept); outside a scope each read goes to the file. We read with system calls, not
-// through a mapping: another program may cut the file short at any moment, and a mapped page
-// past the new end would end us with SIGBUS. Reads past the end or short reads are errors that
-// name the file and page.
+// kept across statements. Inside a StatementScope (which holds the statement lock) pages are
+// read through a shared mapping of the file, which the operating system keeps identical to
+// what every process wrote; outside a scope each read goes to the file. Either way no page is
+// ever served stale. Reads past the end or short reads are errors that name the file and page,
+// and so is a read of the mapping after another program cut the file short
+// (guarded_mapping.h): the statement fails instead of the program.
 //
 // Writes that must land together (one record with its index entries and counters) run inside
 // an AtomicWrite: pages are staged in memory (reads see the staged images) and commit() first
@@ -20,6 +20,7 @@
 
 #include "jet/base/bytes.h"
 #include "jet/storage/format.h"
+#include "jet/storage/guarded_mapping.h"
 #include "jet/storage/journal.h"
 #include "jet/storage/lock_file.h"
 
@@ -29,7 +30,6 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace jet {
@@ -62,9 +62,8 @@ public:
     // change). A check of cached bytes made under a serial holds while the serial stays.
     std::uint64_t view_serial() const { return scope_depth_ > 0 && !in_write_ ? view_serial_ : 0; }
     Bytes read_page(std::uint32_t page) const;         // 3049 naming the page when it is past the end
-    // The page as the statement scope holds it, without a copy: only inside a scope (null
-    // outside one, past the end, where read_page says why, and when the scope holds as many
-    // pages as it may keep). Valid until the scope or the current write ends.
+    // The page in place, without a copy: only inside a statement scope (null outside one and
+    // past the end, where read_page says why). Valid until the scope or the current write ends.
     const std::uint8_t* page_view(std::uint32_t page) const;
     // Both only inside an AtomicWrite.
     void write_page(std::uint32_t page, const Bytes& bytes);
@@ -77,8 +76,8 @@ private:
     std::uint32_t file_pages() const;
     void check_still_the_database() const;
     std::uint32_t scope_pages() const;
-    const std::uint8_t* scope_page(std::uint32_t page) const;
-    void reread_scope_pages();
+    const std::uint8_t* mapped_page(std::uint32_t page) const;
+    void throw_if_cut(std::optional<std::uint32_t> page) const;
     void begin_atomic();
     void commit_atomic(bool flush);
     const std::uint8_t* file_image(std::uint32_t page);
@@ -90,14 +89,15 @@ private:
     std::string recovery_note_;
     std::uint64_t device_ = 0, inode_ = 0;  // the file we opened, told apart from one put in its place
 
-    // Statement scope: depth of nested scopes, the file's pages under the lock (learnt on first
-    // need) and the pages read so far (node-based, so a page's bytes stay where they are).
+    // Statement scope: depth of nested scopes, and the file's pages under the lock (learnt on
+    // first need).
     int scope_depth_ = 0;
     std::uint64_t view_serial_ = 0;
     StatementLock::Mode scope_mode_ = StatementLock::Mode::Shared;
     std::unique_ptr<StatementLock> scope_lock_;
     mutable std::optional<std::uint32_t> scope_pages_;
-    mutable std::unordered_map<std::uint32_t, Bytes> scope_read_;
+    mutable std::unique_ptr<GuardedMapping> map_;
+    mutable bool mappable_ = true;
 
     // The write in progress: staged page images and the order in which they were last written.
     bool in_write_ = false;
