@@ -45,7 +45,7 @@ void install_handler() {
         memory_page_size = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
         struct sigaction action {};
         action.sa_sigaction = on_sigbus;
-        action.sa_flags = SA_SIGINFO | SA_NODEFER;
+        action.sa_flags = SA_SIGINFO;
         sigemptyset(&action.sa_mask);
         ::sigaction(SIGBUS, &action, &previous);
     });
