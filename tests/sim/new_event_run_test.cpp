@@ -1,5 +1,5 @@
 // Events prepared by `tlw new-event` run from log-on to "All Done" in the headless runner, in
-// Jet 3, Jet 4, Access 2010 and 2016 (named .accdb), Mitchell and Howell, with a pair short;
+// Jet 3, Jet 4 and Access 2010 (named .accdb), Mitchell and Howell, with a pair short;
 // afterwards the file checks and mdbtools reads one result record per board played.
 #include "harness.h"
 #include "support/lines.h"
@@ -48,8 +48,6 @@ INSTANTIATE_TEST_SUITE_P(
     Kinds, NewEventRun,
     ::testing::Values(EventKind{"MitchellWithMembers", {"--sections", "2", "--tables", "5"}},
                       EventKind{"MitchellAccess2010", {"--tables", "5", "--format", "ace2010"}, "event.accdb"},
-                      EventKind{"HowellAccess2016", {"--tables", "3", "--movement", "howell", "--format", "ace2016"},
-                                "event.accdb"},
                       EventKind{"HowellPairShortJet3", {"--tables", "3", "--movement", "howell", "--odd-pairs", "--jet3"}}),
     [](const auto& p) { return std::string(p.param.name); });
 
