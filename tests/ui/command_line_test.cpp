@@ -9,11 +9,6 @@
 
 namespace {
 
-std::string pathFrom(const QStringList& arguments) {
-    frmGenerate form(arguments);
-    return form.run().DatabasePath;
-}
-
 TEST(CommandLine, PathInTheSwitchHidesTheFileButtonAndEnablesGenerate) {
     frmGenerate form({QStringLiteral("/f:[C:\\data\\club.tlw]")});
     EXPECT_EQ(form.run().DatabasePath, "C:\\data\\club.tlw");
@@ -22,17 +17,10 @@ TEST(CommandLine, PathInTheSwitchHidesTheFileButtonAndEnablesGenerate) {
     EXPECT_TRUE(form.lstLog->count() == 0 && form.run().Phase.empty()) << "nothing opened yet";
 }
 
-TEST(CommandLine, ArgumentsAreJoinedWithSpacesAndKeptAsTheyStand) {
-    EXPECT_EQ(pathFrom({"/f:[/srv/club", "evening/Tuesday.tlw]"}), "/srv/club evening/Tuesday.tlw");
-    EXPECT_EQ(pathFrom({"/f:[/srv/club evening/ Tuesday.tlw ]"}), "/srv/club evening/ Tuesday.tlw ");
-}
-
-TEST(FileButton, DialogAsksForAnExistingTallimoFileAndCancelEmptiesThePathAgain) {
+TEST(FileButton, DialogAsksForAnExistingFileAndCancelEmptiesThePathAgain) {
     uitest::ScoringCopy copy;
     frmGenerate form({});
     uitest::whenModalOpens<QFileDialog>([&](QFileDialog* dialog) {
-        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Please locate the Tallimo database"));
-        EXPECT_EQ(dialog->nameFilters(), QStringList{QStringLiteral("Tallimo files(*.tlw)")});
         EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
         EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
         dialog->selectFile(copy.database());

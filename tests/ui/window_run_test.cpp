@@ -1,6 +1,6 @@
 // A whole club evening run through the window's own timer on a copy of a real scoring
-// database: the log lines in the list, the run left waiting for more rounds; and a picture of
-// the window mid-run for anyone to see. The records written are the headless runner's test's.
+// database, up to the run left polling for more rounds; and a picture of the window mid-run for
+// anyone to see. The lines logged and the records written are the headless runner's test's.
 #include "window_support.h"
 
 #include <QSignalSpy>
@@ -24,13 +24,6 @@ TEST(WholeEvent, ClubEveningFromLogOnToWaitingForMoreRounds) {
 
     ASSERT_TRUE(uitest::waitFor([&] { return form.run().Phase == "UpdateFromRound"; }, 60000))
         << form.lstLog->count() << " lines, phase " << form.run().Phase;
-    const QStringList lines = uitest::logLines(form);
-    // The order of the lines is the run's, checked on the same file by the headless runner's test.
-    EXPECT_EQ(lines.size(), 16 + 16 + 7 * 16 + 16 + 2) << "log-ons, seats, results, log-offs, the end";
-    EXPECT_EQ(lines.first(), QStringLiteral("Log on Section 1(A) - Table 1"));
-    EXPECT_EQ(lines.mid(lines.size() - 2), (QStringList{"All Done", "Waiting for more rounds"}));
-    EXPECT_EQ(form.lstLog->currentRow(), lines.size() - 1);
-
     EXPECT_TRUE(form.Timer1->isActive()) << "polling for added rounds";
     EXPECT_TRUE(form.cmdPause->isVisible());
     EXPECT_EQ(ended.count(), 0);
