@@ -228,12 +228,8 @@ TEST_F(Damaged, DataPageClaimedByTwoTables) {
 }
 
 // A row count that disagrees with the table's rows, reported through the command.
-TEST_F(Damaged, CheckCommandExitsZeroOnAGoodFileAndOneWithTheReportOnADamagedOne) {
+TEST_F(Damaged, CheckCommandExitsOneWithTheReportOnADamagedFile) {
     const std::string file = copy("scoring/club-evening.tlw").string();
-    auto good = testsupport::tlw_check(file);
-    EXPECT_EQ(good.exit_code, 0) << good.err;
-    EXPECT_NE(good.out.find("table 'RoundData': 112 rows"), std::string::npos) << good.out;
-
     patch(table("RoundData").tdef_page, [&](jet::Bytes& b) { jet::put_u32(b, format().tdef_row_count_offset, 7); });
     auto bad = testsupport::tlw_check(file);
     EXPECT_EQ(bad.exit_code, 1);

@@ -5,14 +5,13 @@
 #include "jet/creator.h"
 #include "jet/database.h"
 #include "jet/execute.h"
-#include "jet/rows/row_decode.h"
 #include "support/child_process.h"
+#include "support/fixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 namespace {
@@ -86,38 +85,10 @@ TEST(ReaderDamage, EveryByteOfATdefFlippedGivesValuesOrAnError) {
     const fs::path work = c.file.parent_path() / "work.tlw";
     for (std::uint32_t at = 0; at < 700; at += 3) {
         fs::copy_file(c.file, work, fs::copy_options::overwrite_existing);
-        std::ifstream in(c.file, std::ios::binary);
-        in.seekg(static_cast<std::streamoff>(c.page_at(c.round_data.tdef_page) + at));
-        const auto old = static_cast<std::uint8_t>(in.get());
-        patch(work, c.page_at(c.round_data.tdef_page) + at, {static_cast<std::uint8_t>(old ^ 0xA5)});
+        testsupport::flip_byte(work, static_cast<std::streamoff>(c.page_at(c.round_data.tdef_page) + at),
+                               static_cast<char>(0xA5));
         (void)read_everything(work);  // must return, with or without an error
     }
-}
-
-TEST(ReaderSharing, ChangedRowBytesAreSeenByTheNextScan) {
-    Copy c("sharing_rows");
-    auto db = jet::Database::open(c.file.string());
-    const jet::TableDef def = *db->table_def("RoundData");
-    const jet::Column* low = def.find_column("LowBoard");
-    const auto k = static_cast<std::size_t>(low - def.columns.data());
-    std::vector<jet::Value> first;
-    db->scan(def, [&](jet::RowId, const std::vector<jet::Value>& v) {
-        first = v;
-        return false;
-    });
-    EXPECT_EQ(first[k], jet::Value::long_(1));
-
-    const std::uint32_t page = db->data_pages(def).at(0);
-    const jet::Bytes bytes = db->file().read_page(page);
-    const auto row0 = jet::checked_row(db->format(), bytes, 0);
-    ASSERT_TRUE(row0);
-    patch(c.file, c.page_at(page) + row0->start + 2 + low->fixed_offset, le32(41));  // "another program"
-
-    db->scan(*db->table_def("RoundData"), [&](jet::RowId, const std::vector<jet::Value>& v) {
-        first = v;
-        return false;
-    });
-    EXPECT_EQ(first[k], jet::Value::long_(41));
 }
 
 TEST(ReaderSharing, ChangedDefinitionIsSeenByTheNextCall) {
@@ -125,10 +96,8 @@ TEST(ReaderSharing, ChangedDefinitionIsSeenByTheNextCall) {
     auto db = jet::Database::open(c.file.string());
     ASSERT_NE(db->table_def("RoundData")->find_column("HighBoard"), nullptr);
     // Rename the column in the tdef bytes (UTF-16: "H\0i\0g\0h\0B\0" -> "Z\0i\0g\0h\0B\0").
-    std::ifstream in(c.file, std::ios::binary);
-    std::string page(c.page_size, '\0');
-    in.seekg(static_cast<std::streamoff>(c.page_at(c.round_data.tdef_page)));
-    in.read(page.data(), c.page_size);
+    const std::string page =
+        testsupport::file_bytes(c.file).substr(c.page_at(c.round_data.tdef_page), c.page_size);
     const std::string needle("H\0i\0g\0h\0B\0", 10);
     const std::size_t at = page.find(needle);
     ASSERT_NE(at, std::string::npos);
@@ -172,8 +141,7 @@ TEST(ReaderSharing, ChangedPropertiesAreSeenByTheNextCall) {
     };
     EXPECT_EQ(source_default(), "\"terminal\"");
     // Property texts are stored as UTF-16: "another program" makes every '"terminal"' '"xerminal"'.
-    std::ifstream in(c.file, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string bytes = testsupport::file_bytes(c.file);
     const std::string needle("\"\0t\0e\0r\0m\0i\0n\0a\0l\0\"\0", 20);
     std::size_t patched = 0;
     for (std::size_t at = bytes.find(needle); at != std::string::npos; at = bytes.find(needle, at + 1), ++patched)

@@ -67,18 +67,6 @@ TEST(ReaderDecode, MovedRowsAreReadWhereTheyNowLieInTheirOriginalPlace) {
     }
 }
 
-TEST(ReaderDecode, CompressedTextSwitchesModes) {
-    // "ab" compressed, switch, U+0416 uncompressed, switch, "c" compressed.
-    const std::uint8_t bytes[] = {0xFF, 0xFE, 'a', 'b', 0x00, 0x16, 0x04, 0x00, 'c'};
-    EXPECT_EQ(jet::decode_jet4_text(bytes, sizeof bytes), "abЖc");
-    const jet::Bytes round = jet::encode_compressed_unicode(jet::utf8_to_utf16("Müller"));
-    EXPECT_EQ(round.size(), 8u);
-    EXPECT_EQ(jet::decode_jet4_text(round.data(), round.size()), "Müller");
-    const jet::Bytes wide = jet::encode_compressed_unicode(jet::utf8_to_utf16("Dvořák"));
-    EXPECT_EQ(wide.size(), 12u);  // ř is beyond U+00FF: stored uncompressed
-    EXPECT_EQ(jet::decode_jet4_text(wide.data(), wide.size()), "Dvořák");
-}
-
 TEST(ReaderDecode, Jet3CodePageText) {
     const std::uint8_t bytes[] = {'M', 0xFC, 'l', 'l', 'e', 'r', ' ', 0x80, ' ', 0x9C, ' ', 0x81};
     // 0x81 is undefined in Windows-1252; Windows (and we) map it to U+0081, mdbtools shows '?'.

@@ -1,6 +1,7 @@
 // Opening files: what we cannot read is refused with the old engine's number and a message
-// naming the file. (Every fixture is opened and read by reader_compare_test; a missing file or
-// table is checked through `tlw dump` in tlw_dump_test, names in any case by sql_eval_test.)
+// naming the file. (Every fixture is opened and read by reader_compare_test; a missing table is
+// checked through `tlw dump` in tlw_dump_test, a missing file by the headless runner's and the
+// window's tests, names in any case by sql_eval_test.)
 #include "jet/base/error.h"
 #include "jet/database.h"
 #include "support/child_process.h"

@@ -1,7 +1,7 @@
-// Appending records to files other programs wrote and to tables we created: defaults,
-// autonumbers, row counts, indexes and usage maps as every reader sees them afterwards, and
-// refusals (Required, AllowZeroLength, text length, duplicate keys) that leave the file
-// byte for byte as it was.
+// Appending records to files other programs wrote and to tables we created: row counts,
+// autonumbers, indexes and usage maps as every reader sees them afterwards, and refusals
+// (Required, AllowZeroLength, text length, duplicate keys) that leave the file byte for byte as
+// it was. (Defaults on appended results are compared across readers by reader_agreement_test.)
 #include "jet/base/error.h"
 #include "jet/creator.h"
 #include "jet/database.h"
@@ -24,36 +24,6 @@ std::vector<std::vector<Value>> rows_of(jet::Database& db, const std::string& ta
         return true;
     });
     return rows;
-}
-
-// What the independent readers see of appended results is compared in reader_agreement_test.
-TEST(WriteAppend, ResultRecordsGetDefaultsAndAutonumbers) {
-    const fs::path file = club_evening_copy("write_append_results");
-    {
-        auto db = jet::Database::open(file.string(), jet::PageFile::Access::ReadWrite);
-        EXPECT_EQ(jet::execute(*db, "INSERT INTO ReceivedData (Section, [Table], Round, Board, Contract, Remarks, "
-                                    "TimeLog, Processed) VALUES (1, 2, 3, 7, '3NT', '', '18:16:25', False)"),
-                  1);
-        for (int board = 8; board <= 9; ++board)
-            jet::append_record(*db, "ReceivedData", {{"Section", Value::long_(1)}, {"Board", Value::long_(board)}});
-        const jet::TableDef def = *db->table_def("ReceivedData");
-        EXPECT_EQ(def.row_count, 3u);
-        EXPECT_EQ(def.last_autonumber, 3u);
-        const auto rows = rows_of(*db, "ReceivedData");
-        ASSERT_EQ(rows.size(), 3u);
-        const auto at = [&](std::size_t row, const char* column) {
-            return rows[row][static_cast<std::size_t>(def.find_column(column) - def.columns.data())];
-        };
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            EXPECT_EQ(at(i, "ID"), Value::long_(static_cast<std::int32_t>(i + 1)));
-            EXPECT_EQ(at(i, "Source"), Value::text("terminal"));   // DefaultValue
-            EXPECT_EQ(at(i, "Score"), Value::long_(0));
-        }
-        EXPECT_EQ(at(0, "Remarks"), Value::text(""));
-        EXPECT_EQ(at(1, "Remarks"), Value::null());
-        EXPECT_EQ(jet::iso_text(at(0, "TimeLog").as_date()), "1899-12-30T18:16:25");
-    }
-    expect_check_passes(file);
 }
 
 // Thousands of records into files Access wrote (Jet 4 with single and composite keys, Jet 3):
