@@ -152,9 +152,9 @@ inline const Format& Format::jet4_format() {
 
 inline const Format& Format::ace_format() {
     static const Format f = [] {
-        Format ace = jet4_format();
-        ace.ace = true;
-        return ace;
+        Format f4 = jet4_format();
+        f4.ace = true;
+        return f4;
     }();
     return f;
 }
