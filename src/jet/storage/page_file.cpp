@@ -222,11 +222,11 @@ const std::uint8_t* PageFile::mapped_page(std::uint32_t page) const {
     return map_->data() + static_cast<std::size_t>(page) * page_size();
 }
 
-// Another program cut the file short under the mapping: what was read of the pages past the
-// cut since was zeros. The next read maps the file afresh.
+// Another program cut the file short under the mapping: pages past the cut read as zeros from
+// then on, so every later read of the statement fails. The mapping stays until the next
+// statement maps afresh (views of it may still be held by whoever catches the error).
 void PageFile::throw_if_cut(std::optional<std::uint32_t> page) const {
     if (map_ == nullptr || !map_->cut()) return;
-    map_.reset();
     const std::string what = page ? fmt::format("page {} of '{}'", *page, path_) : fmt::format("'{}'", path_);
     throw JetError(err::CorruptDatabase,
                    fmt::format("Cannot read {}: another program cut the file short while it was being read.", what));
@@ -360,7 +360,7 @@ StatementScope::StatementScope(PageFile& file, StatementLock::Mode mode) : file_
         return;
     }
     file_.check_still_the_database();
-    file_.throw_if_cut(std::nullopt);   // during the last statement
+    if (file_.map_ != nullptr && file_.map_->cut()) file_.map_.reset();  // cut during the last statement
     file_.scope_lock_ = std::make_unique<StatementLock>(file_.fd_, mode);
     file_.scope_pages_.reset();
     ++file_.view_serial_;
